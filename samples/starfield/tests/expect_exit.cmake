@@ -1,0 +1,13 @@
+# Runs PROGRAM with ARGS (one string, split like a shell would) through an
+# optional RUNNER and fails unless it exits with EXPECTED. A hang counts as a
+# failure too: the point is that bad input is refused, not waited on.
+separate_arguments(arg_list UNIX_COMMAND "${ARGS}")
+execute_process(
+  COMMAND ${RUNNER} ${PROGRAM} ${arg_list}
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE output
+  ERROR_VARIABLE output
+  TIMEOUT 60)
+if(NOT "${result}" STREQUAL "${EXPECTED}")
+  message(FATAL_ERROR "'${PROGRAM} ${ARGS}' exited with '${result}', expected ${EXPECTED}\n${output}")
+endif()

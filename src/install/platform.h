@@ -1,0 +1,173 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumiset {
+
+// The longest path Windows' ANSI file functions accept, without the zero.
+inline constexpr size_t kMaxPathChars = 259;
+
+enum class RegistryRoot { kCurrentUser, kLocalMachine };
+
+// Shell folders the installer reads or writes into.
+enum class SpecialFolder {
+  kLocalAppData,
+  kRoamingAppData,
+  kPrograms,
+  kDesktop,
+  kProgramFiles,
+  kFonts,
+};
+
+// One match of a wildcard search, as FindFirstFile reports it.
+struct FindEntry {
+  std::string name;  // the file name without its folder
+  bool is_folder = false;
+};
+
+// A file opened for reading at arbitrary offsets.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  // The file's length in bytes at the moment of the call.
+  virtual uint64_t Size() = 0;
+  // Reads exactly n bytes at offset into dst. False on any error or when
+  // fewer than n bytes are there (the contents of dst are then unspecified).
+  virtual bool ReadAt(uint64_t offset, void* dst, size_t n) = 0;
+};
+
+// A file opened for writing from its start.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // Appends n bytes. False when not all of them could be written.
+  virtual bool Write(const void* src, size_t n) = 0;
+  // Flushes and closes; false when the data may not have reached the file.
+  // Destroying an unclosed file closes it without reporting.
+  virtual bool Close() = 0;
+};
+
+// Everything the installer asks of the operating system. The real
+// implementation wraps Win32; tests use an in-memory one and a fault-injecting
+// wrapper. Unless a method says otherwise, it may be called from the
+// user-interface thread and from the installation worker, keeps no state
+// between calls, shows nothing and reports failure only through its result.
+// Every path argument longer than kMaxPathChars is refused as a failure.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // The REG_SZ value `name` of `root`\`subkey`, terminated at its first zero
+  // byte; nullopt when the key cannot be opened or the value cannot be read
+  // (missing, or longer than 259 bytes).
+  virtual std::optional<std::string> ReadRegistryString(RegistryRoot root,
+                                                        const std::string& subkey,
+                                                        const std::string& name) = 0;
+  // Creates the key with any missing parents and stores `text` as REG_SZ
+  // without its terminating zero. True exactly when the value was stored.
+  virtual bool WriteRegistryString(RegistryRoot root, const std::string& subkey,
+                                   const std::string& name, const std::string& text) = 0;
+
+  // True when this 32-bit process runs on 64-bit Windows; false where the
+  // system cannot tell (it predates the question).
+  virtual bool IsWow64() = 0;
+
+  // File attributes: nullopt when the path does not exist or cannot be
+  // queried; otherwise whether it is a folder.
+  enum class PathKind { kFile, kFolder };
+  virtual std::optional<PathKind> QueryPath(const std::string& path) = 0;
+  // The matches of a pattern whose last component may hold * and ?, with the
+  // file system's rules (letter case ignored, "*.*" also matches names
+  // without a dot), in the order the file system returns them. Empty when
+  // nothing matches or the folder cannot be read.
+  virtual std::vector<FindEntry> FindFiles(const std::string& pattern) = 0;
+  // Creates one folder whose parent exists. False when it exists already or
+  // cannot be created.
+  virtual bool MakeFolder(const std::string& path) = 0;
+  // Removes one empty folder.
+  virtual bool RemoveFolder(const std::string& path) = 0;
+  // Deletes one file.
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // Clears read-only, hidden and system attributes.
+  virtual bool SetNormalAttributes(const std::string& path) = 0;
+  // Opens an existing file for reading; others may read and, when
+  // share_write is set, write it meanwhile. nullptr on failure.
+  virtual std::unique_ptr<ReadableFile> OpenForRead(const std::string& path,
+                                                    bool share_write) = 0;
+  // Creates a file for writing, truncating an existing one, or with
+  // create_new failing when the name is taken. nullptr on failure.
+  virtual std::unique_ptr<WritableFile> CreateForWrite(const std::string& path,
+                                                       bool create_new) = 0;
+
+  // A shell folder's path without a trailing backslash; nullopt when the
+  // shell has none.
+  virtual std::optional<std::string> SpecialFolderPath(SpecialFolder folder) = 0;
+  // The user's temporary folder as the system reports it (normally with a
+  // trailing backslash); nullopt on failure.
+  virtual std::optional<std::string> TempFolderPath() = 0;
+  // The system directory as the system reports it; empty on failure.
+  virtual std::string SystemDirectory() = 0;
+  // The full path of the running program; empty on failure.
+  virtual std::string ModulePath() = 0;
+  // The user's default language id (primary language in the low 10 bits).
+  virtual uint16_t UserDefaultLangId() = 0;
+  // Whether a byte opens a double-byte character in the ANSI code page, so
+  // path walkers never take its trail byte for a backslash.
+  virtual bool IsLeadByte(uint8_t byte) = 0;
+};
+
+// Forwards every call to another platform; fault-injecting test doubles
+// derive from it and override only what they break.
+class ForwardingPlatform : public Platform {
+ public:
+  explicit ForwardingPlatform(Platform& target) : target_(target) {}
+
+  std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::string& subkey,
+                                                const std::string& name) override {
+    return target_.ReadRegistryString(root, subkey, name);
+  }
+  bool WriteRegistryString(RegistryRoot root, const std::string& subkey,
+                           const std::string& name, const std::string& text) override {
+    return target_.WriteRegistryString(root, subkey, name, text);
+  }
+  bool IsWow64() override { return target_.IsWow64(); }
+  std::optional<PathKind> QueryPath(const std::string& path) override {
+    return target_.QueryPath(path);
+  }
+  std::vector<FindEntry> FindFiles(const std::string& pattern) override {
+    return target_.FindFiles(pattern);
+  }
+  bool MakeFolder(const std::string& path) override { return target_.MakeFolder(path); }
+  bool RemoveFolder(const std::string& path) override { return target_.RemoveFolder(path); }
+  bool RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
+  bool SetNormalAttributes(const std::string& path) override {
+    return target_.SetNormalAttributes(path);
+  }
+  std::unique_ptr<ReadableFile> OpenForRead(const std::string& path, bool share_write) override {
+    return target_.OpenForRead(path, share_write);
+  }
+  std::unique_ptr<WritableFile> CreateForWrite(const std::string& path, bool create_new) override {
+    return target_.CreateForWrite(path, create_new);
+  }
+  std::optional<std::string> SpecialFolderPath(SpecialFolder folder) override {
+    return target_.SpecialFolderPath(folder);
+  }
+  std::optional<std::string> TempFolderPath() override { return target_.TempFolderPath(); }
+  std::string SystemDirectory() override { return target_.SystemDirectory(); }
+  std::string ModulePath() override { return target_.ModulePath(); }
+  uint16_t UserDefaultLangId() override { return target_.UserDefaultLangId(); }
+  bool IsLeadByte(uint8_t byte) override { return target_.IsLeadByte(byte); }
+
+ protected:
+  Platform& target() { return target_; }
+
+ private:
+  Platform& target_;
+};
+
+}  // namespace lumiset

@@ -1,0 +1,144 @@
+#include "package/setup_record.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/setup_state.h"
+#include "package/byte_io.h"
+
+namespace lumiset {
+namespace {
+
+bool ReadString(ByteReader& r, std::string* out) {
+  const uint32_t n = r.U32();
+  std::span<const uint8_t> bytes = r.Bytes(n);
+  if (!r.ok()) return false;
+  const auto zero = std::find(bytes.begin(), bytes.end(), uint8_t{0});
+  out->assign(bytes.begin(), zero);
+  return true;
+}
+
+void WriteString(ByteWriter& w, const std::string& text) {
+  w.U32(static_cast<uint32_t>(text.size() + 1));
+  w.Text(text);
+  w.buffer().push_back(0);
+}
+
+}  // namespace
+
+std::optional<SetupRecord> ParseSetupRecord(std::span<const uint8_t> bytes) {
+  ByteReader r(bytes);
+  SetupRecord rec;
+  r.U32();  // the rest's length: redundant with the decoded length
+  ReadString(r, &rec.title);
+  rec.reserved_low = r.U32();
+  rec.reserved_high = r.U32();
+  if (r.ok() && rec.HasExtension()) {
+    rec.extension.a = r.U16();
+    rec.extension.b = r.U16();
+    for (std::string& text : rec.extension.texts) ReadString(r, &text);
+    rec.extension.c = r.U16();
+    rec.extension.d = r.U16();
+  }
+  ReadString(r, &rec.copyright);
+  ReadString(r, &rec.company);
+  ReadString(r, &rec.licence_text);
+  rec.language = r.U16();
+  ReadString(r, &rec.scr_file_name);
+  rec.picture_format = r.U16();
+  rec.show_header_text = r.U16();
+  rec.header_text_color = r.U32();
+  rec.accent_color = r.U32();
+  rec.reserved13 = r.U16();
+  rec.show_setup_options = r.U16();
+  rec.open_display_properties = r.U16();
+  rec.create_start_menu_entry = r.U16();
+  rec.create_desktop_icon = r.U16();
+  rec.detect_existing = r.U16();
+  rec.show_info_page = r.U16();
+  rec.screensaver_block_length = r.U32();
+  ReadString(r, &rec.info_text);
+  if (!r.ok()) return std::nullopt;
+  return rec;
+}
+
+std::vector<uint8_t> EncodeSetupRecord(const SetupRecord& rec) {
+  ByteWriter w;
+  w.U32(0);  // patched below
+  WriteString(w, rec.title);
+  w.U32(rec.reserved_low);
+  w.U32(rec.reserved_high);
+  if (rec.HasExtension()) {
+    w.U16(rec.extension.a);
+    w.U16(rec.extension.b);
+    for (const std::string& text : rec.extension.texts) WriteString(w, text);
+    w.U16(rec.extension.c);
+    w.U16(rec.extension.d);
+  }
+  WriteString(w, rec.copyright);
+  WriteString(w, rec.company);
+  WriteString(w, rec.licence_text);
+  w.U16(rec.language);
+  WriteString(w, rec.scr_file_name);
+  w.U16(rec.picture_format);
+  w.U16(rec.show_header_text);
+  w.U32(rec.header_text_color);
+  w.U32(rec.accent_color);
+  w.U16(rec.reserved13);
+  w.U16(rec.show_setup_options);
+  w.U16(rec.open_display_properties);
+  w.U16(rec.create_start_menu_entry);
+  w.U16(rec.create_desktop_icon);
+  w.U16(rec.detect_existing);
+  w.U16(rec.show_info_page);
+  w.U32(rec.screensaver_block_length);
+  WriteString(w, rec.info_text);
+  std::vector<uint8_t> out = w.Take();
+  StoreU32(out.data(), static_cast<uint32_t>(out.size() - 4));
+  return out;
+}
+
+std::string CopyrightLineOf(const std::string& stored) {
+  return stored.substr(0, stored.find('|'));
+}
+
+double AccentHue(uint32_t color) {
+  const double r = (color & 0xFF) / 255.0;
+  const double g = ((color >> 8) & 0xFF) / 255.0;
+  const double b = ((color >> 16) & 0xFF) / 255.0;
+  const double hi = std::max({r, g, b});
+  const double lo = std::min({r, g, b});
+  if (hi == lo) return 0.0;
+  const double d = hi - lo;
+  const double rc = (hi - r) / d;
+  const double gc = (hi - g) / d;
+  const double bc = (hi - b) / d;
+  double h;
+  if (r == hi) {
+    h = g == lo ? 5 + bc : 1 - gc;
+  } else if (g == hi) {
+    h = b == lo ? 1 + rc : 3 - bc;
+  } else {
+    h = r == lo ? 3 + gc : 5 - rc;
+  }
+  h /= 6;
+  if (h >= 1) h -= 1;
+  return h;
+}
+
+int32_t ChooseLanguage(uint16_t stored, uint16_t user_lang_id) {
+  if (stored != 0) return stored;
+  constexpr uint16_t kPrimaryMask = 0x3FF;
+  switch (user_lang_id & kPrimaryMask) {
+    case 0x07: return kGerman;
+    case 0x0A: return kSpanish;
+    case 0x0C: return kFrench;
+    case 0x10: return kItalian;
+    case 0x13: return kDutch;
+    case 0x16: return kPortuguese;
+    case 0x19: return kRussian;
+    default: return kEnglish;
+  }
+}
+
+}  // namespace lumiset

@@ -1,0 +1,19 @@
+// Hostile BMP files: reading, RLE8 expansion and pixel sampling.
+#include <cstddef>
+#include <cstdint>
+
+#include "package/memory_file.h"
+#include "ui/dib.h"
+
+using namespace lumiset;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  MemoryFile file({data, size});
+  std::optional<std::vector<uint8_t>> dib = ReadDib(file);
+  if (!dib) return 0;
+  DibPixelColor(*dib, 0, 0);
+  DibPixelColor(*dib, 1, 1);
+  DibPixelColor(*dib, DibHeight(*dib) - 1, DibHeight(*dib) - 1);
+  DibColorTableSize(*dib);
+  return 0;
+}

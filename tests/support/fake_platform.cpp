@@ -1,0 +1,249 @@
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lumiset::testing {
+namespace {
+
+char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = Fold(c);
+  return out;
+}
+
+bool Match(std::string_view p, std::string_view n) {
+  if (p.empty()) return n.empty();
+  if (p == ".*" && n.empty()) return true;
+  if (p[0] == '*') {
+    for (size_t k = 0; k <= n.size(); ++k) {
+      if (Match(p.substr(1), n.substr(k))) return true;
+    }
+    return false;
+  }
+  if (n.empty()) return false;
+  if (p[0] != '?' && Fold(p[0]) != Fold(n[0])) return false;
+  return Match(p.substr(1), n.substr(1));
+}
+
+class MemoryReadable final : public ReadableFile {
+ public:
+  explicit MemoryReadable(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  uint64_t Size() override { return bytes_.size(); }
+  bool ReadAt(uint64_t offset, void* dst, size_t n) override {
+    if (offset > bytes_.size() || n > bytes_.size() - offset) return false;
+    if (n) std::memcpy(dst, bytes_.data() + offset, n);
+    return true;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+class MemoryWritable final : public WritableFile {
+ public:
+  explicit MemoryWritable(std::shared_ptr<std::vector<uint8_t>> data) : data_(std::move(data)) {}
+  bool Write(const void* src, size_t n) override {
+    const auto* b = static_cast<const uint8_t*>(src);
+    data_->insert(data_->end(), b, b + n);
+    return true;
+  }
+  bool Close() override { return true; }
+
+ private:
+  std::shared_ptr<std::vector<uint8_t>> data_;
+};
+
+}  // namespace
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  return Match(pattern, name);
+}
+
+FakePlatform::FakePlatform() {
+  nodes_["c:"] = Node{"C:", true, nullptr};
+  special_folders[SpecialFolder::kLocalAppData] = "C:\\Users\\me\\AppData\\Local";
+  special_folders[SpecialFolder::kRoamingAppData] = "C:\\Users\\me\\AppData\\Roaming";
+  special_folders[SpecialFolder::kPrograms] = "C:\\Users\\me\\Start Menu\\Programs";
+  special_folders[SpecialFolder::kDesktop] = "C:\\Users\\me\\Desktop";
+  special_folders[SpecialFolder::kProgramFiles] = "C:\\Program Files (x86)";
+  special_folders[SpecialFolder::kFonts] = "C:\\WINDOWS\\Fonts";
+  AddFolder("C:\\WINDOWS\\system32");
+  AddFolder("C:\\WINDOWS\\Sysnative");
+  AddFolder("C:\\Users\\me\\Temp");
+  AddFolder("C:\\Downloads");
+}
+
+std::string FakePlatform::Key(std::string_view path) {
+  std::string key = Lower(path);
+  while (key.size() > 2 && key.back() == '\\') key.pop_back();
+  return key;
+}
+
+std::string FakePlatform::Parent(const std::string& key) {
+  const size_t slash = key.rfind('\\');
+  return slash == std::string::npos ? std::string() : key.substr(0, slash);
+}
+
+const FakePlatform::Node* FakePlatform::Find(const std::string& path) const {
+  auto it = nodes_.find(Key(path));
+  return it == nodes_.end() ? nullptr : &it->second;
+}
+
+void FakePlatform::AddFolder(const std::string& path) {
+  std::string key = Key(path);
+  std::vector<std::string> chain;
+  for (std::string k = key; !k.empty() && !nodes_.count(k); k = Parent(k)) {
+    chain.push_back(k);
+  }
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    nodes_[*it] = Node{path.substr(0, it->size()), true, nullptr};
+  }
+}
+
+void FakePlatform::AddFile(const std::string& path, std::vector<uint8_t> bytes) {
+  AddFolder(path.substr(0, path.rfind('\\')));
+  nodes_[Key(path)] = Node{path, false, std::make_shared<std::vector<uint8_t>>(std::move(bytes))};
+}
+
+void FakePlatform::AddFile(const std::string& path, std::string_view text) {
+  AddFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+bool FakePlatform::HasFile(const std::string& path) const {
+  const Node* n = Find(path);
+  return n && !n->folder;
+}
+
+bool FakePlatform::HasFolder(const std::string& path) const {
+  const Node* n = Find(path);
+  return n && n->folder;
+}
+
+std::vector<uint8_t> FakePlatform::FileBytes(const std::string& path) const {
+  const Node* n = Find(path);
+  return n && n->data ? *n->data : std::vector<uint8_t>{};
+}
+
+std::vector<std::string> FakePlatform::List(const std::string& folder) const {
+  const std::string prefix = Key(folder) + "\\";
+  std::vector<std::string> out;
+  for (const auto& [key, node] : nodes_) {
+    if (key.starts_with(prefix)) out.push_back(node.path.substr(prefix.size()));
+  }
+  return out;
+}
+
+void FakePlatform::SetRegistry(RegistryRoot root, const std::string& subkey,
+                               const std::string& name, const std::string& value) {
+  registry_[{root, Lower(subkey)}][Lower(name)] = value;
+}
+
+std::optional<std::string> FakePlatform::Registry(RegistryRoot root, const std::string& subkey,
+                                                  const std::string& name) const {
+  auto key = registry_.find({root, Lower(subkey)});
+  if (key == registry_.end()) return std::nullopt;
+  auto value = key->second.find(Lower(name));
+  if (value == key->second.end()) return std::nullopt;
+  return value->second;
+}
+
+std::optional<std::string> FakePlatform::ReadRegistryString(RegistryRoot root,
+                                                            const std::string& subkey,
+                                                            const std::string& name) {
+  std::optional<std::string> value = Registry(root, subkey, name);
+  if (!value || value->size() > kMaxPathChars) return std::nullopt;
+  return value->substr(0, value->find('\0'));
+}
+
+bool FakePlatform::WriteRegistryString(RegistryRoot root, const std::string& subkey,
+                                       const std::string& name, const std::string& text) {
+  SetRegistry(root, subkey, name, text);
+  return true;
+}
+
+std::optional<Platform::PathKind> FakePlatform::QueryPath(const std::string& path) {
+  if (path.size() > kMaxPathChars) return std::nullopt;
+  const Node* n = Find(path);
+  if (!n) return std::nullopt;
+  return n->folder ? PathKind::kFolder : PathKind::kFile;
+}
+
+std::vector<FindEntry> FakePlatform::FindFiles(const std::string& pattern) {
+  if (pattern.size() > kMaxPathChars) return {};
+  const size_t slash = pattern.rfind('\\');
+  if (slash == std::string::npos) return {};
+  const std::string folder = Key(pattern.substr(0, slash));
+  const std::string name = pattern.substr(slash + 1);
+  const Node* parent = Find(folder);
+  if (!parent || !parent->folder || name.empty()) return {};
+  std::vector<FindEntry> out;
+  if (name.find_first_of("*?") == std::string::npos) {
+    if (const Node* n = Find(folder + "\\" + name)) {
+      out.push_back({n->path.substr(n->path.rfind('\\') + 1), n->folder});
+    }
+    return out;
+  }
+  const std::string prefix = folder + "\\";
+  for (const auto& [key, node] : nodes_) {
+    if (!key.starts_with(prefix) || key.find('\\', prefix.size()) != std::string::npos) continue;
+    const std::string shown = node.path.substr(node.path.rfind('\\') + 1);
+    if (WildcardMatch(name, shown)) out.push_back({shown, node.folder});
+  }
+  return out;
+}
+
+bool FakePlatform::MakeFolder(const std::string& path) {
+  if (path.size() > kMaxPathChars) return false;
+  const std::string key = Key(path);
+  const Node* parent = Find(Parent(key));
+  if (nodes_.count(key) || !parent || !parent->folder) return false;
+  if (unwritable_folders.count(Parent(key))) return false;
+  nodes_[key] = Node{path, true, nullptr};
+  return true;
+}
+
+bool FakePlatform::RemoveFolder(const std::string& path) {
+  const std::string key = Key(path);
+  const Node* n = Find(key);
+  if (!n || !n->folder || !List(path).empty()) return false;
+  nodes_.erase(key);
+  return true;
+}
+
+bool FakePlatform::RemoveFile(const std::string& path) {
+  const Node* n = Find(path);
+  if (!n || n->folder) return false;
+  nodes_.erase(Key(path));
+  return true;
+}
+
+bool FakePlatform::SetNormalAttributes(const std::string& path) { return Find(path) != nullptr; }
+
+std::unique_ptr<ReadableFile> FakePlatform::OpenForRead(const std::string& path, bool) {
+  const Node* n = Find(path);
+  if (path.size() > kMaxPathChars || !n || n->folder) return nullptr;
+  return std::make_unique<MemoryReadable>(*n->data);
+}
+
+std::unique_ptr<WritableFile> FakePlatform::CreateForWrite(const std::string& path,
+                                                           bool create_new) {
+  if (path.size() > kMaxPathChars) return nullptr;
+  const std::string key = Key(path);
+  const Node* parent = Find(Parent(key));
+  if (!parent || !parent->folder || unwritable_folders.count(Parent(key))) return nullptr;
+  if (const Node* n = Find(key); n && (n->folder || create_new)) return nullptr;
+  auto data = std::make_shared<std::vector<uint8_t>>();
+  nodes_[key] = Node{path, false, data};
+  return std::make_unique<MemoryWritable>(data);
+}
+
+std::optional<std::string> FakePlatform::SpecialFolderPath(SpecialFolder folder) {
+  auto it = special_folders.find(folder);
+  if (it == special_folders.end()) return std::nullopt;
+  return it->second;
+}
+
+}  // namespace lumiset::testing

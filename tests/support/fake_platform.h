@@ -1,0 +1,84 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "install/platform.h"
+
+namespace lumiset::testing {
+
+// Windows-style wildcard match, letter case ignored; a trailing ".*" also
+// matches names without a dot.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+// An in-memory Windows: a registry map and a file tree on drive C:, paths
+// compared without regard to letter case. Everything a test does not set
+// has a plausible default (a 64-bit system with the 32-bit installer under
+// WOW64, English user language).
+class FakePlatform : public Platform {
+ public:
+  FakePlatform();
+
+  // ---- set-up and inspection for tests --------------------------------------
+  void AddFolder(const std::string& path);  // with its parents
+  void AddFile(const std::string& path, std::vector<uint8_t> bytes = {});
+  void AddFile(const std::string& path, std::string_view text);
+  bool HasFile(const std::string& path) const;
+  bool HasFolder(const std::string& path) const;
+  std::vector<uint8_t> FileBytes(const std::string& path) const;
+  // The names (as created) of every file and folder under a folder, sorted.
+  std::vector<std::string> List(const std::string& folder) const;
+  void SetRegistry(RegistryRoot root, const std::string& subkey, const std::string& name,
+                   const std::string& value);
+  std::optional<std::string> Registry(RegistryRoot root, const std::string& subkey,
+                                      const std::string& name) const;
+
+  bool wow64 = true;
+  std::string system_directory = "C:\\WINDOWS\\system32";
+  std::string module_path = "C:\\Downloads\\StarfieldSetup.exe";
+  uint16_t user_lang_id = 0x0409;
+  std::map<SpecialFolder, std::string> special_folders;
+  std::optional<std::string> temp_folder = std::string("C:\\Users\\me\\Temp\\");
+  std::set<std::string> unwritable_folders;  // lower-case; creating files there fails
+
+  // ---- Platform ---------------------------------------------------------------
+  std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::string& subkey,
+                                                const std::string& name) override;
+  bool WriteRegistryString(RegistryRoot root, const std::string& subkey, const std::string& name,
+                           const std::string& text) override;
+  bool IsWow64() override { return wow64; }
+  std::optional<PathKind> QueryPath(const std::string& path) override;
+  std::vector<FindEntry> FindFiles(const std::string& pattern) override;
+  bool MakeFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  bool SetNormalAttributes(const std::string& path) override;
+  std::unique_ptr<ReadableFile> OpenForRead(const std::string& path, bool share_write) override;
+  std::unique_ptr<WritableFile> CreateForWrite(const std::string& path, bool create_new) override;
+  std::optional<std::string> SpecialFolderPath(SpecialFolder folder) override;
+  std::optional<std::string> TempFolderPath() override { return temp_folder; }
+  std::string SystemDirectory() override { return system_directory; }
+  std::string ModulePath() override { return module_path; }
+  uint16_t UserDefaultLangId() override { return user_lang_id; }
+  bool IsLeadByte(uint8_t) override { return false; }
+
+ private:
+  struct Node {
+    std::string path;  // as created
+    bool folder = false;
+    std::shared_ptr<std::vector<uint8_t>> data;
+  };
+  using RegistryKey = std::pair<RegistryRoot, std::string>;
+
+  static std::string Key(std::string_view path);
+  static std::string Parent(const std::string& key);
+  const Node* Find(const std::string& path) const;
+
+  std::map<std::string, Node> nodes_;  // by lower-case path without trailing "\"
+  std::map<RegistryKey, std::map<std::string, std::string>> registry_;
+};
+
+}  // namespace lumiset::testing

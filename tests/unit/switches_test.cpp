@@ -1,0 +1,116 @@
+#include "app/switches.h"
+
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+
+namespace lumiset {
+namespace {
+
+// Package defaults chosen so that every switch visibly changes something.
+SetupState AfterPackage() {
+  SetupState s;
+  s.QuietMode = 0;
+  s.UninstallMode = 0;
+  s.ShowScreens = 1;
+  s.OpenDisplayProperties = 1;
+  s.CreateStartMenuEntry = 1;
+  s.CreateDesktopIcon = 0;
+  return s;
+}
+
+struct SwitchCase {
+  const char* args;
+  int32_t quiet, uninstall, screens, as_default, display, start_menu, desktop, xp, help;
+};
+
+TEST(Switches, FixedOrderOfSubstringTests) {
+  const SwitchCase cases[] = {
+      // args             q  u  scr def disp menu desk xp help
+      {"",                0, 0, 1,  1,  1,   1,   0,   0, 0},
+      {"/q",              1, 0, 0,  1,  0,   1,   0,   0, 0},
+      {"/Q",              1, 0, 0,  1,  0,   1,   0,   0, 0},
+      {"/q /d-",          1, 0, 0,  0,  0,   1,   0,   0, 0},
+      {"/d-",             0, 0, 1,  0,  1,   1,   0,   0, 0},
+      {"/d /d-",          0, 0, 1,  0,  1,   1,   0,   0, 0},
+      {"/d- /d",          0, 0, 1,  0,  1,   1,   0,   0, 0},
+      {"/q /f /p",        1, 0, 1,  1,  1,   1,   0,   0, 0},
+      {"/u",              0, 1, 0,  1,  1,   1,   0,   0, 0},
+      {"/u /f",           0, 1, 1,  1,  1,   1,   0,   0, 0},
+      {"/f-",             0, 0, 0,  1,  1,   1,   0,   0, 0},
+      {"/p- /m- /s",      0, 0, 1,  1,  0,   0,   1,   0, 0},
+      {"/s-",             0, 0, 1,  1,  1,   1,   0,   0, 0},
+      {"/x",              0, 0, 1,  1,  1,   1,   0,   1, 0},
+      {"/x /w",           0, 0, 1,  1,  1,   1,   0,   0, 0},
+      {"/w /x",           0, 0, 1,  1,  1,   1,   0,   0, 0},
+      {"/?",              0, 0, 1,  1,  1,   1,   0,   0, 1},
+      {"/H",              0, 0, 1,  1,  1,   1,   0,   0, 1},
+      {"c:/home/uninstall", 0, 1, 0, 1, 1,   1,   0,   0, 1},
+      {"/qfp",            1, 0, 0,  1,  0,   1,   0,   0, 0},
+  };
+  for (const SwitchCase& c : cases) {
+    SetupState s = AfterPackage();
+    ApplySwitches(AsciiLower(c.args), s);
+    EXPECT_EQ(s.QuietMode, c.quiet) << c.args;
+    EXPECT_EQ(s.UninstallMode, c.uninstall) << c.args;
+    EXPECT_EQ(s.ShowScreens, c.screens) << c.args;
+    EXPECT_EQ(s.SetAsDefault, c.as_default) << c.args;
+    EXPECT_EQ(s.OpenDisplayProperties, c.display) << c.args;
+    EXPECT_EQ(s.CreateStartMenuEntry, c.start_menu) << c.args;
+    EXPECT_EQ(s.CreateDesktopIcon, c.desktop) << c.args;
+    EXPECT_EQ(s.XpLook, c.xp) << c.args;
+    EXPECT_EQ(s.ShowHelp, c.help) << c.args;
+  }
+}
+
+TEST(Switches, ArgumentsFollowTheProgramPath) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"\"C:\\My Files\\Setup.exe\" /q /f", "/q /f"},
+      {"C:\\Setup.exe   /u", "/u"},
+      {"Setup.exe", ""},
+      {"\"C:\\unterminated /q", ""},
+      {"\"a.exe\"/q", "/q"},
+      {"", ""},
+  };
+  for (auto [line, args] : cases) EXPECT_EQ(ArgumentsOf(line), args) << line;
+}
+
+TEST(RunMode, FirstMatchingRowWins) {
+  struct Case {
+    int32_t help, detect, uninstall, quiet;
+    bool exists;
+    RunMode mode;
+  };
+  const Case cases[] = {
+      {1, 1, 1, 1, true, RunMode::kHelp},
+      {0, 0, 1, 0, true, RunMode::kClose},
+      {0, 1, 1, 0, false, RunMode::kClose},
+      {0, 0, 0, 0, true, RunMode::kInstall},
+      {0, 1, 0, 1, false, RunMode::kInstall},
+      {0, 1, 1, 1, true, RunMode::kUninstall},
+      {0, 1, 0, 1, true, RunMode::kInstall},
+      {0, 1, 0, 0, true, RunMode::kAskExisting},
+  };
+  for (const Case& c : cases) {
+    SetupState s;
+    s.ShowHelp = c.help;
+    s.DetectExisting = c.detect;
+    s.UninstallMode = c.uninstall;
+    s.QuietMode = c.quiet;
+    EXPECT_EQ(DecideRunMode(s, c.exists), c.mode)
+        << c.help << c.detect << c.uninstall << c.quiet << c.exists;
+  }
+}
+
+TEST(StartupPaths, SystemDirAndModuleDir) {
+  EXPECT_EQ(FormSystemDir("C:\\WINDOWS\\System32", true), "C:\\windows\\Sysnative");
+  EXPECT_EQ(FormSystemDir("C:\\WINDOWS\\System32", false), "C:\\windows\\system32");
+  EXPECT_EQ(FormSystemDir("d:\\winnt\\system32\\", false), "D:\\winnt\\system32\\");
+  EXPECT_EQ(FormSystemDir("", true), "");
+  EXPECT_EQ(ModuleDirOf("C:\\Downloads\\Setup.exe"), "C:\\Downloads\\");
+  EXPECT_EQ(ModuleDirOf("Setup.exe"), "Setup.exe");
+  EXPECT_EQ(ModuleDirOf("\\Setup.exe"), "\\Setup.exe") << "the first character is not searched";
+}
+
+}  // namespace
+}  // namespace lumiset
