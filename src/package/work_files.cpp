@@ -1,7 +1,5 @@
 #include "package/work_files.h"
 
-#include <cstdio>
-
 #include "install/platform_helpers.h"
 
 namespace lumiset {
@@ -89,9 +87,9 @@ std::string MakeWorkFileName(Platform& p, std::string& work_folder, std::string_
   if (prefix.empty()) prefix = std::string(kWorkFilePrefix);
   if (folder.size() + prefix.size() + 5 + ext.size() > kMaxPathChars) return {};
   for (int n = 1; n <= kMaxWorkFileNumber; ++n) {
-    char number[8];
-    std::snprintf(number, sizeof number, "%04d", n);
-    std::string name = folder + prefix + number + "." + ext;
+    const char number[] = {static_cast<char>('0' + n / 1000), static_cast<char>('0' + n / 100 % 10),
+                           static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
+    std::string name = folder + prefix + std::string(number, 4) + "." + ext;
     if (!FileExists(p, name)) return name;
   }
   return {};

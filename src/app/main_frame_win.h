@@ -1,0 +1,27 @@
+#pragma once
+
+#include "install/windows_win.h"
+
+namespace lumiset {
+
+// The hidden frame: a shown top-level window parked off-screen with width
+// and height 0. It carries the title and icon every page inherits as owner,
+// and receives the start command; destroying it ends the message loop.
+class CMainFrame {
+ public:
+  // Handler for ID_START_INSTALLATION, run on the user-interface thread.
+  using StartHandler = void (*)(HWND frame);
+
+  bool Create(HINSTANCE instance, StartHandler on_start);
+  HWND hwnd() const { return hwnd_; }
+  void PostStart() const;
+  void PostClose() const;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+  HWND hwnd_ = nullptr;
+  StartHandler on_start_ = nullptr;
+};
+
+}  // namespace lumiset

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "app/setup_state.h"
+#include "install/platform.h"
+
+namespace lumiset {
+
+// Settles what the user interface takes from the machine before any window
+// exists: the placement rectangle, the Windows version class, the work
+// folder (chosen, created, cleaned of earlier runs' files) and the screen's
+// vertical density.
+void InitUserInterfaceEnvironment(Platform& p, SetupState& state);
+
+}  // namespace lumiset

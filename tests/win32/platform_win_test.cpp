@@ -1,0 +1,151 @@
+// Win32Platform against Wine's real registry and file system. Runs in a
+// 64-bit prefix, so this 32-bit process is under WOW64.
+#include "install/platform_win.h"
+
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+#include "install/platform_helpers.h"
+#include "install/scoped_handle_win.h"
+#include "install/windows_win.h"
+
+#include <shellapi.h>
+
+namespace lumiset {
+namespace {
+
+constexpr char kTestKey[] = "Software\\Lumiset Tests";
+
+class Win32PlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    root_ = std::string(temp) + "lumiset-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    RemoveTree(root_);
+    ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
+  }
+  void TearDown() override {
+    RemoveTree(root_);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey);
+  }
+  static void RemoveTree(const std::string& path) {
+    std::string double_zero = path + '\0';
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = double_zero.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationA(&op);
+  }
+  static void WriteFile(const std::string& path, std::string_view text) {
+    ScopedFile f(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(f);
+    DWORD put = 0;
+    ::WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
+  }
+
+  Win32Platform p_;
+  std::string root_;
+};
+
+TEST_F(Win32PlatformTest, RegistryStringsAreStoredWithoutTheirZeroAndReadBackTerminated) {
+  ASSERT_TRUE(p_.WriteRegistryString(RegistryRoot::kCurrentUser, std::string(kTestKey) + "\\Deep\\er",
+                                     "Name", "Starfield"));
+  EXPECT_EQ(p_.ReadRegistryString(RegistryRoot::kCurrentUser, std::string(kTestKey) + "\\Deep\\er",
+                                  "Name"),
+            "Starfield");
+  // Another writer's value with its terminating zero reads back the same.
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kTestKey, "Zeroed", REG_SZ, "Nova", 5),
+            ERROR_SUCCESS);
+  EXPECT_EQ(p_.ReadRegistryString(RegistryRoot::kCurrentUser, kTestKey, "Zeroed"), "Nova");
+}
+
+TEST_F(Win32PlatformTest, RegistryReadLimitsAndMissingValues) {
+  const std::string longest(259, 'x');
+  ASSERT_TRUE(p_.WriteRegistryString(RegistryRoot::kCurrentUser, kTestKey, "Longest", longest));
+  EXPECT_EQ(p_.ReadRegistryString(RegistryRoot::kCurrentUser, kTestKey, "Longest"), longest);
+  ASSERT_TRUE(p_.WriteRegistryString(RegistryRoot::kCurrentUser, kTestKey, "TooLong",
+                                     std::string(260, 'y')));
+  EXPECT_EQ(p_.ReadRegistryString(RegistryRoot::kCurrentUser, kTestKey, "TooLong"), std::nullopt);
+  EXPECT_EQ(p_.ReadRegistryString(RegistryRoot::kCurrentUser, kTestKey, "Missing"), std::nullopt);
+  EXPECT_EQ(p_.ReadRegistryString(RegistryRoot::kCurrentUser, "Software\\No Such Key", "x"),
+            std::nullopt);
+  ASSERT_TRUE(p_.WriteRegistryString(RegistryRoot::kLocalMachine, kTestKey, "Machine", "wide"));
+  EXPECT_EQ(p_.ReadRegistryString(RegistryRoot::kLocalMachine, kTestKey, "Machine"), "wide");
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kTestKey);
+}
+
+TEST_F(Win32PlatformTest, Wow64AndTheSystemFolderNames) {
+  EXPECT_TRUE(p_.IsWow64()) << "a 64-bit prefix runs this 32-bit test under WOW64";
+  const std::string system_dir = FormSystemDir(p_.SystemDirectory(), p_.IsWow64());
+  EXPECT_EQ(system_dir, "C:\\windows\\Sysnative");
+  EXPECT_TRUE(FolderExists(p_, system_dir)) << "the alias reaches the 64-bit folder";
+  EXPECT_EQ(ToNativeSystemPath(p_, system_dir + "\\a.scr"), "C:\\windows\\System32\\a.scr");
+}
+
+TEST_F(Win32PlatformTest, FilesFoldersAndSearches) {
+  WriteFile(root_ + "\\file.txt", "hello");
+  WriteFile(root_ + "\\vrtlnodot", "x");
+  EXPECT_TRUE(PathIsFile(p_, root_ + "\\file.txt"));
+  EXPECT_TRUE(FileExists(p_, root_ + "\\FILE.TXT"));
+  EXPECT_FALSE(FileExists(p_, root_)) << "a folder is no file";
+  EXPECT_TRUE(FolderExists(p_, root_));
+  EXPECT_FALSE(PathIsFile(p_, root_ + "\\missing"));
+  const std::vector<FindEntry> found = p_.FindFiles(root_ + "\\vrtl*.*");
+  ASSERT_EQ(found.size(), 1u) << "*.* matches a name without a dot";
+  EXPECT_EQ(found[0].name, "vrtlnodot");
+
+  EXPECT_TRUE(EnsureFolderTree(p_, root_ + "\\A\\B\\"));
+  EXPECT_TRUE(FolderExists(p_, root_ + "\\A\\B"));
+  EXPECT_FALSE(EnsureFolderTree(p_, root_ + "\\file.txt\\C"));
+  EXPECT_FALSE(CreateFolderPath(p_, root_ + "\\X"));
+  EXPECT_TRUE(CreateFolderPath(p_, root_ + "\\X\\Y\\"));
+  EXPECT_TRUE(FolderExists(p_, root_ + "\\X\\Y"));
+  EXPECT_TRUE(p_.RemoveFolder(root_ + "\\X\\Y"));
+  EXPECT_TRUE(p_.RemoveFile(root_ + "\\file.txt"));
+  EXPECT_FALSE(p_.RemoveFile(root_ + "\\file.txt"));
+}
+
+TEST_F(Win32PlatformTest, ReadAndWriteFiles) {
+  const std::string path = root_ + "\\data.bin";
+  {
+    std::unique_ptr<WritableFile> w = p_.CreateForWrite(path, /*create_new=*/true);
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(w->Write("0123456789", 10));
+    EXPECT_TRUE(w->Close());
+  }
+  EXPECT_FALSE(p_.CreateForWrite(path, /*create_new=*/true)) << "the name is taken";
+  std::unique_ptr<ReadableFile> r = p_.OpenForRead(path, /*share_write=*/true);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Size(), 10u);
+  char buf[4] = {};
+  EXPECT_TRUE(r->ReadAt(6, buf, 4));
+  EXPECT_EQ(std::string(buf, 4), "6789");
+  EXPECT_FALSE(r->ReadAt(8, buf, 4)) << "short read";
+  EXPECT_FALSE(p_.OpenForRead(root_ + "\\missing", false));
+}
+
+TEST_F(Win32PlatformTest, OverlongPathsAreRefusedNotCut) {
+  const std::string dir = root_ + "\\" + std::string(200, 'd');
+  ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr) || dir.size() > 247);
+  const std::string over = dir + "\\" + std::string(80, 'f');
+  ASSERT_GT(over.size(), kMaxPathChars);
+  EXPECT_FALSE(p_.CreateForWrite(over, false));
+  EXPECT_FALSE(p_.MakeFolder(over));
+  EXPECT_FALSE(p_.QueryPath(over));
+  EXPECT_TRUE(p_.FindFiles(dir + "\\*").empty() || p_.FindFiles(dir + "\\*").size() <= 2)
+      << "nothing was created under a shortened name";
+}
+
+TEST_F(Win32PlatformTest, MachineFacts) {
+  EXPECT_FALSE(p_.ModulePath().empty());
+  EXPECT_TRUE(p_.ModulePath().ends_with(".exe"));
+  EXPECT_TRUE(p_.SpecialFolderPath(SpecialFolder::kLocalAppData));
+  EXPECT_TRUE(p_.SpecialFolderPath(SpecialFolder::kPrograms));
+  EXPECT_TRUE(p_.TempFolderPath().has_value());
+  EXPECT_NE(p_.UserDefaultLangId(), 0);
+  EXPECT_FALSE(p_.IsLeadByte('\\'));
+}
+
+}  // namespace
+}  // namespace lumiset
