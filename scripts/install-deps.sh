@@ -12,6 +12,7 @@ packages=(
   libgtest-dev googletest zlib1g-dev
   libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
   nsis
+  python3 python3-pytest openssl
 )
 
 missing=()

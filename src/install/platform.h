@@ -28,7 +28,10 @@ enum class SpecialFolder {
 struct FindEntry {
   std::string name;  // the file name without its folder
   bool is_folder = false;
+  std::string short_name;  // the 8.3 alternate name; empty when `name` is one
 };
+
+enum class MessageIcon { kError, kInformation, kStop };
 
 // A file opened for reading at arbitrary offsets.
 class ReadableFile {
@@ -45,8 +48,11 @@ class ReadableFile {
 class WritableFile {
  public:
   virtual ~WritableFile() = default;
-  // Appends n bytes. False when not all of them could be written.
+  // Writes n bytes at the current position and moves past them. False when
+  // not all of them could be written.
   virtual bool Write(const void* src, size_t n) = 0;
+  // Moves the position, so a failed write can be repeated from its start.
+  virtual bool Seek(uint64_t offset) = 0;
   // Flushes and closes; false when the data may not have reached the file.
   // Destroying an unclosed file closes it without reporting.
   virtual bool Close() = 0;
@@ -119,6 +125,52 @@ class Platform {
   // Whether a byte opens a double-byte character in the ANSI code page, so
   // path walkers never take its trail byte for a backslash.
   virtual bool IsLeadByte(uint8_t byte) = 0;
+
+  // The Windows directory as the system reports it; empty on failure.
+  virtual std::string WindowsDirectory() = 0;
+  // Renames a file; false when it cannot be renamed.
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  // The short (8.3) form of an existing path; nullopt when there is none.
+  virtual std::optional<std::string> ShortPathName(const std::string& path) = 0;
+  // Makes a folder the process's current directory.
+  virtual bool SetCurrentFolder(const std::string& path) = 0;
+
+  // A key of an initialization file's section; empty when missing. At most
+  // 255 bytes are returned.
+  virtual std::string ReadIniString(const std::string& file, const std::string& section,
+                                    const std::string& key) = 0;
+  virtual bool WriteIniString(const std::string& file, const std::string& section,
+                              const std::string& key, const std::string& value) = 0;
+
+  // The names of a key's direct subkeys; empty when it cannot be opened.
+  virtual std::vector<std::string> RegistrySubkeys(RegistryRoot root, const std::string& path) = 0;
+  // Deletes one key that has no subkeys.
+  virtual bool DeleteRegistryKey(RegistryRoot root, const std::string& path) = 0;
+
+  // Starts a command line with no inherited handles, in the installer's own
+  // environment and folder, and waits for the process to end. False when it
+  // cannot be started. Installation worker thread only.
+  virtual bool RunAndWait(const std::string& command_line) = 0;
+  // Opens a program with parameters through the shell, shown normally.
+  virtual bool ShellOpen(const std::string& program, const std::string& parameters) = 0;
+  // Saves a shell link (target, working folder, description) at link_path,
+  // overwriting one of the same name. COM must be initialised on the calling
+  // thread. False when the link could not be saved.
+  virtual bool CreateShellLink(const std::string& link_path, const std::string& target,
+                               const std::string& description,
+                               const std::string& working_folder) = 0;
+  // Switches the system's screensaver on or off and tells running programs.
+  virtual void NotifyScreensaverActive(bool active) = 0;
+
+  // A message box without owner. The localized variant loads string
+  // `string_id` of the program's resources (empty when missing).
+  virtual void ShowMessage(const std::string& text, const std::string& caption,
+                           MessageIcon icon) = 0;
+  virtual void ShowLocalizedMessage(int string_id, const std::string& caption,
+                                    MessageIcon icon) = 0;
+  // The simple beep (MessageBeep(-1)) or the stop sound.
+  virtual void Beep(MessageIcon kind) = 0;
+  virtual void SleepMs(uint32_t milliseconds) = 0;
 };
 
 // Forwards every call to another platform; fault-injecting test doubles
@@ -162,6 +214,49 @@ class ForwardingPlatform : public Platform {
   std::string ModulePath() override { return target_.ModulePath(); }
   uint16_t UserDefaultLangId() override { return target_.UserDefaultLangId(); }
   bool IsLeadByte(uint8_t byte) override { return target_.IsLeadByte(byte); }
+  std::string WindowsDirectory() override { return target_.WindowsDirectory(); }
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    return target_.RenameFile(from, to);
+  }
+  std::optional<std::string> ShortPathName(const std::string& path) override {
+    return target_.ShortPathName(path);
+  }
+  bool SetCurrentFolder(const std::string& path) override { return target_.SetCurrentFolder(path); }
+  std::string ReadIniString(const std::string& file, const std::string& section,
+                            const std::string& key) override {
+    return target_.ReadIniString(file, section, key);
+  }
+  bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
+                      const std::string& value) override {
+    return target_.WriteIniString(file, section, key, value);
+  }
+  std::vector<std::string> RegistrySubkeys(RegistryRoot root, const std::string& path) override {
+    return target_.RegistrySubkeys(root, path);
+  }
+  bool DeleteRegistryKey(RegistryRoot root, const std::string& path) override {
+    return target_.DeleteRegistryKey(root, path);
+  }
+  bool RunAndWait(const std::string& command_line) override {
+    return target_.RunAndWait(command_line);
+  }
+  bool ShellOpen(const std::string& program, const std::string& parameters) override {
+    return target_.ShellOpen(program, parameters);
+  }
+  bool CreateShellLink(const std::string& link_path, const std::string& target,
+                       const std::string& description,
+                       const std::string& working_folder) override {
+    return target_.CreateShellLink(link_path, target, description, working_folder);
+  }
+  void NotifyScreensaverActive(bool active) override { target_.NotifyScreensaverActive(active); }
+  void ShowMessage(const std::string& text, const std::string& caption,
+                   MessageIcon icon) override {
+    target_.ShowMessage(text, caption, icon);
+  }
+  void ShowLocalizedMessage(int string_id, const std::string& caption, MessageIcon icon) override {
+    target_.ShowLocalizedMessage(string_id, caption, icon);
+  }
+  void Beep(MessageIcon kind) override { target_.Beep(kind); }
+  void SleepMs(uint32_t milliseconds) override { target_.SleepMs(milliseconds); }
 
  protected:
   Platform& target() { return target_; }

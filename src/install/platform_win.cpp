@@ -1,5 +1,7 @@
 #include "install/platform_win.h"
 
+#include <objidl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -61,6 +63,11 @@ class Win32WritableFile final : public WritableFile {
       n -= put;
     }
     return true;
+  }
+  bool Seek(uint64_t offset) override {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) != 0;
   }
   bool Close() override {
     if (!file_) return false;
@@ -146,7 +153,8 @@ std::vector<FindEntry> Win32Platform::FindFiles(const std::string& pattern) {
   ScopedFind find(FindFirstFileA(pattern.c_str(), &data));
   if (!find) return out;
   do {
-    out.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    out.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                   data.cAlternateFileName});
   } while (out.size() < kMaxFindEntries && FindNextFileA(find.get(), &data));
   return out;
 }
@@ -224,5 +232,164 @@ std::string Win32Platform::ModulePath() {
 uint16_t Win32Platform::UserDefaultLangId() { return GetUserDefaultLangID(); }
 
 bool Win32Platform::IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != 0; }
+
+std::string Win32Platform::WindowsDirectory() {
+  char buffer[256] = {};
+  const UINT n = GetWindowsDirectoryA(buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return {};
+  return std::string(buffer, n);
+}
+
+bool Win32Platform::RenameFile(const std::string& from, const std::string& to) {
+  return !TooLong(from) && !TooLong(to) && MoveFileA(from.c_str(), to.c_str());
+}
+
+std::optional<std::string> Win32Platform::ShortPathName(const std::string& path) {
+  if (TooLong(path)) return std::nullopt;
+  char buffer[kPathBuffer] = {};
+  const DWORD n = GetShortPathNameA(path.c_str(), buffer, kPathBuffer);
+  if (n == 0 || n >= kPathBuffer) return std::nullopt;
+  return std::string(buffer, n);
+}
+
+bool Win32Platform::SetCurrentFolder(const std::string& path) {
+  return !TooLong(path) && SetCurrentDirectoryA(path.c_str());
+}
+
+std::string Win32Platform::ReadIniString(const std::string& file, const std::string& section,
+                                         const std::string& key) {
+  if (TooLong(file)) return {};
+  char buffer[256] = {};
+  const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer,
+                                           sizeof buffer, file.c_str());
+  return std::string(buffer, std::min<DWORD>(n, sizeof buffer - 1));
+}
+
+bool Win32Platform::WriteIniString(const std::string& file, const std::string& section,
+                                   const std::string& key, const std::string& value) {
+  return !TooLong(file) &&
+         WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+}
+
+std::vector<std::string> Win32Platform::RegistrySubkeys(RegistryRoot root,
+                                                        const std::string& path) {
+  // Past this many a tree is no installer's record; the cap bounds memory.
+  constexpr size_t kMaxSubkeys = 4096;
+  std::vector<std::string> names;
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return names;
+  ScopedRegKey key(raw);
+  for (DWORD index = 0; names.size() < kMaxSubkeys; ++index) {
+    char name[256];
+    DWORD size = sizeof name;
+    if (RegEnumKeyExA(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    names.emplace_back(name, size);
+  }
+  return names;
+}
+
+bool Win32Platform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {
+  return RegDeleteKeyA(RootKey(root), path.c_str()) == ERROR_SUCCESS;
+}
+
+bool Win32Platform::RunAndWait(const std::string& command_line) {
+  std::vector<char> line(command_line.begin(), command_line.end());
+  line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return false;
+  }
+  ScopedKernelHandle process_handle(process.hProcess);
+  ScopedKernelHandle thread_handle(process.hThread);
+  WaitForSingleObject(process_handle.get(), INFINITE);
+  return true;
+}
+
+bool Win32Platform::ShellOpen(const std::string& program, const std::string& parameters) {
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(nullptr, "open", program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL));
+  return result > 32;  // ShellExecute reports errors as values up to 32
+}
+
+bool Win32Platform::CreateShellLink(const std::string& link_path, const std::string& target,
+                                    const std::string& description,
+                                    const std::string& working_folder) {
+  if (TooLong(link_path)) return false;
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&link)))) {
+    return false;
+  }
+  IPersistFile* file = nullptr;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    link->Release();
+    return false;
+  }
+  link->SetPath(target.c_str());
+  link->SetWorkingDirectory(working_folder.c_str());
+  link->SetDescription(description.c_str());
+  wchar_t wide[kPathBuffer] = {};
+  bool saved = false;
+  if (MultiByteToWideChar(CP_ACP, 0, link_path.c_str(), -1, wide, kPathBuffer) > 0) {
+    saved = SUCCEEDED(file->Save(wide, TRUE));
+  }
+  file->Release();
+  link->Release();
+  return saved;
+}
+
+void Win32Platform::NotifyScreensaverActive(bool active) {
+  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr,
+                        SPIF_SENDWININICHANGE);
+}
+
+namespace {
+
+UINT IconStyle(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::kError: return MB_ICONERROR;
+    case MessageIcon::kInformation: return MB_ICONINFORMATION;
+    case MessageIcon::kStop: return MB_ICONHAND;
+  }
+  return MB_ICONINFORMATION;
+}
+
+std::wstring Widen(const std::string& text) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
+  wide.resize(static_cast<size_t>(n - 1));
+  return wide;
+}
+
+}  // namespace
+
+void Win32Platform::ShowMessage(const std::string& text, const std::string& caption,
+                                MessageIcon icon) {
+  MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | IconStyle(icon));
+}
+
+void Win32Platform::ShowLocalizedMessage(int string_id, const std::string& caption,
+                                         MessageIcon icon) {
+  // Read as UTF-16 so a Russian message shows on a Western system.
+  const wchar_t* text = nullptr;
+  const int n = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(string_id),
+                            reinterpret_cast<LPWSTR>(&text), 0);
+  const std::wstring message = n > 0 ? std::wstring(text, static_cast<size_t>(n)) : std::wstring();
+  MessageBoxW(nullptr, message.c_str(), Widen(caption).c_str(), MB_OK | IconStyle(icon));
+}
+
+void Win32Platform::Beep(MessageIcon kind) {
+  MessageBeep(kind == MessageIcon::kStop ? MB_ICONHAND : 0xFFFFFFFF);
+}
+
+void Win32Platform::SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
 
 }  // namespace lumiset

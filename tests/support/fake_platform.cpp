@@ -46,14 +46,22 @@ class MemoryWritable final : public WritableFile {
  public:
   explicit MemoryWritable(std::shared_ptr<std::vector<uint8_t>> data) : data_(std::move(data)) {}
   bool Write(const void* src, size_t n) override {
+    if (n == 0) return true;
     const auto* b = static_cast<const uint8_t*>(src);
-    data_->insert(data_->end(), b, b + n);
+    if (data_->size() < pos_ + n) data_->resize(pos_ + n);
+    std::memcpy(data_->data() + pos_, b, n);
+    pos_ += n;
+    return true;
+  }
+  bool Seek(uint64_t offset) override {
+    pos_ = static_cast<size_t>(offset);
     return true;
   }
   bool Close() override { return true; }
 
  private:
   std::shared_ptr<std::vector<uint8_t>> data_;
+  size_t pos_ = 0;
 };
 
 }  // namespace
@@ -136,6 +144,100 @@ std::vector<std::string> FakePlatform::List(const std::string& folder) const {
   return out;
 }
 
+bool FakePlatform::HasRegistryKey(RegistryRoot root, const std::string& path) const {
+  const std::string key = Lower(path);
+  for (const auto& [k, values] : registry_) {
+    if (k.first == root && (k.second == key || k.second.starts_with(key + "\\"))) return true;
+  }
+  return false;
+}
+
+std::string FakePlatform::IniValue(const std::string& file, const std::string& section,
+                                   const std::string& key) const {
+  auto it = ini_.find(Lower(file + "|" + section + "|" + key));
+  return it == ini_.end() ? std::string() : it->second;
+}
+
+bool FakePlatform::RenameFile(const std::string& from, const std::string& to) {
+  const Node* n = Find(from);
+  if (!n || n->folder || Find(to) || !HasFolder(Parent(Key(to)))) return false;
+  Node moved = *n;
+  moved.path = to;
+  nodes_.erase(Key(from));
+  nodes_[Key(to)] = moved;
+  return true;
+}
+
+std::optional<std::string> FakePlatform::ShortPathName(const std::string& path) {
+  if (!Find(path)) return std::nullopt;
+  auto alt = short_names.find(Key(path));
+  if (alt == short_names.end()) return path;
+  return path.substr(0, path.rfind('\\') + 1) + alt->second;
+}
+
+bool FakePlatform::SetCurrentFolder(const std::string& path) {
+  if (!HasFolder(path)) return false;
+  current_folder = path;
+  return true;
+}
+
+std::string FakePlatform::ReadIniString(const std::string& file, const std::string& section,
+                                        const std::string& key) {
+  return IniValue(file, section, key).substr(0, 255);
+}
+
+bool FakePlatform::WriteIniString(const std::string& file, const std::string& section,
+                                  const std::string& key, const std::string& value) {
+  if (!HasFile(file)) {
+    std::unique_ptr<WritableFile> created = CreateForWrite(file, false);
+    if (!created) return false;
+    created->Write("[", 1);
+  }
+  ini_[Lower(file + "|" + section + "|" + key)] = value;
+  return true;
+}
+
+std::vector<std::string> FakePlatform::RegistrySubkeys(RegistryRoot root,
+                                                       const std::string& path) {
+  const std::string prefix = Lower(path) + "\\";
+  std::set<std::string> names;
+  for (const auto& [k, values] : registry_) {
+    if (k.first != root || !k.second.starts_with(prefix)) continue;
+    const std::string rest = k.second.substr(prefix.size());
+    names.insert(rest.substr(0, rest.find('\\')));
+  }
+  return {names.begin(), names.end()};
+}
+
+bool FakePlatform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {
+  const std::string key = Lower(path);
+  if (undeletable_keys.count(key) || !HasRegistryKey(root, path)) return false;
+  if (!RegistrySubkeys(root, path).empty()) return false;
+  registry_.erase({root, key});
+  return true;
+}
+
+bool FakePlatform::RunAndWait(const std::string& command_line) {
+  commands_run.push_back(command_line);
+  if (!process_starts) return false;
+  if (on_run) on_run(command_line);
+  return true;
+}
+
+bool FakePlatform::ShellOpen(const std::string& program, const std::string& parameters) {
+  shell_opened.emplace_back(program, parameters);
+  return true;
+}
+
+bool FakePlatform::CreateShellLink(const std::string& link_path, const std::string& target,
+                                   const std::string& description,
+                                   const std::string& working_folder) {
+  std::unique_ptr<WritableFile> file = CreateForWrite(link_path, false);
+  if (!file) return false;
+  const std::string content = target + "|" + working_folder + "|" + description;
+  return file->Write(content.data(), content.size());
+}
+
 void FakePlatform::SetRegistry(RegistryRoot root, const std::string& subkey,
                                const std::string& name, const std::string& value) {
   registry_[{root, Lower(subkey)}][Lower(name)] = value;
@@ -182,7 +284,9 @@ std::vector<FindEntry> FakePlatform::FindFiles(const std::string& pattern) {
   std::vector<FindEntry> out;
   if (name.find_first_of("*?") == std::string::npos) {
     if (const Node* n = Find(folder + "\\" + name)) {
-      out.push_back({n->path.substr(n->path.rfind('\\') + 1), n->folder});
+      auto alt = short_names.find(Key(folder + "\\" + name));
+      out.push_back({n->path.substr(n->path.rfind('\\') + 1), n->folder,
+                     alt == short_names.end() ? std::string() : alt->second});
     }
     return out;
   }
@@ -190,7 +294,10 @@ std::vector<FindEntry> FakePlatform::FindFiles(const std::string& pattern) {
   for (const auto& [key, node] : nodes_) {
     if (!key.starts_with(prefix) || key.find('\\', prefix.size()) != std::string::npos) continue;
     const std::string shown = node.path.substr(node.path.rfind('\\') + 1);
-    if (WildcardMatch(name, shown)) out.push_back({shown, node.folder});
+    if (WildcardMatch(name, shown)) {
+      auto alt = short_names.find(key);
+      out.push_back({shown, node.folder, alt == short_names.end() ? std::string() : alt->second});
+    }
   }
   return out;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -43,6 +44,27 @@ class FakePlatform : public Platform {
   std::map<SpecialFolder, std::string> special_folders;
   std::optional<std::string> temp_folder = std::string("C:\\Users\\me\\Temp\\");
   std::set<std::string> unwritable_folders;  // lower-case; creating files there fails
+  std::string windows_directory = "C:\\WINDOWS";
+  std::map<std::string, std::string> short_names;  // lower-case path -> 8.3 name
+  std::string current_folder;
+  bool process_starts = true;
+  std::vector<std::string> commands_run;   // RunAndWait, in order
+  std::function<void(const std::string&)> on_run;  // what a started process does
+  std::vector<std::pair<std::string, std::string>> shell_opened;  // program, parameters
+  std::vector<bool> screensaver_notifications;
+  struct Message {
+    int string_id;  // 0 for a literal text
+    std::string text;
+    MessageIcon icon;
+  };
+  std::vector<Message> messages;
+  std::vector<MessageIcon> beeps;
+  uint64_t slept_ms = 0;
+  std::function<void()> on_sleep;  // lets a test act while the code under test waits
+  std::set<std::string> undeletable_keys;  // lower-case key paths
+  bool HasRegistryKey(RegistryRoot root, const std::string& path) const;
+  std::string IniValue(const std::string& file, const std::string& section,
+                       const std::string& key) const;
 
   // ---- Platform ---------------------------------------------------------------
   std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::string& subkey,
@@ -64,6 +86,33 @@ class FakePlatform : public Platform {
   std::string ModulePath() override { return module_path; }
   uint16_t UserDefaultLangId() override { return user_lang_id; }
   bool IsLeadByte(uint8_t) override { return false; }
+  std::string WindowsDirectory() override { return windows_directory; }
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  std::optional<std::string> ShortPathName(const std::string& path) override;
+  bool SetCurrentFolder(const std::string& path) override;
+  std::string ReadIniString(const std::string& file, const std::string& section,
+                            const std::string& key) override;
+  bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
+                      const std::string& value) override;
+  std::vector<std::string> RegistrySubkeys(RegistryRoot root, const std::string& path) override;
+  bool DeleteRegistryKey(RegistryRoot root, const std::string& path) override;
+  bool RunAndWait(const std::string& command_line) override;
+  bool ShellOpen(const std::string& program, const std::string& parameters) override;
+  bool CreateShellLink(const std::string& link_path, const std::string& target,
+                       const std::string& description,
+                       const std::string& working_folder) override;
+  void NotifyScreensaverActive(bool active) override { screensaver_notifications.push_back(active); }
+  void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override {
+    messages.push_back({0, text, icon});
+  }
+  void ShowLocalizedMessage(int string_id, const std::string&, MessageIcon icon) override {
+    messages.push_back({string_id, {}, icon});
+  }
+  void Beep(MessageIcon kind) override { beeps.push_back(kind); }
+  void SleepMs(uint32_t milliseconds) override {
+    slept_ms += milliseconds;
+    if (on_sleep) on_sleep();
+  }
 
  private:
   struct Node {
@@ -79,6 +128,7 @@ class FakePlatform : public Platform {
 
   std::map<std::string, Node> nodes_;  // by lower-case path without trailing "\"
   std::map<RegistryKey, std::map<std::string, std::string>> registry_;
+  std::map<std::string, std::string> ini_;  // "file|section|key", lower-case
 };
 
 }  // namespace lumiset::testing

@@ -1,0 +1,110 @@
+#include "install/finishing_steps.h"
+
+#include "install/platform_helpers.h"
+#include "package/package_format.h"
+#include "package/placeholders.h"
+
+namespace lumiset {
+namespace {
+
+std::string Expanded(std::string text, const SetupState& state) {
+  ExpandPlaceholders(text, state);
+  return text;
+}
+
+bool FitsKey(const std::string& key) { return key.size() <= kMaxKeyPathChars; }
+
+// A link's target and working folder are read by the shell, a 64-bit
+// program: they name System32, never the Sysnative alias.
+void MakeLink(Platform& p, SetupState& state, const std::string& link, const std::string& target,
+              const std::string& description, const std::string& working_folder) {
+  if (link.size() <= kMaxPathChars) {
+    p.CreateShellLink(link, ToNativeSystemPath(p, target), description,
+                      ToNativeSystemPath(p, working_folder));
+  }
+  state.CreatedFiles.push_back(link);
+}
+
+}  // namespace
+
+std::string InstalledFileValueName(size_t index) {
+  std::string digits = std::to_string(index);
+  if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
+  return "File" + digits;
+}
+
+std::string InstalledFilesKey(const SetupState& state) {
+  return "SOFTWARE\\" + state.CompanyName + "\\" + state.ScreenSaverTitle;
+}
+
+std::string UninstallEntryKey(const SetupState& state) {
+  return std::string(kUninstallEntryKeyFormat) + state.ScreenSaverTitle + " Screensaver";
+}
+
+void WriteUninstaller(Platform& p, SetupState& state) {
+  if (state.UninstallerBlock.empty()) return;
+  std::string program_files = p.SpecialFolderPath(SpecialFolder::kProgramFiles).value_or("");
+  if (program_files.empty()) {
+    program_files = p.ReadRegistryString(RegistryRoot::kLocalMachine,
+                                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                                         "ProgramFilesDir")
+                        .value_or("");
+  }
+  const std::string folder = program_files + Expanded("\\{CompanyName}\\{ScreenSaverTitle}", state);
+  EnsureFolderTree(p, folder);
+  state.UninstallFolder = folder;
+  state.UninstallerPath = folder + "\\Uninstall.exe";
+  if (state.UninstallerPath.size() > kMaxPathChars ||
+      !WriteBlockToFile(p, state.UninstallerBlock, state.UninstallerPath,
+                        kMaxUninstallerDecoded)) {
+    return;
+  }
+  state.CreatedFiles.push_back(state.UninstallerPath);
+  const std::string settings = folder + "\\Uninstall.ini";
+  p.WriteIniString(settings, "uninstall", "company", Expanded("{CompanyName}", state));
+  p.WriteIniString(settings, "uninstall", "scrtitle", Expanded("{ScreenSaverTitle}", state));
+  state.CreatedFiles.push_back(settings);
+
+  const std::string entry =
+      std::string(kUninstallEntryKeyFormat) + Expanded("{ScreenSaverTitle} Screensaver", state);
+  if (FitsKey(entry)) {
+    p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "DisplayName",
+                          Expanded("{ScreenSaverTitle} Screensaver", state));
+    p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "UninstallString",
+                          state.UninstallerPath);
+  }
+}
+
+void CreateStartMenuShortcuts(Platform& p, SetupState& state) {
+  std::optional<std::string> programs = p.SpecialFolderPath(SpecialFolder::kPrograms);
+  if (!programs) return;
+  const std::string folder =
+      *programs + Expanded("\\{CompanyName}\\{ScreenSaverTitle} Screensaver", state);
+  EnsureFolderTree(p, folder);
+  MakeLink(p, state, folder + Expanded("\\{ScreenSaverTitle} Screensaver.lnk", state),
+           state.InstalledScrPath, state.ScreenSaverTitle, state.SystemDir);
+  if (!state.UninstallerBlock.empty()) {
+    MakeLink(p, state, folder + Expanded("\\Uninstall {ScreenSaverTitle} Screensaver.lnk", state),
+             state.UninstallerPath, "Uninstall", state.UninstallFolder);
+  }
+}
+
+void CreateDesktopShortcut(Platform& p, SetupState& state) {
+  std::optional<std::string> desktop = p.SpecialFolderPath(SpecialFolder::kDesktop);
+  if (!desktop) return;
+  MakeLink(p, state, *desktop + Expanded("\\{ScreenSaverTitle} Screensaver.lnk", state),
+           state.InstalledScrPath, state.ScreenSaverTitle, state.SystemDir);
+}
+
+void WriteInstalledFilesRecord(Platform& p, const SetupState& state) {
+  const std::string key = InstalledFilesKey(state);
+  if (!FitsKey(key)) return;
+  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, "ScreensaverFile", state.InstalledScrPath);
+  for (size_t i = 0; i < state.CreatedFiles.size(); ++i) {
+    p.WriteRegistryString(RegistryRoot::kCurrentUser, key, InstalledFileValueName(i), state.CreatedFiles[i]);
+  }
+  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, "AppLanguage",
+                        std::to_string(state.LanguageIndex));
+}
+
+}  // namespace lumiset

@@ -1,0 +1,265 @@
+#include "install/install_worker.h"
+
+#include <memory>
+#include <new>
+
+#include "install/platform_helpers.h"
+#include "package/package_format.h"
+#include "package/work_files.h"
+
+namespace lumiset {
+namespace {
+
+constexpr size_t kTransferBufferSize = 32778;
+constexpr size_t kChunkSize = 32767;
+constexpr uint32_t kPollMs = 100;
+constexpr uint32_t kSettleMs = 300;
+constexpr int32_t kProgressStart = 3;
+constexpr int32_t kProgressCopied = 50;
+constexpr int32_t kProgressReadBack = 65;
+constexpr int32_t kProgressDecoded = 80;
+constexpr int32_t kProgressDone = 98;
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(WritableFile& file) : file_(file) {}
+  bool Write(const uint8_t* src, size_t n) override { return file_.Write(src, n); }
+
+ private:
+  WritableFile& file_;
+};
+
+class Worker {
+ public:
+  Worker(WorkerLink& link, Platform& p, SetupState& state) : link_(link), p_(p), s_(state) {}
+
+  void Run() {
+    Install();
+    if (StopSet()) link_.Result = static_cast<int32_t>(WorkerResult::Stopped);
+    link_.Finished = 1;
+  }
+
+ private:
+  void Install() {
+    std::string work_folder = s_.WorkFolder;
+    // 1. A fresh work file; CREATE_NEW so a name found free cannot be taken
+    // over by another process meanwhile.
+    std::string work_name;
+    std::unique_ptr<WritableFile> work;
+    for (;;) {
+      work_name = MakeWorkFileName(p_, work_folder, kWorkFileExtension);
+      if (!work_name.empty()) work = p_.CreateForWrite(work_name, /*create_new=*/true);
+      if (work) break;
+      if (!AskRetry()) return Fail(WorkerResult::NoWorkFile);
+    }
+    SetProgress(kProgressStart);
+
+    // 3. The installer itself, which other processes may read and write.
+    std::unique_ptr<ReadableFile> package;
+    for (;;) {
+      package = p_.OpenForRead(s_.PackageSourcePath, /*share_write=*/true);
+      if (package) break;
+      if (!AskRetry()) {
+        work.reset();
+        p_.RemoveFile(work_name);
+        return Fail(WorkerResult::Failed);
+      }
+    }
+
+    // 4. Copy the screensaver block, which runs to the end of the file.
+    const uint64_t size = package->Size();
+    const uint64_t total = size > s_.PackageDataOffset ? size - s_.PackageDataOffset : 0;
+    if (!CopyWithProgress(*package, s_.PackageDataOffset, *work, total)) {
+      package.reset();
+      work.reset();
+      p_.RemoveFile(work_name);
+      return Fail(WorkerResult::Failed);
+    }
+    package.reset();
+    const bool closed = work->Close();
+    work.reset();
+    SetProgress(kProgressCopied);
+    if (StopCheck()) {
+      p_.RemoveFile(work_name);
+      return;
+    }
+
+    // 6. Read the copy back; an empty or unreadable work file is a failure.
+    std::unique_ptr<ReadableFile> copy;
+    for (;;) {
+      copy = closed ? p_.OpenForRead(work_name, /*share_write=*/false) : nullptr;
+      if (copy && copy->Size() != 0) break;
+      copy.reset();
+      if (!AskRetry()) {
+        p_.RemoveFile(work_name);
+        return Fail(WorkerResult::Failed);
+      }
+    }
+    SetProgress(kProgressReadBack);
+    if (StopCheck()) {
+      copy.reset();
+      p_.RemoveFile(work_name);
+      return;
+    }
+
+    // 8. Decode into the system folder, replacing an earlier copy.
+    for (;;) {
+      if (FileExists(p_, s_.InstalledScrPath)) p_.RemoveFile(s_.InstalledScrPath);
+      if (DecodeInto(*copy, s_.InstalledScrPath)) break;
+      if (!AskRetry()) {
+        copy.reset();
+        p_.RemoveFile(work_name);
+        p_.RemoveFile(s_.InstalledScrPath);
+        return Fail(WorkerResult::Failed);
+      }
+    }
+    SetProgress(kProgressDecoded);
+    copy.reset();
+    if (StopCheck()) {
+      p_.RemoveFile(work_name);
+      p_.RemoveFile(s_.InstalledScrPath);
+      return;
+    }
+
+    p_.RemoveFile(work_name);
+    p_.SleepMs(kSettleMs);
+    SetProgress(kProgressDone);
+    if (s_.CompanionProgramPresent) RunCompanionProgram(work_folder);
+    if (s_.SetAsDefault) ActivateScreensaver();
+    p_.SleepMs(kSettleMs);
+  }
+
+  // Decodes the copied block into `path` through fixed buffers; a partial
+  // file is removed on failure.
+  bool DecodeInto(ReadableFile& copy, const std::string& path) {
+    uint8_t header[kBlockHeaderSize];
+    const uint64_t size = copy.Size();
+    if (size < kBlockHeaderSize || !copy.ReadAt(0, header, sizeof header)) return false;
+    std::optional<BlockHeader> block = ParseBlockHeader(header);
+    if (!block) return false;
+    std::unique_ptr<WritableFile> out = p_.CreateForWrite(path, /*create_new=*/false);
+    if (!out) return false;
+    FileRegionSource source(copy, kBlockHeaderSize, size);
+    FileSink sink(*out);
+    const bool decoded = InflateStream(source, sink, block->capacity) == DecodeStatus::kOk;
+    const bool closed = out->Close();
+    out.reset();
+    if (decoded && closed) return true;
+    p_.RemoveFile(path);
+    return false;
+  }
+
+  bool CopyWithProgress(ReadableFile& source, uint64_t offset, WritableFile& dest, uint64_t total) {
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kTransferBufferSize]);
+    if (!buffer) {
+      p_.ShowMessage("Internal Error: Not enough memory.", "Installation", MessageIcon::kStop);
+      return false;
+    }
+    uint64_t copied = 0;
+    while (copied < total) {
+      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(total - copied, kChunkSize));
+      while (!source.ReadAt(offset + copied, buffer.get(), chunk)) {
+        if (!AskRetry()) return false;
+      }
+      if (StopSet()) return false;
+      for (;;) {
+        if (dest.Seek(copied) && dest.Write(buffer.get(), chunk)) break;
+        if (!AskRetry()) return false;
+      }
+      if (StopSet()) return false;
+      copied += chunk;
+      SetProgress(static_cast<int32_t>(kProgressStart + (kProgressCopied - kProgressStart) *
+                                                            copied / total));
+    }
+    return true;
+  }
+
+  void RunCompanionProgram(std::string& work_folder) {
+    std::vector<uint8_t> program = std::move(s_.CompanionProgram);
+    s_.CompanionProgram.clear();
+    s_.CompanionProgramPresent = 0;
+    const std::string name = MakeWorkFileName(p_, work_folder, kWorkFileExtension);
+    if (name.empty()) return;
+    {
+      std::unique_ptr<WritableFile> file = p_.CreateForWrite(name, /*create_new=*/true);
+      if (!file) return;
+      const bool written = file->Write(program.data(), program.size());
+      if (!file->Close() || !written) {
+        file.reset();
+        p_.RemoveFile(name);
+        return;
+      }
+    }
+    const std::string exe = ReplaceAll(name, ".tmp", ".exe");
+    const std::string command = "\"" + exe + "\" /s";
+    if (command.size() > kMaxPathChars || !p_.RenameFile(name, exe)) {
+      p_.RemoveFile(name);
+      return;
+    }
+    p_.RunAndWait(command);
+    p_.RemoveFile(exe);
+  }
+
+  void ActivateScreensaver() {
+    // Other programs read this setting, so it names System32, never the
+    // Sysnative alias only a 32-bit process understands.
+    std::string path = ToNativeSystemPath(p_, s_.InstalledScrPath);
+    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive", "1");
+    if (!s_.WindowsVistaOrLater) {
+      if (std::optional<std::string> short_path = p_.ShortPathName(path)) path = *short_path;
+    }
+    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE", path);
+    p_.NotifyScreensaverActive(true);
+  }
+
+  // The copy-error prompt: hand the request to the page and wait for the
+  // answer. True for Retry.
+  bool AskRetry() {
+    link_.PromptRequest = kPromptCopyError;
+    int32_t answer;
+    while ((answer = link_.PromptRequest.load()) == kPromptCopyError) p_.SleepMs(kPollMs);
+    WaitWhilePaused();
+    return answer == static_cast<int32_t>(PageResult::Next);
+  }
+
+  void WaitWhilePaused() {
+    while (link_.PauseRequested && link_.PauseRequested->load() != 0) p_.SleepMs(kPollMs);
+  }
+
+  bool StopSet() {
+    WaitWhilePaused();
+    return link_.StopRequested && link_.StopRequested->load() != 0;
+  }
+
+  // A checkpoint: true (with the Stopped result) when the user stopped.
+  bool StopCheck() {
+    if (!StopSet()) return false;
+    link_.Result = static_cast<int32_t>(WorkerResult::Stopped);
+    return true;
+  }
+
+  void Fail(WorkerResult result) { link_.Result = static_cast<int32_t>(result); }
+
+  void SetProgress(int32_t value) {
+    if (link_.Progress) *link_.Progress = value;
+  }
+
+  WorkerLink& link_;
+  Platform& p_;
+  SetupState& s_;
+};
+
+}  // namespace
+
+void InstallWorker(WorkerLink& link, Platform& p, SetupState& state) {
+  // A thread entry: nothing may escape it, and Finished must be set.
+  try {
+    Worker(link, p, state).Run();
+  } catch (...) {
+    link.Result = static_cast<int32_t>(WorkerResult::Failed);
+    link.Finished = 1;
+  }
+}
+
+}  // namespace lumiset

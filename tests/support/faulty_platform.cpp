@@ -1,0 +1,76 @@
+#include "faulty_platform.h"
+
+namespace lumiset::testing {
+namespace {
+
+class FaultyReadable final : public ReadableFile {
+ public:
+  FaultyReadable(std::unique_ptr<ReadableFile> inner, std::string path, FaultyPlatform& owner)
+      : inner_(std::move(inner)), path_(std::move(path)), owner_(owner) {}
+  uint64_t Size() override { return inner_->Size(); }
+  bool ReadAt(uint64_t offset, void* dst, size_t n) override {
+    if (owner_.fail_read && owner_.fail_read(path_, offset)) return false;
+    return inner_->ReadAt(offset, dst, n);
+  }
+
+ private:
+  std::unique_ptr<ReadableFile> inner_;
+  std::string path_;
+  FaultyPlatform& owner_;
+};
+
+class FaultyWritable final : public WritableFile {
+ public:
+  FaultyWritable(std::unique_ptr<WritableFile> inner, std::string path, FaultyPlatform& owner)
+      : inner_(std::move(inner)), path_(std::move(path)), owner_(owner) {}
+  bool Write(const void* src, size_t n) override {
+    if (owner_.fail_write && owner_.fail_write(path_, position_)) {
+      // A failed write may leave part of its bytes behind, as a real one can.
+      if (n > 1) inner_->Write(src, n / 2);
+      position_ += n / 2;
+      return false;
+    }
+    position_ += n;
+    return inner_->Write(src, n);
+  }
+  bool Seek(uint64_t offset) override {
+    position_ = offset;
+    return inner_->Seek(offset);
+  }
+  bool Close() override {
+    const bool closed = inner_->Close();
+    if (owner_.on_close) owner_.on_close(path_);
+    return closed;
+  }
+
+ private:
+  std::unique_ptr<WritableFile> inner_;
+  std::string path_;
+  FaultyPlatform& owner_;
+  uint64_t position_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ReadableFile> FaultyPlatform::OpenForRead(const std::string& path,
+                                                          bool share_write) {
+  if (fail_open && fail_open(path)) return nullptr;
+  std::unique_ptr<ReadableFile> inner = ForwardingPlatform::OpenForRead(path, share_write);
+  if (!inner) return nullptr;
+  return std::make_unique<FaultyReadable>(std::move(inner), path, *this);
+}
+
+std::unique_ptr<WritableFile> FaultyPlatform::CreateForWrite(const std::string& path,
+                                                             bool create_new) {
+  if (fail_create && fail_create(path)) return nullptr;
+  std::unique_ptr<WritableFile> inner = ForwardingPlatform::CreateForWrite(path, create_new);
+  if (!inner) return nullptr;
+  return std::make_unique<FaultyWritable>(std::move(inner), path, *this);
+}
+
+bool FaultyPlatform::RemoveFile(const std::string& path) {
+  if (fail_remove && fail_remove(path)) return false;
+  return ForwardingPlatform::RemoveFile(path);
+}
+
+}  // namespace lumiset::testing

@@ -1,0 +1,313 @@
+#include "install/install_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "app/startup.h"
+#include "app/switches.h"
+#include "package/byte_io.h"
+#include "package/package_format.h"
+#include "package/work_files.h"
+#include "support/fake_platform.h"
+#include "support/faulty_platform.h"
+#include "support/test_package.h"
+
+namespace lumiset {
+namespace {
+
+using testing::FakePlatform;
+using testing::FaultyPlatform;
+using testing::TestPackage;
+
+constexpr char kInstaller[] = "C:\\Downloads\\StarfieldSetup.exe";
+constexpr char kScr[] = "C:\\windows\\Sysnative\\starfield.scr";
+constexpr char kWork[] = "C:\\Users\\me\\AppData\\Local\\Tolvane";
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+
+std::vector<uint8_t> Screensaver(size_t size) {
+  std::vector<uint8_t> bytes(size);
+  uint32_t x = 99;
+  for (auto& b : bytes) {
+    x = x * 1664525 + 1013904223;
+    b = static_cast<uint8_t>(x >> 24 & 0x3F);
+  }
+  return bytes;
+}
+
+// Runs the worker synchronously over a fake machine. Prompts are answered
+// from a queue (Retry or Abort Setup) while the worker waits for them.
+class Worker : public ::testing::Test {
+ protected:
+  Worker() : faulty_(fs_) {
+    state_.WorkFolder = PrepareWorkFolder(fs_);
+    pkg_.screensaver = Screensaver(200000);
+    fs_.on_sleep = [this] {
+      if (link_.PromptRequest != kPromptCopyError) return;
+      ++prompts_;
+      if (before_answer_) before_answer_();
+      const PageResult answer = answers_.empty() ? PageResult::Cancel : answers_.front();
+      if (!answers_.empty()) answers_.pop_front();
+      link_.PromptRequest = static_cast<int32_t>(answer);
+    };
+  }
+
+  void Load(const std::string& switches = "/q") {
+    fs_.AddFile(kInstaller, testing::BuildInstaller(pkg_));
+    ASSERT_TRUE(StartUp(fs_, state_, "setup.exe " + switches));
+    state_.WindowsVistaOrLater = 1;
+  }
+
+  WorkerResult Run() {
+    link_.StopRequested = &stop_;
+    link_.Progress = &progress_;
+    link_.PauseRequested = &pause_;
+    InstallWorker(link_, faulty_, state_);
+    EXPECT_EQ(link_.Finished, 1);
+    return static_cast<WorkerResult>(link_.Result.load());
+  }
+
+  std::vector<std::string> WorkFiles() {
+    std::vector<std::string> out;
+    for (const std::string& name : fs_.List(kWork)) {
+      if (name.starts_with("vrtl")) out.push_back(name);
+    }
+    return out;
+  }
+
+  FakePlatform fs_;
+  FaultyPlatform faulty_;
+  SetupState state_;
+  TestPackage pkg_;
+  WorkerLink link_;
+  std::atomic<int32_t> stop_{0};
+  std::atomic<int32_t> progress_{0};
+  std::atomic<int32_t> pause_{0};
+  std::deque<PageResult> answers_;
+  std::function<void()> before_answer_;
+  int prompts_ = 0;
+};
+
+TEST_F(Worker, InstallsActivatesAndCleansUp) {
+  Load();
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
+  EXPECT_EQ(progress_, 98);
+  EXPECT_TRUE(WorkFiles().empty());
+  EXPECT_EQ(prompts_, 0);
+  EXPECT_EQ(fs_.Registry(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive"), "1");
+  EXPECT_EQ(fs_.Registry(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE"),
+            "C:\\windows\\System32\\starfield.scr")
+      << "other programs read System32, never Sysnative";
+  EXPECT_EQ(fs_.screensaver_notifications, std::vector<bool>{true});
+  EXPECT_TRUE(fs_.commands_run.empty());
+}
+
+TEST_F(Worker, ReplacesAnExistingCopy) {
+  fs_.AddFile(kScr, "old version");
+  Load();
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
+}
+
+TEST_F(Worker, WithoutSetAsDefaultNothingIsActivated) {
+  Load("/q /d-");
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_FALSE(fs_.Registry(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE"));
+  EXPECT_TRUE(fs_.screensaver_notifications.empty());
+}
+
+TEST_F(Worker, BeforeVistaTheSettingNamesTheShortPath) {
+  Load();
+  state_.WindowsVistaOrLater = 0;
+  fs_.short_names["c:\\windows\\system32\\starfield.scr"] = "STARFI~1.SCR";
+  fs_.AddFile("C:\\windows\\System32\\starfield.scr", "the 64-bit view");
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(fs_.Registry(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE"),
+            "C:\\windows\\System32\\STARFI~1.SCR");
+}
+
+TEST_F(Worker, RunsTheCompanionProgramFromAWorkFileAndDeletesIt) {
+  pkg_.companion = {'M', 'Z', 1, 2, 3};
+  Load();
+  std::string started;
+  fs_.on_run = [&](const std::string& command) {
+    started = command;
+    const std::string exe = command.substr(1, command.find('"', 1) - 1);
+    EXPECT_EQ(fs_.FileBytes(exe), pkg_.companion);
+  };
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(started, "\"" + std::string(kWork) + "\\vrtl0001.exe\" /s");
+  EXPECT_TRUE(WorkFiles().empty());
+  EXPECT_TRUE(state_.CompanionProgram.empty());
+}
+
+TEST_F(Worker, ACompanionThatCannotStartIsSkipped) {
+  pkg_.companion = {'M', 'Z'};
+  Load();
+  fs_.process_starts = false;
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(fs_.commands_run.size(), 1u);
+  EXPECT_TRUE(WorkFiles().empty());
+}
+
+TEST_F(Worker, WorkFileCannotBeCreated) {
+  Load();
+  fs_.unwritable_folders.insert(AsciiLower(kWork));
+  answers_ = {PageResult::Next, PageResult::Cancel};
+  EXPECT_EQ(Run(), WorkerResult::NoWorkFile);
+  EXPECT_EQ(prompts_, 2) << "Retry while the cause persists brings the prompt back";
+  EXPECT_FALSE(fs_.HasFile(kScr));
+}
+
+TEST_F(Worker, WorkFileRetryAfterTheCauseIsGone) {
+  Load();
+  fs_.unwritable_folders.insert(AsciiLower(kWork));
+  answers_ = {PageResult::Next};
+  before_answer_ = [&] { fs_.unwritable_folders.clear(); };
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
+}
+
+TEST_F(Worker, PackageThatCannotBeOpenedFailsAndRemovesTheWorkFile) {
+  Load();
+  faulty_.fail_open = [](const std::string& path) { return path == kInstaller; };
+  answers_ = {PageResult::Cancel};
+  EXPECT_EQ(Run(), WorkerResult::Failed);
+  EXPECT_TRUE(WorkFiles().empty());
+  EXPECT_FALSE(fs_.HasFile(kScr));
+}
+
+TEST_F(Worker, ReadAndWriteFailuresResumeWhereTheyFailed) {
+  Load();
+  int read_failures = 2;
+  int write_failures = 1;
+  faulty_.fail_read = [&](const std::string& path, uint64_t offset) {
+    return path == kInstaller && offset > state_.PackageDataOffset + 40000 && read_failures-- > 0;
+  };
+  faulty_.fail_write = [&](const std::string& path, uint64_t position) {
+    return path.find("vrtl") != std::string::npos && position > 60000 && write_failures-- > 0;
+  };
+  answers_ = {PageResult::Next, PageResult::Next, PageResult::Next};
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(prompts_, 3);
+  EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver) << "retried chunks land in place";
+}
+
+TEST_F(Worker, LockedDestinationPromptsAndRetrySucceedsOnceReleased) {
+  fs_.AddFile(kScr, "running");
+  Load();
+  bool locked = true;
+  faulty_.fail_remove = [&](const std::string& path) { return locked && path == kScr; };
+  faulty_.fail_create = [&](const std::string& path) { return locked && path == kScr; };
+  answers_ = {PageResult::Next, PageResult::Next};
+  before_answer_ = [&] {
+    if (prompts_ == 2) locked = false;
+  };
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(prompts_, 2);
+  EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
+}
+
+TEST_F(Worker, AbortAtTheDecodeLeavesNoScreensaverAndNoWorkFile) {
+  Load();
+  faulty_.fail_write = [](const std::string& path, uint64_t position) {
+    return path == kScr && position > 1000;
+  };
+  answers_ = {PageResult::Cancel};
+  EXPECT_EQ(Run(), WorkerResult::Failed);
+  EXPECT_FALSE(fs_.HasFile(kScr));
+  EXPECT_TRUE(WorkFiles().empty());
+}
+
+TEST_F(Worker, BlocksThatDoNotDecodePrompt) {
+  struct Case {
+    const char* name;
+    void (*damage)(std::vector<uint8_t>& installer, uint64_t data_offset);
+  };
+  const Case cases[] = {
+      {"wrong magic", [](auto& f, uint64_t d) { f[d] = 'X'; }},
+      {"capacity too small", [](auto& f, uint64_t d) { StoreU32(&f[d + 4], 10); }},
+      {"stream damaged", [](auto& f, uint64_t d) { f[d + 12] ^= 0xFF; }},
+  };
+  for (const Case& c : cases) {
+    SetupState fresh;
+    state_ = fresh;
+    state_.WorkFolder = PrepareWorkFolder(fs_);
+    Load();
+    std::vector<uint8_t> installer = fs_.FileBytes(kInstaller);
+    c.damage(installer, state_.PackageDataOffset);
+    fs_.AddFile(kInstaller, installer);
+    link_.Result = 0;
+    link_.Finished = 0;
+    prompts_ = 0;
+    answers_ = {PageResult::Cancel};
+    EXPECT_EQ(Run(), WorkerResult::Failed) << c.name;
+    EXPECT_EQ(prompts_, 1) << c.name;
+    EXPECT_FALSE(fs_.HasFile(kScr)) << c.name;
+    EXPECT_TRUE(WorkFiles().empty()) << c.name;
+  }
+}
+
+TEST_F(Worker, NothingToCopyFailsAtTheReadBack) {
+  Load();
+  state_.PackageDataOffset = fs_.FileBytes(kInstaller).size();
+  answers_ = {PageResult::Next, PageResult::Cancel};
+  EXPECT_EQ(Run(), WorkerResult::Failed);
+  EXPECT_EQ(prompts_, 2);
+  EXPECT_TRUE(WorkFiles().empty());
+}
+
+TEST_F(Worker, StopDuringTheCopyEndsAtTheNextCheck) {
+  Load();
+  faulty_.fail_read = [&](const std::string& path, uint64_t offset) {
+    if (path == kInstaller && offset > state_.PackageDataOffset + 30000) stop_ = 1;
+    return false;
+  };
+  EXPECT_EQ(Run(), WorkerResult::Stopped);
+  EXPECT_LT(progress_, 50);
+  EXPECT_TRUE(WorkFiles().empty());
+  EXPECT_FALSE(fs_.HasFile(kScr));
+}
+
+TEST_F(Worker, StopFoundAtTheDecodedCheckpointRemovesTheScreensaver) {
+  Load();
+  faulty_.on_close = [&](const std::string& path) {
+    if (path == kScr) stop_ = 1;
+  };
+  EXPECT_EQ(Run(), WorkerResult::Stopped);
+  EXPECT_EQ(progress_, 80);
+  EXPECT_FALSE(fs_.HasFile(kScr));
+  EXPECT_TRUE(WorkFiles().empty());
+}
+
+TEST_F(Worker, StopAfterTheLastCheckpointKeepsTheInstallation) {
+  pkg_.companion = {'M', 'Z'};
+  Load();
+  fs_.on_run = [&](const std::string&) { stop_ = 1; };
+  EXPECT_EQ(Run(), WorkerResult::Stopped);
+  EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
+  EXPECT_EQ(fs_.Registry(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive"), "1");
+}
+
+TEST_F(Worker, WaitsAtItsChecksWhileThePageAsksToPause) {
+  Load();
+  int paused_sleeps = 0;
+  int32_t progress_while_paused = -1;
+  pause_ = 1;
+  auto answer_prompts = fs_.on_sleep;
+  fs_.on_sleep = [&] {
+    if (pause_) {
+      progress_while_paused = progress_;
+      if (++paused_sleeps == 5) pause_ = 0;
+    }
+    answer_prompts();
+  };
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(paused_sleeps, 5);
+  EXPECT_EQ(progress_while_paused, 3) << "held at the copy's first check";
+  EXPECT_EQ(progress_, 98);
+}
+
+}  // namespace
+}  // namespace lumiset
