@@ -12,12 +12,20 @@ lumiset_wine_template() {
   mkdir -p "$LUMISET_WINE_ROOT"
   (
     flock 9
-    if [ ! -f "$LUMISET_WINE_TEMPLATE/.ready" ]; then
+    if [ ! -f "$LUMISET_WINE_TEMPLATE/.ready-3" ]; then
       rm -rf "$LUMISET_WINE_TEMPLATE"
       WINEPREFIX="$LUMISET_WINE_TEMPLATE" wineboot -i >/dev/null 2>&1 || true
+      # No window manager runs in Xvfb, and hiding a managed window waits 2 s
+      # for one: make Wine manage its windows itself.
+      WINEPREFIX="$LUMISET_WINE_TEMPLATE" wine reg add 'HKCU\Software\Wine\X11 Driver' \
+        /v Managed /d N /f >/dev/null 2>&1
       WINEPREFIX="$LUMISET_WINE_TEMPLATE" wineserver -w
       [ -f "$LUMISET_WINE_TEMPLATE/system.reg" ] || { echo "wine prefix creation failed" >&2; exit 1; }
-      touch "$LUMISET_WINE_TEMPLATE/.ready"
+      # Wine links Desktop, Documents and the like to the Unix home folder;
+      # tests must write shortcuts into the prefix, never into the real home.
+      find "$LUMISET_WINE_TEMPLATE/drive_c/users" -mindepth 2 -maxdepth 2 -type l |
+        while read -r link; do rm -f "$link"; mkdir -p "$link"; done
+      touch "$LUMISET_WINE_TEMPLATE/.ready-3"
     fi
   ) 9>"$LUMISET_WINE_ROOT/.lock"
 }
@@ -28,7 +36,7 @@ lumiset_wine_fresh_prefix() {
   local prefix
   prefix=$(mktemp -d "$LUMISET_WINE_ROOT/prefix.XXXXXX")
   cp -a "$LUMISET_WINE_TEMPLATE/." "$prefix/"
-  rm -f "$prefix/.ready"
+  rm -f "$prefix"/.ready*
   echo "$prefix"
 }
 

@@ -6,10 +6,18 @@
 #include "app/main_frame_win.h"
 #include "app/setup_state.h"
 #include "app/startup.h"
+#include "app/uninstaller.h"
+#include "app/wizard_driver.h"
+#include "app/wizard_ui_win.h"
+#include "../resources/resource.h"
 #include "install/platform_win.h"
+#include "install/scoped_handle_win.h"
+#include "install/system_library_win.h"
 #include "install/windows_win.h"
 #include "package/work_files.h"
 #include "ui/environment_win.h"
+#include "ui/help_window_win.h"
+#include "ui/pages/about_dlg_win.h"
 
 namespace lumiset {
 namespace {
@@ -17,9 +25,20 @@ namespace {
 // The one process-wide state and platform.
 SetupState g_setup;
 Win32Platform g_platform;
+HINSTANCE g_instance = nullptr;
 
-// Until the wizard driver exists, a start request ends the run.
-void OnStartInstallation(HWND frame) { PostMessageA(frame, WM_CLOSE, 0, 0); }
+// The frame's start command: the whole wizard, then the frame closes.
+void OnStartInstallation(HWND frame) {
+  Win32WizardUi ui(g_instance, g_platform, g_setup);
+  RunWizard(g_setup, g_platform, ui);
+  PostMessageA(frame, WM_CLOSE, 0, 0);
+}
+
+// The Help menu's "About Lumiset...": the about box over whatever is open.
+void OnAbout() {
+  CAboutDlg about(g_instance, g_setup);
+  about.DoModal();
+}
 
 class CLumisetApp {
  public:
@@ -30,21 +49,52 @@ class CLumisetApp {
 
   // True to enter the message loop, false to end at once.
   bool InitInstance(HINSTANCE instance) {
+    g_instance = instance;
     CoInitialize(nullptr);
     std::optional<RunMode> mode = StartUp(g_platform, g_setup, GetCommandLineA());
     if (!mode) return false;
-    if (!frame_.Create(instance, OnStartInstallation)) return false;
+    if (!frame_.Create(instance, OnStartInstallation, OnAbout)) return false;
     switch (*mode) {
+      case RunMode::kHelp:
+        ShowHelp();
+        frame_.PostClose();
+        return true;
+      case RunMode::kClose:
+        frame_.PostClose();
+        return true;
       case RunMode::kInstall:
         frame_.PostStart();
-        break;
-      case RunMode::kHelp:
-      case RunMode::kClose:
+        return true;
       case RunMode::kUninstall:
+        return Uninstall();
       case RunMode::kAskExisting:
-        frame_.PostClose();
-        break;
+        switch (ShowExistingCopyPage(instance, g_setup)) {
+          case PageResult::Cancel:
+            frame_.PostClose();
+            return true;
+          case PageResult::Back:  // "Uninstall the Screensaver..."
+            return Uninstall();
+          case PageResult::Next:
+            frame_.PostStart();
+            return true;
+        }
+        frame_.PostStart();
+        return true;
     }
+    return true;
+  }
+
+  // The help window with its rich edit control, whose library is loaded
+  // from the system folder only and freed once the window has closed.
+  void ShowHelp() {
+    ScopedModule rich_edit(LoadSystemLibrary("RICHED32.DLL"));
+    CDialHelp help(g_instance, g_platform, g_setup);
+    help.DoModal();
+  }
+
+  bool Uninstall() {
+    if (!RunUninstall(g_platform, g_setup)) return false;
+    frame_.PostClose();
     return true;
   }
 
@@ -72,6 +122,7 @@ class CLumisetApp {
 }  // namespace lumiset
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  lumiset::RestrictLibrarySearch();
   try {
     lumiset::CLumisetApp app;
     if (app.InitInstance(instance)) lumiset::CLumisetApp::RunMessageLoop();

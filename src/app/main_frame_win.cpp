@@ -10,8 +10,9 @@ constexpr int kOffScreen = -1000;
 
 }  // namespace
 
-bool CMainFrame::Create(HINSTANCE instance, StartHandler on_start) {
+bool CMainFrame::Create(HINSTANCE instance, StartHandler on_start, AboutHandler on_about) {
   on_start_ = on_start;
+  on_about_ = on_about;
   HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME));
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
@@ -56,6 +57,10 @@ LRESULT CALLBACK CMainFrame::WindowProc(HWND hwnd, UINT message, WPARAM wparam, 
       case WM_COMMAND:
         if (LOWORD(wparam) == ID_START_INSTALLATION && self && self->on_start_) {
           self->on_start_(hwnd);
+          return 0;
+        }
+        if (LOWORD(wparam) == ID_APP_ABOUT && self && self->on_about_) {
+          self->on_about_();
           return 0;
         }
         if (LOWORD(wparam) == ID_APP_EXIT) {

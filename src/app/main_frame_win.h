@@ -11,8 +11,10 @@ class CMainFrame {
  public:
   // Handler for ID_START_INSTALLATION, run on the user-interface thread.
   using StartHandler = void (*)(HWND frame);
+  // Handler for the Help menu's about command.
+  using AboutHandler = void (*)();
 
-  bool Create(HINSTANCE instance, StartHandler on_start);
+  bool Create(HINSTANCE instance, StartHandler on_start, AboutHandler on_about);
   HWND hwnd() const { return hwnd_; }
   void PostStart() const;
   void PostClose() const;
@@ -22,6 +24,7 @@ class CMainFrame {
 
   HWND hwnd_ = nullptr;
   StartHandler on_start_ = nullptr;
+  AboutHandler on_about_ = nullptr;
 };
 
 }  // namespace lumiset

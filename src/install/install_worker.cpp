@@ -21,15 +21,6 @@ constexpr int32_t kProgressDecoded = 80;
 constexpr int32_t kProgressDone = 98;
 constexpr char kDesktopKey[] = "Control Panel\\Desktop";
 
-class FileSink final : public ByteSink {
- public:
-  explicit FileSink(WritableFile& file) : file_(file) {}
-  bool Write(const uint8_t* src, size_t n) override { return file_.Write(src, n); }
-
- private:
-  WritableFile& file_;
-};
-
 class Worker {
  public:
   Worker(WorkerLink& link, Platform& p, SetupState& state) : link_(link), p_(p), s_(state) {}
@@ -123,11 +114,13 @@ class Worker {
     }
 
     p_.RemoveFile(work_name);
-    p_.SleepMs(kSettleMs);
+    // The pauses only let the user see the bar reach its end; a quiet
+    // installation shows no bar.
+    if (s_.ShowScreens) p_.SleepMs(kSettleMs);
     SetProgress(kProgressDone);
     if (s_.CompanionProgramPresent) RunCompanionProgram(work_folder);
     if (s_.SetAsDefault) ActivateScreensaver();
-    p_.SleepMs(kSettleMs);
+    if (s_.ShowScreens) p_.SleepMs(kSettleMs);
   }
 
   // Decodes the copied block into `path` through fixed buffers; a partial

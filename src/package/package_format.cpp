@@ -223,19 +223,6 @@ DecodeStatus DecodeBlock(std::span<const uint8_t> block, ByteSink& sink, uint32_
   return InflateStream(source, sink, header->capacity);
 }
 
-namespace {
-
-class FileSink final : public ByteSink {
- public:
-  explicit FileSink(WritableFile& file) : file_(file) {}
-  bool Write(const uint8_t* src, size_t n) override { return file_.Write(src, n); }
-
- private:
-  WritableFile& file_;
-};
-
-}  // namespace
-
 bool WriteBlockToFile(Platform& platform, std::span<const uint8_t> block, const std::string& path,
                       uint32_t max_capacity) {
   CountingSink check;

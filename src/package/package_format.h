@@ -170,6 +170,16 @@ class VectorSink final : public ByteSink {
   std::vector<uint8_t> out_;
 };
 
+// Writes into an open file.
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(WritableFile& file) : file_(file) {}
+  bool Write(const uint8_t* src, size_t n) override { return file_.Write(src, n); }
+
+ private:
+  WritableFile& file_;
+};
+
 // Decodes one zlib stream from source into sink through fixed buffers,
 // stopping at the stream's end (later bytes are not read). More than
 // capacity decoded bytes is kOverflow; sink sees at most capacity bytes.

@@ -103,11 +103,14 @@ std::string CopyrightLineOf(const std::string& stored) {
 }
 
 double AccentHue(uint32_t color) {
-  const double r = (color & 0xFF) / 255.0;
-  const double g = ((color >> 8) & 0xFF) / 255.0;
-  const double b = ((color >> 16) & 0xFF) / 255.0;
-  const double hi = std::max({r, g, b});
-  const double lo = std::min({r, g, b});
+  // The channels are compared as bytes: compared as doubles, a value held
+  // in an x87 register with extra precision may differ from its stored copy
+  // and send the 32-bit build down the wrong branch.
+  const int r = static_cast<int>(color & 0xFF);
+  const int g = static_cast<int>((color >> 8) & 0xFF);
+  const int b = static_cast<int>((color >> 16) & 0xFF);
+  const int hi = std::max({r, g, b});
+  const int lo = std::min({r, g, b});
   if (hi == lo) return 0.0;
   const double d = hi - lo;
   const double rc = (hi - r) / d;

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs an installer quietly under Wine in a fresh prefix and a private Xvfb,
+# then reports what it installed: files, registry values and shortcuts.
+set -uo pipefail
+installer=$(realpath "$1")
+shift
+switches=("${@:-/q}")
+source "$(dirname "$0")/wine-env.sh"
+prefix=$(lumiset_wine_fresh_prefix) || exit 1
+export WINEPREFIX="$prefix"
+lumiset_start_xvfb || exit 1
+wineserver -p
+trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; lumiset_stop_xvfb; rm -rf "$prefix"' EXIT
+
+reg_values() {  # KEY: print "name = value" for each value
+  wine reg query "$1" 2>/dev/null | tr -d '\r' |
+    awk '/REG_/ {name=$1; $1=""; $2=""; sub(/^ +/, ""); print "    " name " = " $0}'
+}
+
+echo "Running $(basename "$installer") ${switches[*]} under Wine"
+start=$(date +%s.%N)
+wine "$installer" "${switches[@]}"
+rc=$?
+end=$(date +%s.%N)
+printf 'Exit code %d after %.1f s\n' "$rc" "$(echo "$end - $start" | bc)"
+
+c="$prefix/drive_c"
+echo "Installed files:"
+find "$c/windows/system32" -maxdepth 1 -iname '*.scr' -newer "$prefix/system.reg" -printf '    C:/windows/system32/%f (%s bytes)\n'
+find "$c/Program Files (x86)" "$c/Program Files" -mindepth 2 -type f -newer "$prefix/system.reg" 2>/dev/null |
+  sed "s|^$c|    C:|"
+find "$c/users" -name '*.lnk' -newer "$prefix/system.reg" 2>/dev/null | sed "s|^$c|    C:|"
+echo "Screensaver setting (HKCU\\Control Panel\\Desktop):"
+reg_values 'HKCU\Control Panel\Desktop' | grep -i -E 'SCRNSAVE.EXE|ScreenSaveActive'
+echo "Installed-files record and uninstall entry:"
+wine reg query 'HKCU\Software' /s 2>/dev/null | tr -d '\r' |
+  awk 'BEGIN {RS=""} /ScreensaverFile/ {print}' | sed 's/^ */    /'
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+  awk 'BEGIN {RS=""} /UninstallString/ && / Screensaver\n/ {print}' | sed 's/^ */    /'
+work=$(find "$c/users" -maxdepth 4 -type d -name Tolvane | head -n1)
+if [ -n "$work" ]; then
+  left=$(find "$work" -maxdepth 1 -type f \( -iname 'vrtl*' -o -iname 'dialog*' \) | wc -l)
+  echo "Work folder: ${work#$c/} ($left work files left)"
+fi
+exit $rc

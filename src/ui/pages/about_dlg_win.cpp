@@ -1,0 +1,10 @@
+#include "ui/pages/about_dlg_win.h"
+
+#include "../resources/resource.h"
+
+namespace lumiset {
+
+CAboutDlg::CAboutDlg(HINSTANCE instance, SetupState& state, HWND parent)
+    : CTvDialog(instance, IDD_ABOUT, state, parent) {}
+
+}  // namespace lumiset

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "app/setup_state.h"
+#include "ui/tv_dialog_win.h"
+
+namespace lumiset {
+
+// The about box: the application icon, the program's name and version,
+// and OK. English only.
+class CAboutDlg : public CTvDialog {
+ public:
+  CAboutDlg(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+};
+
+}  // namespace lumiset

@@ -1,0 +1,10 @@
+#include "ui/pages/dial_install_done_win.h"
+
+#include "../resources/resource.h"
+
+namespace lumiset {
+
+CDialInstallDone::CDialInstallDone(HINSTANCE instance, SetupState& state, HWND parent)
+    : CTvDialog(instance, IDD_INSTALL_DONE, state, parent) {}
+
+}  // namespace lumiset

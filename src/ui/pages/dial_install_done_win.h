@@ -1,0 +1,15 @@
+#pragma once
+
+#include "app/setup_state.h"
+#include "ui/tv_dialog_win.h"
+
+namespace lumiset {
+
+// The final page of a completed installation: Finish ends with Next,
+// Escape and the close box with Cancel.
+class CDialInstallDone : public CTvDialog {
+ public:
+  CDialInstallDone(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+};
+
+}  // namespace lumiset

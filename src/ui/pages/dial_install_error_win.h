@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/setup_state.h"
+#include "ui/tv_dialog_win.h"
+
+namespace lumiset {
+
+// The final page of a failed installation; it opens with the system's
+// error sound. Back ends with Back, Finish with Next, Escape and the close
+// box with Cancel.
+class CDialInstallError : public CTvDialog {
+ public:
+  CDialInstallError(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+
+ protected:
+  bool OnInitDialog() override;
+  bool OnCommand(int id, int code, HWND control) override;
+};
+
+}  // namespace lumiset

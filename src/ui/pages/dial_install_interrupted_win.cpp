@@ -1,0 +1,19 @@
+#include "ui/pages/dial_install_interrupted_win.h"
+
+#include "../resources/resource.h"
+
+namespace lumiset {
+
+CDialInstallInterrupted::CDialInstallInterrupted(HINSTANCE instance, SetupState& state,
+                                                 HWND parent)
+    : CTvDialog(instance, IDD_INSTALL_INTERRUPTED, state, parent) {}
+
+bool CDialInstallInterrupted::OnCommand(int id, int code, HWND control) {
+  if (id == IDC_BACK && code == BN_CLICKED) {
+    EndDialog(IDC_BACK);
+    return true;
+  }
+  return CTvDialog::OnCommand(id, code, control);
+}
+
+}  // namespace lumiset

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "app/setup_state.h"
+#include "ui/tv_dialog_win.h"
+
+namespace lumiset {
+
+// The final page of an installation the user stopped: Back ends with Back,
+// Finish with Next, Escape and the close box with Cancel.
+class CDialInstallInterrupted : public CTvDialog {
+ public:
+  CDialInstallInterrupted(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+
+ protected:
+  bool OnCommand(int id, int code, HWND control) override;
+};
+
+}  // namespace lumiset

@@ -1,0 +1,17 @@
+#include "ui/pages/dial_quit_win.h"
+
+#include "../resources/resource.h"
+
+namespace lumiset {
+
+CDialQuit::CDialQuit(HINSTANCE instance, SetupState& state, HWND parent)
+    : CTvDialog(instance, IDD_EXIT_SETUP, state, parent) {
+  SetPicture(IDB_QUESTION);
+}
+
+bool ConfirmExitSetup(HINSTANCE instance, SetupState& state, HWND owner) {
+  CDialQuit quit(instance, state, owner);
+  return quit.DoModal() != IDOK;
+}
+
+}  // namespace lumiset

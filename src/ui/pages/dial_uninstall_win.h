@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/setup_state.h"
+#include "ui/tv_dialog_win.h"
+
+namespace lumiset {
+
+// The page that reports an installed copy of the screensaver. Next ends
+// with Next (install over it), "Uninstall the Screensaver..." with Back,
+// and Cancel, Escape and the close box with Cancel, without confirmation.
+class CDialUninstall : public CTvDialog {
+ public:
+  CDialUninstall(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+
+ protected:
+  bool DoDataExchange(DataExchange direction) override;
+  bool OnCommand(int id, int code, HWND control) override;
+};
+
+}  // namespace lumiset

@@ -1,0 +1,190 @@
+"""Uninstallation with /u under Wine: what an installation made goes, the
+screensaver setting is cleared only when it names the installed file, the
+shell folders stay, and /u without an installed copy touches nothing."""
+
+import configparser
+import shutil
+
+import pytest
+
+from conftest import HeldFile, fresh_wine
+from installers import SCREENSAVER_SETTING_KEY, Installation, build_installer
+
+OTHER_SCREENSAVER = "C:\\windows\\System32\\other.scr"
+MESSAGE_CAPTION = "Installation"
+OK = 1
+
+
+@pytest.fixture(scope="module")
+def installer(tmp_path_factory, lumipack, stub, screensaver, hold_file):
+    # Any small Windows program serves as the package's uninstaller.
+    return build_installer(lumipack, stub, screensaver, tmp_path_factory.mktemp("full"),
+                           uninstaller=hold_file)
+
+
+def system_ini(wine):
+    return wine.drive_c / "windows" / "system.ini"
+
+
+def boot_screensaver(wine):
+    """The [boot] scrnsave.exe entry of system.ini, or None when absent."""
+    ini = configparser.ConfigParser(interpolation=None, strict=False)
+    ini.read_string(system_ini(wine).read_text(encoding="cp1252", errors="replace"))
+    return ini.get("boot", "scrnsave.exe", fallback=None)
+
+
+def set_boot_screensaver(wine, value):
+    text = system_ini(wine).read_text(encoding="cp1252", errors="replace")
+    lines = [line for line in text.splitlines()
+             if not line.lower().startswith(("[boot]", "scrnsave.exe="))]
+    lines += ["[boot]", f"scrnsave.exe={value}"]
+    system_ini(wine).write_text("\r\n".join(lines) + "\r\n", encoding="cp1252")
+
+
+def empty_folder(path):
+    for child in path.iterdir():
+        if child.is_dir() and not child.is_symlink():
+            shutil.rmtree(child)
+        else:
+            child.unlink()
+
+
+def test_uninstall_removes_what_the_installation_made(installer):
+    with fresh_wine() as wine:
+        installed = Installation(wine)
+        # Shell folders left empty by the uninstallation must stay: empty them
+        # first, so that nothing but the uninstaller's care keeps them.
+        for folder in (installed.desktop, installed.programs, installed.program_files):
+            empty_folder(folder)
+        assert wine.run(installer, "/q") == 0
+        assert all(path.is_file() for path in installed.created_files())
+        # /u alone shows no message: the run ends by itself.
+        assert wine.run(installer, "/u", timeout=30) == 0
+
+        assert not installed.scr.exists()
+        assert [p for p in installed.created_files() if p.exists()] == []
+        assert not (installed.program_files / installed.company).exists()
+        assert not (installed.programs / installed.company).exists()
+        for folder in (installed.desktop, installed.programs, installed.program_files):
+            assert folder.is_dir() and list(folder.iterdir()) == [], folder
+        assert installed.record() is None
+        assert wine.reg_values(f"HKCU\\Software\\{installed.company}") is not None
+        assert wine.reg_values(installed.uninstall_key) is None
+        desktop = wine.reg_values(SCREENSAVER_SETTING_KEY)
+        assert (desktop["SCRNSAVE.EXE"], desktop["ScreenSaveActive"]) == ("", "0")
+        assert boot_screensaver(wine) == ""
+
+
+def test_company_folders_shared_with_another_screensaver_stay(tmp_path, installer, lumipack,
+                                                              stub, screensaver, hold_file):
+    aurora_scr = tmp_path / "aurora.scr"
+    shutil.copy(screensaver, aurora_scr)
+    aurora_installer = build_installer(lumipack, stub, aurora_scr, tmp_path / "aurora",
+                                       title="Aurora", uninstaller=hold_file)
+    with fresh_wine() as wine:
+        starfield = Installation(wine)
+        aurora = Installation(wine, title="Aurora", file_name="aurora")
+        assert wine.run(installer, "/q") == 0
+        assert wine.run(aurora_installer, "/q") == 0
+        assert wine.run(installer, "/u", timeout=30) == 0
+        assert not starfield.scr.exists()
+        assert not starfield.uninstall_folder.exists()
+        assert not starfield.start_menu_folder.exists()
+        assert aurora.scr.is_file()
+        assert all(path.is_file() for path in aurora.created_files())
+        assert aurora.record() is not None
+
+
+# (SCRNSAVE.EXE, system.ini [boot] scrnsave.exe, whether both are cleared)
+RESTORE_CASES = [
+    ("C:\\windows\\System32\\starfield.scr", "", True),  # as activation writes it
+    ("C:\\windows\\Sysnative\\starfield.scr", "", True),
+    ("c:\\WINDOWS\\SYSTEM32\\StarField.SCR", "", True),
+    (OTHER_SCREENSAVER, "C:\\windows\\System32\\starfield.scr", True),
+    (OTHER_SCREENSAVER, "C:\\windows\\System32\\another.scr", False),
+    ("", "C:\\windows\\System32\\another.scr", False),
+]
+
+
+def test_screensaver_setting_is_cleared_only_when_it_names_the_installed_file(installer,
+                                                                             screensaver):
+    with fresh_wine() as wine:
+        installed = Installation(wine)
+        for setting, boot, cleared in RESTORE_CASES:
+            case = f"SCRNSAVE.EXE={setting!r} boot={boot!r}"
+            # The screensaver file alone makes an installed copy for /u.
+            shutil.copy(screensaver, installed.scr)
+            wine.reg_set(SCREENSAVER_SETTING_KEY, "SCRNSAVE.EXE", setting)
+            wine.reg_set(SCREENSAVER_SETTING_KEY, "ScreenSaveActive", "1")
+            set_boot_screensaver(wine, boot)
+            assert wine.run(installer, "/u", timeout=30) == 0, case
+            assert not installed.scr.exists(), case
+            desktop = wine.reg_values(SCREENSAVER_SETTING_KEY)
+            after = (desktop["SCRNSAVE.EXE"], desktop["ScreenSaveActive"], boot_screensaver(wine))
+            assert after == (("", "0", "") if cleared else (setting, "1", boot)), case
+
+
+@pytest.mark.parametrize("detect_existing, install_first, scr_removed", [
+    pytest.param(True, False, False, id="nothing installed"),
+    pytest.param(False, True, False, id="detection off"),
+    pytest.param(True, True, True, id="screensaver file gone"),
+])
+def test_uninstall_without_a_detected_copy_touches_nothing(
+        wine, tmp_path, lumipack, stub, screensaver, hold_file,
+        detect_existing, install_first, scr_removed):
+    installer = build_installer(lumipack, stub, screensaver, tmp_path, uninstaller=hold_file,
+                                detect_existing=detect_existing)
+    installed = Installation(wine)
+    if install_first:
+        assert wine.run(installer, "/q") == 0
+    if scr_removed:
+        installed.scr.unlink()
+    # A setting that names the screensaver: a wrong uninstallation clears it.
+    wine.reg_set(SCREENSAVER_SETTING_KEY, "SCRNSAVE.EXE", installed.scr_setting)
+    before = installed.snapshot()
+    assert wine.run(installer, "/u", timeout=30) == 0
+    assert installed.snapshot() == before
+
+
+def test_uninstall_with_f_reports_success(wine, ui, installer):
+    installed = Installation(wine)
+    assert wine.run(installer, "/q") == 0
+    process = wine.start(installer, "/u", "/f")
+    try:
+        message = ui.wait(MESSAGE_CAPTION)
+        assert message is not None
+        assert "Screensaver successfully uninstalled." in [c[-1] for c in message.values()]
+        ui.click(MESSAGE_CAPTION, OK)
+        assert process.wait(timeout=30) == 0
+    finally:
+        if process.poll() is None:
+            process.kill()
+    assert not installed.scr.exists()
+    assert installed.record() is None
+
+
+def test_uninstall_of_a_screensaver_in_use_fails_with_a_message(wine, ui, tmp_path, installer,
+                                                                hold_file):
+    installed = Installation(wine)
+    assert wine.run(installer, "/q") == 0
+    record = installed.record()
+    with HeldFile(wine, hold_file, installed.scr_windows_path, tmp_path):
+        # The failure is reported even without /f.
+        process = wine.start(installer, "/u")
+        try:
+            message = ui.wait(MESSAGE_CAPTION)
+            assert message is not None
+            assert any(c[-1].startswith("Unable to uninstall the Screensaver.")
+                       for c in message.values())
+            ui.click(MESSAGE_CAPTION, OK)
+            assert process.wait(timeout=30) == 0
+        finally:
+            if process.poll() is None:
+                process.kill()
+    # The setting is cleared first; everything else stays for another try.
+    desktop = wine.reg_values(SCREENSAVER_SETTING_KEY)
+    assert (desktop["SCRNSAVE.EXE"], desktop["ScreenSaveActive"]) == ("", "0")
+    assert installed.scr.is_file()
+    assert installed.record() == record
+    assert wine.reg_values(installed.uninstall_key) is not None
+    assert all(path.is_file() for path in installed.created_files())

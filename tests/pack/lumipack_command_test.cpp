@@ -1,0 +1,602 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+#include "package/byte_io.h"
+#include "package/memory_file.h"
+#include "package/package_format.h"
+#include "support/test_package.h"
+
+// Runs the lumipack program itself, as users do: exit codes, files on disk
+// and messages are what these tests look at.
+
+namespace lumipack {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr uint32_t kPeChecksumOffset = 0x80 + 4 + 20 + 64;
+
+std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+std::vector<uint8_t> SixtyFourBitPe() {
+  std::vector<uint8_t> image = lumiset::testing::MinimalPeImage(2048);
+  uint8_t* optional = &image[0x80 + 4 + 20];
+  lumiset::StoreU16(optional, 0x20B);
+  lumiset::StoreU32(optional + 108, 16);  // NumberOfRvaAndSizes in a PE32+ header
+  return image;
+}
+
+std::vector<uint8_t> PngHeader(uint32_t width, uint32_t height) {
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                              0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+  for (uint32_t v : {width, height}) {
+    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<uint8_t>(v >> shift));
+  }
+  png.insert(png.end(), {8, 2, 0, 0, 0, 0x90, 0x77, 0x53, 0xDE, 0, 0, 0, 0, 'I', 'E', 'N', 'D'});
+  return png;
+}
+
+std::vector<uint8_t> JpegHeader(uint16_t width, uint16_t height) {
+  return {0xFF,
+          0xD8,
+          0xFF,
+          0xC0,
+          0,
+          11,
+          8,
+          static_cast<uint8_t>(height >> 8),
+          static_cast<uint8_t>(height),
+          static_cast<uint8_t>(width >> 8),
+          static_cast<uint8_t>(width),
+          1,
+          1,
+          0x11,
+          0,
+          0xFF,
+          0xD9};
+}
+
+bool HaveProgram(const std::string& name) {
+  return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+struct Outcome {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+class LumipackCommand : public ::testing::Test {
+ public:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "lumipack-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    Write("stub.exe", lumiset::testing::MinimalPeImage());
+    Write("starfield.scr", lumiset::testing::MinimalPeImage(8192));
+    Write("m.toml", kBaseManifest);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  static constexpr const char* kBaseManifest =
+      "title = \"Starfield\"\n"
+      "company = \"Lumiset Samples\"\n"
+      "copyright = \"(c) 2026 Lumiset Samples\"\n"
+      "screensaver = \"starfield.scr\"\n"
+      "stub = \"stub.exe\"\n";
+
+  fs::path Path(const std::string& name) const { return dir_ / name; }
+
+  void Write(const std::string& name, std::span<const uint8_t> bytes) const {
+    fs::create_directories(Path(name).parent_path());
+    std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+  }
+  void Write(const std::string& name, std::string_view text) const { Write(name, Bytes(text)); }
+
+  std::vector<uint8_t> Read(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  std::string ReadText(const std::string& name) const {
+    const std::vector<uint8_t> bytes = Read(name);
+    return {bytes.begin(), bytes.end()};
+  }
+
+  // Runs `env lumipack args` in the test folder.
+  Outcome Lumipack(const std::string& args, const std::string& env = "",
+                   const std::string& program = LUMIPACK_EXE) const {
+    const std::string command = "cd '" + dir_.string() + "' && " + env + " '" + program + "' " +
+                                args + " >.stdout 2>.stderr";
+    const int status = std::system(command.c_str());
+    Outcome run;
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadText(".stdout");
+    run.err = ReadText(".stderr");
+    fs::remove(Path(".stdout"));
+    fs::remove(Path(".stderr"));
+    return run;
+  }
+
+  json Inspect(const std::string& installer) const {
+    const Outcome run = Lumipack("inspect --json " + installer);
+    EXPECT_EQ(run.code, 0) << run.err;
+    return json::parse(run.out, nullptr, false);
+  }
+
+  std::set<std::string> Listing() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+      names.insert(fs::relative(entry.path(), dir_).string());
+    }
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+#define EXPECT_CONTAINS(haystack, needle) \
+  EXPECT_NE(std::string(haystack).find(needle), std::string::npos) << (haystack)
+
+TEST_F(LumipackCommand, EverythingSurvivesExtractAndRebuild) {
+  Write("licence.txt", "Licence for {ScrName}.\n#ifgerman\nLizenz für {ScrName}.\n#endif\n");
+  Write("info.txt", "Installed into {DestFolder}.");
+  Write("header.png", PngHeader(400, 50));
+  Write("uninstall.exe", lumiset::testing::MinimalPeImage(1000));
+  Write("tool.exe", lumiset::testing::MinimalPeImage(700));
+  Write("m.toml", std::string(kBaseManifest) +
+                      "language = \"german\"\n"
+                      "file_name = \"Sternenfeld\"\n"
+                      "licence = \"licence.txt\"\n"
+                      "info = \"info.txt\"\n"
+                      "picture = \"header.png\"\n"
+                      "uninstaller = \"uninstall.exe\"\n"
+                      "companion = \"tool.exe\"\n"
+                      "[options]\nsetup_options = false\ndesktop_icon = true\n"
+                      "[header]\nshow_text = false\ntext_color = \"#102030\"\n"
+                      "accent_color = \"#FF8000\"\n");
+
+  for (const char* mode : {"", "--fast"}) {
+    SCOPED_TRACE(*mode ? mode : "best");
+    Outcome built = Lumipack(std::string("build m.toml -o out.exe ") + mode);
+    ASSERT_EQ(built.code, 0) << built.err;
+    EXPECT_CONTAINS(built.out, "32-bit PE image");
+
+    const json report = Inspect("out.exe");
+    ASSERT_TRUE(report.is_object());
+    EXPECT_TRUE(report["ok"]);
+    const json& f = report["record"]["fields"];
+    EXPECT_EQ(f["title"], "Starfield");
+    EXPECT_EQ(f["company"], "Lumiset Samples");
+    EXPECT_EQ(f["copyright"], "(c) 2026 Lumiset Samples");
+    EXPECT_EQ(f["language"], 3);
+    EXPECT_EQ(f["scr_file_name"], "Sternenfeld");
+    EXPECT_EQ(f["licence_text"],
+              "Licence for {ScrName}.\r\n#ifgerman\r\nLizenz für {ScrName}.\r\n#endif\r\n");
+    EXPECT_EQ(f["info_text"], "Installed into {DestFolder}.");
+    EXPECT_EQ(f["picture_format"], lumiset::kPicturePng);
+    EXPECT_EQ(f["show_header_text"], 0);
+    EXPECT_EQ(f["header_text_color_value"], 0x00302010);
+    EXPECT_EQ(f["accent_color_value"], 0x000080FF);
+    EXPECT_EQ(f["show_setup_options"], 0);
+    EXPECT_EQ(f["create_desktop_icon"], 1);
+    EXPECT_EQ(f["detect_existing"], 1);
+    EXPECT_EQ(f["reserved_pair"], json::array({0xFFFFFFFFu, 0xFFFFFFFFu}));
+    EXPECT_EQ(report["items"]["screensaver"]["record_length_matches"], true);
+    EXPECT_EQ(report["items"]["picture"]["width"], 400);
+    EXPECT_EQ(report["items"]["companion"]["compressed"], false);
+    EXPECT_EQ(report["items"]["uninstaller"]["pe"], "32-bit");
+    EXPECT_EQ(report["signature"]["present"], false);
+
+    fs::remove_all(Path("x"));
+    Outcome extracted = Lumipack("extract out.exe x");
+    ASSERT_EQ(extracted.code, 0) << extracted.err;
+    EXPECT_EQ(Read("x/stub.exe"), Read("stub.exe"));
+    EXPECT_EQ(Read("x/screensaver.scr"), Read("starfield.scr"));
+    EXPECT_EQ(Read("x/header.png"), Read("header.png"));
+    EXPECT_EQ(Read("x/uninstaller.exe"), Read("uninstall.exe"));
+    EXPECT_EQ(Read("x/companion.exe"), Read("tool.exe"));
+    EXPECT_EQ(ReadText("x/licence.txt"),
+              "Licence for {ScrName}.\r\n#ifgerman\r\nLizenz für {ScrName}.\r\n#endif\r\n");
+
+    Outcome rebuilt = Lumipack("build x/lumipack.toml -o again.exe");
+    ASSERT_EQ(rebuilt.code, 0) << rebuilt.err;
+    EXPECT_EQ(Read("again.exe"), Read("out.exe"));
+  }
+}
+
+TEST_F(LumipackCommand, TextsKeepTheirCodePagesThroughExtraction) {
+  // Language blocks in their own code pages around English; then a Russian
+  // title, which moves the automatic installer's other texts to Windows-1251.
+  const std::string info =
+      "Stars\r\n#ifrussian\r\nЗвёзды № 1\r\n#endif\r\n#iffrench\r\nÉtoiles\r\n#endif\r\n";
+  Write("info.txt", info);
+  Write("m.toml", std::string(kBaseManifest) + "info = \"info.txt\"\n");
+  struct Case {
+    const char* title;
+    const char* code_page;
+  };
+  for (const Case& c : {Case{"Starfield", "Windows-1252"}, Case{"Звёзды", "Windows-1251"}}) {
+    SCOPED_TRACE(c.title);
+    fs::remove_all(Path("x"));
+    const Outcome built = Lumipack(std::string("build m.toml -o out.exe --title ") + c.title);
+    ASSERT_EQ(built.code, 0) << built.err;
+    const json report = Inspect("out.exe");
+    EXPECT_EQ(report["code_page"], c.code_page);
+    EXPECT_EQ(report["record"]["fields"]["title"], c.title);
+    EXPECT_EQ(report["record"]["fields"]["info_text"], info);
+
+    ASSERT_EQ(Lumipack("extract out.exe x").code, 0);
+    EXPECT_EQ(ReadText("x/info.txt"), info);
+    ASSERT_EQ(Lumipack("build x/lumipack.toml -o again.exe").code, 0);
+    EXPECT_EQ(Read("again.exe"), Read("out.exe"));
+  }
+}
+
+TEST_F(LumipackCommand, AnotherWritersInstallerKeepsEveryFieldThroughExtraction) {
+  lumiset::testing::TestPackage package;
+  lumiset::SetupRecord& r = package.record;
+  r.reserved_low = 3;
+  r.reserved_high = 4;
+  r.extension = {7, 8, {"first", "second", "", "fourth"}, 9, 10};
+  r.reserved13 = 5;
+  r.picture_format = lumiset::kPicturePng;
+  r.create_desktop_icon = 2;
+  r.accent_color = 0x7F123456;
+  r.copyright = "(c) 2026|";
+  r.language = 11;
+  package.screensaver = lumiset::testing::MinimalPeImage(3000);
+  Write("other.exe", lumiset::testing::BuildInstaller(package));
+
+  const json original = Inspect("other.exe");
+  ASSERT_TRUE(original["ok"]);
+  ASSERT_EQ(Lumipack("extract other.exe x").code, 0);
+  EXPECT_CONTAINS(ReadText("x/lumipack.toml"), "[reserved]");
+  Outcome rebuilt = Lumipack("build x/lumipack.toml -o again.exe");
+  ASSERT_EQ(rebuilt.code, 0) << rebuilt.err;
+  json fields = Inspect("again.exe")["record"]["fields"];
+  json expected = original["record"]["fields"];
+  // The other writer compressed at another level.
+  fields.erase("screensaver_block_length");
+  expected.erase("screensaver_block_length");
+  EXPECT_EQ(fields, expected);
+}
+
+TEST_F(LumipackCommand, OutputDependsOnlyOnTheInputs) {
+  Write("big.scr", lumiset::testing::MinimalPeImage(3u << 20));
+  ASSERT_EQ(Lumipack("build m.toml --screensaver big.scr -o one.exe --threads 1").code, 0);
+  ASSERT_EQ(Lumipack("build m.toml --screensaver big.scr -o four.exe --threads 4").code, 0);
+  ASSERT_EQ(Lumipack("build m.toml --screensaver big.scr -o again.exe").code, 0);
+  EXPECT_EQ(Read("one.exe"), Read("four.exe"));
+  EXPECT_EQ(Read("one.exe"), Read("again.exe"));
+}
+
+TEST_F(LumipackCommand, CommandLineOverridesTheManifest) {
+  Write("x64.scr", SixtyFourBitPe());
+  Write("m.toml", std::string(kBaseManifest) +
+                      "language = \"german\"\n"
+                      "[options]\ndesktop_icon = true\ninfo_page = false\n");
+  Outcome built = Lumipack(
+      "build m.toml -o out.exe --title 'Other Title' --company Acme --copyright '(c) Acme' "
+      "--language RUSSIAN --file-name other --screensaver x64.scr --no-desktop-icon "
+      "--info-page --accent-color '#102030' --header-text-color '#ABCDEF' --no-header-text");
+  ASSERT_EQ(built.code, 0) << built.err;
+  EXPECT_CONTAINS(built.out, "x64.scr: 64-bit PE image");
+  const json f = Inspect("out.exe")["record"]["fields"];
+  EXPECT_EQ(f["title"], "Other Title");
+  EXPECT_EQ(f["company"], "Acme");
+  EXPECT_EQ(f["copyright"], "(c) Acme");
+  EXPECT_EQ(f["language"], 8);
+  EXPECT_EQ(f["scr_file_name"], "other");
+  EXPECT_EQ(f["create_desktop_icon"], 0);
+  EXPECT_EQ(f["show_info_page"], 1);
+  EXPECT_EQ(f["accent_color_value"], 0x00302010);
+  EXPECT_EQ(f["header_text_color_value"], 0x00EFCDAB);
+  EXPECT_EQ(f["show_header_text"], 0);
+}
+
+TEST_F(LumipackCommand, BuildsFromTheCommandLineAlone) {
+  Outcome built = Lumipack(
+      "build -o out.exe --title T --company C --screensaver starfield.scr --stub stub.exe");
+  ASSERT_EQ(built.code, 0) << built.err;
+  const json f = Inspect("out.exe")["record"]["fields"];
+  EXPECT_EQ(f["scr_file_name"], "starfield");
+  EXPECT_EQ(f["copyright"], "");
+  EXPECT_EQ(f["language"], 0);
+}
+
+TEST_F(LumipackCommand, TakesTheStubFromBesideItself) {
+  fs::create_directories(Path("bin"));
+  fs::copy_file(LUMIPACK_EXE, Path("bin/lumipack"));
+  Write("bin/lumiset.exe", lumiset::testing::MinimalPeImage(640));
+  Write("m.toml", "title = \"T\"\ncompany = \"C\"\nscreensaver = \"starfield.scr\"\n");
+  const std::string program = Path("bin/lumipack").string();
+
+  Outcome built = Lumipack("build m.toml -o out.exe", "", program);
+  ASSERT_EQ(built.code, 0) << built.err;
+  EXPECT_EQ(Inspect("out.exe")["stub"]["size"], Read("bin/lumiset.exe").size());
+
+  fs::remove(Path("bin/lumiset.exe"));
+  Outcome without = Lumipack("build m.toml -o other.exe", "", program);
+  EXPECT_EQ(without.code, 1);
+  EXPECT_CONTAINS(without.err, "--stub");
+  EXPECT_FALSE(fs::exists(Path("other.exe")));
+}
+
+TEST_F(LumipackCommand, RefusesBadInputAndWritesNothing) {
+  struct Case {
+    const char* name;
+    std::function<void(const LumipackCommand&)> prepare;
+    std::string args;
+    std::string message;
+  };
+  auto manifest = [](std::string extra) {
+    return [extra](const LumipackCommand& t) { t.Write("m.toml", kBaseManifest + extra); };
+  };
+  auto file = [](std::string name, std::vector<uint8_t> bytes) {
+    return [name, bytes](const LumipackCommand& t) { t.Write(name, bytes); };
+  };
+  auto none = [](const LumipackCommand&) {};
+  const Case cases[] = {
+      {"missing manifest", none, "build nothing.toml -o out.exe", "nothing.toml: no such file"},
+      {"unknown key", manifest("titel = \"x\"\n"), "build m.toml -o out.exe",
+       "m.toml:6: unknown key 'titel'"},
+      {"wrong type", manifest("[options]\ndesktop_icon = \"yes\"\n"), "build m.toml -o out.exe",
+       "m.toml:7: 'options.desktop_icon' must be true or false, not a string"},
+      {"no screensaver", [](const LumipackCommand& t) { t.Write("m.toml", "title = \"T\"\n"); },
+       "build m.toml -o out.exe", "no screensaver"},
+      {"screensaver missing", none, "build m.toml -o out.exe --screensaver gone.scr",
+       "gone.scr: no such file"},
+      {"screensaver not a program", file("text.scr", Bytes("MZ but not really")),
+       "build m.toml -o out.exe --screensaver text.scr", "text.scr: not a PE image"},
+      {"screensaver empty", file("empty.scr", {}),
+       "build m.toml -o out.exe --screensaver empty.scr", "empty.scr: the file is empty"},
+      {"stub not a program", file("stub.exe", Bytes("not a program")), "build m.toml -o out.exe",
+       "stub.exe: the stub is not a PE image"},
+      {"signed stub",
+       [](const LumipackCommand& t) {
+         std::vector<uint8_t> stub = lumiset::testing::MinimalPeImage();
+         lumiset::testing::AttachFakeSignature(stub);
+         t.Write("stub.exe", stub);
+       },
+       "build m.toml -o out.exe", "the stub is signed"},
+      {"installer as stub",
+       [](const LumipackCommand& t) {
+         t.Write("stub.exe", lumiset::testing::BuildInstaller(lumiset::testing::TestPackage{}));
+       },
+       "build m.toml -o out.exe", "already carries a package"},
+      {"title with a slash", none, "build m.toml -o out.exe --title 'AC/DC'",
+       "--title: the title \"AC/DC\" cannot be used: it holds U+002F '/'"},
+      {"company ending in a dot", manifest(""), "build m.toml -o out.exe --company 'Acme Inc.'",
+       "ends with a dot"},
+      {"reserved file name", manifest("file_name = \"con\"\n"), "build m.toml -o out.exe",
+       "m.toml:6: file_name: the file name \"con\" cannot be used"},
+      {"file name from the screensaver", file("bad?.scr", lumiset::testing::MinimalPeImage()),
+       "build m.toml -o out.exe --screensaver 'bad?.scr'", "set 'file_name' to another"},
+      {"copyright with a bar", none, "build m.toml -o out.exe --copyright 'a|b'", "'|'"},
+      {"licence outside the code page",
+       [](const LumipackCommand& t) {
+         t.Write("m.toml",
+                 std::string(kBaseManifest) + "language = \"french\"\nlicence = \"l.txt\"\n");
+         t.Write("l.txt", "Licence\nпривет\n");
+       },
+       "build m.toml -o out.exe", "l.txt:2:1: U+043F 'п' is not in Windows-1252"},
+      {"licence not UTF-8", [](const LumipackCommand& t) { t.Write("l.txt", "caf\xE9\n"); },
+       "build m.toml -o out.exe --licence l.txt", "l.txt:1:4: not valid UTF-8"},
+      {"picture of another kind", file("p.gif", Bytes("GIF89a....")),
+       "build m.toml -o out.exe --picture p.gif", "p.gif: not a BMP, JPEG or PNG file"},
+      {"empty uninstaller", file("u.exe", {}), "build m.toml -o out.exe --uninstaller u.exe",
+       "u.exe: the file is empty"},
+      {"output folder missing", none, "build m.toml -o no/such/out.exe", "does not exist"},
+      {"output is a folder",
+       [](const LumipackCommand& t) { fs::create_directory(t.Path("d.exe")); },
+       "build m.toml -o d.exe", "d.exe: is a folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    c.prepare(*this);
+    const std::set<std::string> before = Listing();
+    Outcome run = Lumipack(c.args);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_CONTAINS(run.err, c.message);
+    EXPECT_EQ(Listing(), before) << "a failed build leaves nothing behind";
+  }
+}
+
+TEST_F(LumipackCommand, UsageErrorsExitWithTwo) {
+  const char* const cases[] = {
+      "",
+      "frobnicate",
+      "build m.toml",
+      "build m.toml -o out.exe --no-such-option",
+      "build m.toml -o out.exe --language klingon",
+      "build m.toml -o out.exe --accent-color red",
+      "build m.toml -o out.exe --sign-with only-one",
+      "build m.toml -o out.exe --threads 0",
+      "inspect",
+      "extract out.exe",
+  };
+  for (const char* args : cases) {
+    Outcome run = Lumipack(args);
+    EXPECT_EQ(run.code, 2) << args << "\n" << run.err;
+    EXPECT_FALSE(fs::exists(Path("out.exe"))) << args;
+  }
+  EXPECT_EQ(Lumipack("--help").code, 0);
+  EXPECT_EQ(Lumipack("build --help").code, 0);
+  EXPECT_CONTAINS(Lumipack("--version").out, "1.");
+}
+
+TEST_F(LumipackCommand, LateFailureKeepsTheOldOutputAndNoScratchFile) {
+  // Signing fails after the installer was written under its scratch name.
+  Write("out.exe", "the previous installer");
+  Write("cert.pem", "cert");
+  Write("key.pem", "key");
+  const std::set<std::string> before = Listing();
+  Outcome run =
+      Lumipack("build m.toml -o out.exe --sign-with cert.pem key.pem", "PATH=/nonexistent");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_CONTAINS(run.err, "osslsigncode is not installed");
+  EXPECT_EQ(ReadText("out.exe"), "the previous installer");
+  EXPECT_EQ(Listing(), before);
+}
+
+TEST_F(LumipackCommand, WarnsAboutPicturesAndTextsButBuilds) {
+  Write("wide.bmp", lumiset::testing::MakeBmp(600, 80, 24, 0, {}, std::vector<uint8_t>(8, 0)));
+  Write("photo.png", JpegHeader(200, 40));
+  Write("l.txt", "Hello {UserName}\n#ifgermn\n");
+  Outcome wide = Lumipack("build m.toml -o a.exe --picture wide.bmp --licence l.txt");
+  ASSERT_EQ(wide.code, 0) << wide.err;
+  EXPECT_CONTAINS(wide.err, "wide.bmp: 600x80 pixels is larger than the header band (497x58)");
+  EXPECT_CONTAINS(wide.err, "l.txt:1:7: {UserName} is not a placeholder");
+  EXPECT_CONTAINS(wide.err, "l.txt:2:1: '#ifgermn' is not a language directive");
+
+  Outcome jpeg = Lumipack("build m.toml -o b.exe --picture photo.png");
+  ASSERT_EQ(jpeg.code, 0) << jpeg.err;
+  EXPECT_EQ(jpeg.err, "") << "a JPEG inside the band needs no warning";
+  EXPECT_EQ(Inspect("b.exe")["record"]["fields"]["picture_format"], lumiset::kPictureJpeg);
+}
+
+TEST_F(LumipackCommand, InspectShowsEveryFieldInWords) {
+  ASSERT_EQ(Lumipack("build m.toml -o out.exe").code, 0);
+  Outcome run = Lumipack("inspect out.exe");
+  ASSERT_EQ(run.code, 0) << run.err;
+  for (const char* line :
+       {"signature      none", "title                    Starfield",
+        "company                  Lumiset Samples", "language                 0 (auto)",
+        "screensaver file name    starfield", "desktop icon             0 (off)",
+        "screensaver block length", "(matches the block)", "uninstaller    none", "screensaver    ",
+        "32-bit PE image", "result         every item decodes"}) {
+    EXPECT_CONTAINS(run.out, line);
+  }
+}
+
+TEST_F(LumipackCommand, ReadsAnInstallerWithACertificateTable) {
+  lumiset::testing::TestPackage package;
+  package.screensaver = lumiset::testing::MinimalPeImage(3000);
+  std::vector<uint8_t> installer = lumiset::testing::BuildInstaller(package);
+  lumiset::testing::AttachFakeSignature(installer, 2048);
+  Write("signed.exe", installer);
+  const json report = Inspect("signed.exe");
+  EXPECT_EQ(report["signature"]["present"], true);
+  EXPECT_EQ(report["signature"]["size"], 2048);
+  EXPECT_TRUE(report["ok"]);
+  ASSERT_EQ(Lumipack("extract signed.exe x").code, 0);
+  const std::vector<uint8_t> stub = Read("x/stub.exe");
+  ASSERT_GT(stub.size(), lumiset::testing::kMinimalPeCertEntry + 8);
+  EXPECT_EQ(lumiset::LoadU32(&stub[lumiset::testing::kMinimalPeCertEntry]), 0u)
+      << "the extracted stub no longer points at a certificate table";
+  const Outcome rebuilt = Lumipack("build x/lumipack.toml -o rebuilt.exe");
+  EXPECT_EQ(rebuilt.code, 0) << rebuilt.err;
+}
+
+TEST_F(LumipackCommand, DamagedInstallersAreReportedNotTrusted) {
+  ASSERT_EQ(Lumipack("build m.toml -o good.exe").code, 0);
+  const std::vector<uint8_t> good = Read("good.exe");
+  lumiset::MemoryFile file(good);
+  const lumiset::PackageLocation where = *lumiset::LocatePackage(file);
+  const lumiset::PackageItems items = *lumiset::ReadPackageItems(file, where);
+
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<uint8_t>&)> damage;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"no package", [](std::vector<uint8_t>& b) { b = lumiset::testing::MinimalPeImage(); },
+       "no package found"},
+      {"cut short", [](std::vector<uint8_t>& b) { b.resize(b.size() - 40); }, "no package found"},
+      {"not a program", [](std::vector<uint8_t>& b) { b[0] = 'X'; }, "not a PE image"},
+      {"trailer points past the end",
+       [](std::vector<uint8_t>& b) { lumiset::StoreU32(&b[b.size() - 4], 0x7FFFFFF0); },
+       "no package found"},
+      {"item length runs past the end",
+       [&](std::vector<uint8_t>& b) { lumiset::StoreU32(&b[where.package_offset], 0x00FFFFFF); },
+       "run past its end"},
+      {"screensaver stream damaged",
+       [&](std::vector<uint8_t>& b) {
+         const uint64_t middle = (items.data_offset + 12 + items.data_end) / 2;
+         for (uint64_t i = middle; i < middle + 16; ++i) b[i] ^= 0x5A;
+       },
+       "damaged: the screensaver"},
+      {"record stream damaged",
+       [&](std::vector<uint8_t>& b) { b[where.package_offset + 4 + 6] ^= 0xFF; },
+       "damaged: the record"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> bad = good;
+    c.damage(bad);
+    Write("bad.exe", bad);
+    Outcome inspect = Lumipack("inspect bad.exe");
+    EXPECT_EQ(inspect.code, 1);
+    EXPECT_CONTAINS(inspect.err, c.message);
+    Outcome extract = Lumipack("extract bad.exe x");
+    EXPECT_EQ(extract.code, 1);
+    EXPECT_FALSE(fs::exists(Path("x")));
+  }
+  EXPECT_EQ(Lumipack("inspect missing.exe").code, 1);
+}
+
+TEST_F(LumipackCommand, ExtractNeedsAnEmptyOrNewFolder) {
+  ASSERT_EQ(Lumipack("build m.toml -o out.exe").code, 0);
+  Write("full/keep.txt", "mine");
+  Outcome full = Lumipack("extract out.exe full");
+  EXPECT_EQ(full.code, 1);
+  EXPECT_CONTAINS(full.err, "full: the folder is not empty");
+  EXPECT_EQ(ReadText("full/keep.txt"), "mine");
+  EXPECT_EQ(Lumipack("extract out.exe no/parent").code, 1);
+  fs::create_directory(Path("empty"));
+  EXPECT_EQ(Lumipack("extract out.exe empty").code, 0);
+  EXPECT_TRUE(fs::exists(Path("empty/lumipack.toml")));
+}
+
+TEST_F(LumipackCommand, SignsWithOsslsigncode) {
+  if (!HaveProgram("openssl") || !HaveProgram("osslsigncode")) {
+    GTEST_SKIP() << "needs the openssl and osslsigncode programs";
+  }
+  const std::string make_cert =
+      "cd '" + dir_.string() +
+      "' && openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=Test -days 2 "
+      "-keyout key.pem -out cert.pem >/dev/null 2>&1";
+  ASSERT_EQ(std::system(make_cert.c_str()), 0);
+
+  ASSERT_EQ(Lumipack("build m.toml -o plain.exe").code, 0);
+  Outcome built = Lumipack("build m.toml -o signed.exe --sign-with cert.pem key.pem");
+  ASSERT_EQ(built.code, 0) << built.err;
+  const json report = Inspect("signed.exe");
+  EXPECT_EQ(report["signature"]["present"], true);
+  EXPECT_TRUE(report["ok"]);
+  const std::string verify = "cd '" + dir_.string() +
+                             "' && osslsigncode verify -CAfile cert.pem -in signed.exe "
+                             ">/dev/null 2>&1";
+  EXPECT_EQ(std::system(verify.c_str()), 0);
+
+  // The signer rewrites the PE checksum; everything else comes back.
+  ASSERT_EQ(Lumipack("extract signed.exe x").code, 0);
+  ASSERT_EQ(Lumipack("build x/lumipack.toml -o rebuilt.exe").code, 0);
+  std::vector<uint8_t> rebuilt = Read("rebuilt.exe");
+  std::vector<uint8_t> plain = Read("plain.exe");
+  ASSERT_EQ(rebuilt.size(), plain.size());
+  std::fill_n(rebuilt.begin() + kPeChecksumOffset, 4, 0);
+  std::fill_n(plain.begin() + kPeChecksumOffset, 4, 0);
+  EXPECT_EQ(rebuilt, plain);
+}
+
+}  // namespace
+}  // namespace lumipack

@@ -1,0 +1,178 @@
+#include "manifest.h"
+
+#include <gtest/gtest.h>
+
+#include "manifest_writer.h"
+
+namespace lumipack {
+namespace {
+
+const std::filesystem::path kFolder = "/packs/star";
+
+Result<Manifest> Parse(const std::string& text) { return ParseManifest(text, "m.toml", kFolder); }
+
+TEST(Manifest, ReadsEveryKey) {
+  Result<Manifest> m = Parse(R"(
+title = "Starfield"
+company = "Lumiset Samples"
+copyright = "(c) 2026 Lumiset Samples"
+copyright_rest = "https://example.invalid"
+language = "German"
+file_name = "stars"
+screensaver = "bin/starfield.scr"
+licence = "licence.txt"
+info = "/abs/info.txt"
+picture = "header.png"
+uninstaller = "uninstall.exe"
+companion = "tool.exe"
+stub = "../lumiset.exe"
+compression = "fast"
+
+[options]
+setup_options = false
+open_display_properties = true
+start_menu_entry = 0
+desktop_icon = 7
+detect_existing = true
+info_page = false
+
+[header]
+show_text = false
+text_color = "#FF8000"
+accent_color = 0x01020304
+
+[reserved]
+pair = [1, 0xFFFFFFFE]
+numbers = [1, 2, 3, 65535]
+texts = ["a", "b", "c", "d"]
+field = 9
+picture_format = 2
+)");
+  ASSERT_TRUE(m) << m.message();
+  EXPECT_EQ(m->title, "Starfield");
+  EXPECT_EQ(m->copyright_rest, "https://example.invalid");
+  EXPECT_EQ(m->language, 3);
+  EXPECT_EQ(m->file_name, "stars");
+  EXPECT_EQ(m->screensaver, kFolder / "bin/starfield.scr");
+  EXPECT_EQ(m->info, std::filesystem::path("/abs/info.txt"));
+  EXPECT_EQ(m->stub, kFolder / "../lumiset.exe");
+  EXPECT_EQ(m->fast, true);
+  EXPECT_EQ(m->show_setup_options, 0);
+  EXPECT_EQ(m->open_display_properties, 1);
+  EXPECT_EQ(m->create_start_menu_entry, 0);
+  EXPECT_EQ(m->create_desktop_icon, 7);
+  EXPECT_EQ(m->show_header_text, 0);
+  EXPECT_EQ(m->header_text_color, 0x000080FFu);
+  EXPECT_EQ(m->accent_color, 0x01020304u);
+  EXPECT_EQ(m->reserved_pair, (std::array<uint32_t, 2>{1, 0xFFFFFFFE}));
+  EXPECT_EQ(m->extension_numbers, (std::array<uint16_t, 4>{1, 2, 3, 65535}));
+  EXPECT_EQ(m->extension_texts, (std::array<std::string, 4>{"a", "b", "c", "d"}));
+  EXPECT_EQ(m->reserved_field, 9);
+  EXPECT_EQ(m->picture_format, 2);
+  EXPECT_EQ(m->OriginOf(keys::kTitle), "m.toml:2: title");
+}
+
+TEST(Manifest, UnsetKeysStayUnset) {
+  Result<Manifest> m = Parse("title = \"T\"\n");
+  ASSERT_TRUE(m);
+  EXPECT_FALSE(m->company);
+  EXPECT_FALSE(m->language);
+  EXPECT_FALSE(m->show_setup_options);
+  EXPECT_FALSE(m->reserved_pair);
+}
+
+TEST(Manifest, ErrorsNameTheLineAndTheKey) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"unknown key", "title = \"T\"\ntitel = \"T\"\n", "m.toml:2: unknown key 'titel'"},
+      {"unknown key in a table", "[options]\n\ndesktop = true\n",
+       "m.toml:3: unknown key 'options.desktop'"},
+      {"unknown table", "\n[optoins]\nx = 1\n", "m.toml:2: unknown key 'optoins'"},
+      {"string wanted", "\ntitle = 5\n", "m.toml:2: 'title' must be a string, not an integer"},
+      {"path wanted", "screensaver = [\"a\"]\n", "m.toml:1: 'screensaver' must be a string"},
+      {"empty path", "licence = \"\"\n", "'licence' is an empty path"},
+      {"flag wanted", "[options]\ninfo_page = \"yes\"\n",
+       "m.toml:2: 'options.info_page' must be true or false, not a string"},
+      {"flag out of range", "[options]\ninfo_page = 70000\n", "between 0 and 65535"},
+      {"bad colour", "[header]\ntext_color = \"#12345\"\n",
+       "'header.text_color' must be a colour written #RRGGBB"},
+      {"bad language", "language = \"klingon\"\n", "'language' must be auto, english"},
+      {"bad compression", "compression = \"max\"\n", "'compression' must be \"best\" or \"fast\""},
+      {"table as a value", "options = 3\n", "'options' must be a table"},
+      {"value as a table", "[title]\nx = 1\n", "'title' must be a string, not a table"},
+      {"short pair", "[reserved]\npair = [1]\n", "'reserved.pair' must be an array of two"},
+      {"negative", "[reserved]\nfield = -1\n", "between 0 and 65535"},
+      {"syntax", "title = \"T\"\ncompany = \n", "m.toml:2:"},
+      {"repeated key", "title = \"a\"\ntitle = \"b\"\n", "m.toml:2:"},
+  };
+  for (const Case& c : cases) {
+    Result<Manifest> m = Parse(c.text);
+    ASSERT_FALSE(m) << c.name;
+    EXPECT_NE(m.message().find(c.message), std::string::npos) << c.name << ": " << m.message();
+  }
+}
+
+TEST(Manifest, WrittenManifestReadsBackTheSame) {
+  Manifest m;
+  m.title = "Quote \" backslash \\ tab \t bell \x07 Звёзды";
+  m.company = "Lumiset";
+  m.copyright = "(c) 2026";
+  m.copyright_rest = "";
+  m.language = 12;
+  m.file_name = "stars";
+  m.screensaver = kFolder / "screensaver.scr";
+  m.licence = kFolder / "sub dir/licence.txt";
+  m.stub = kFolder / "stub.exe";
+  m.fast = false;
+  m.show_setup_options = 1;
+  m.open_display_properties = 0;
+  m.create_start_menu_entry = 1;
+  m.create_desktop_icon = 300;
+  m.detect_existing = 1;
+  m.show_info_page = 0;
+  m.show_header_text = 1;
+  m.header_text_color = 0x00123456;
+  m.accent_color = 0xFF000000;
+  m.reserved_pair = {5, 6};
+  m.extension_numbers = {1, 2, 3, 4};
+  m.extension_texts = {"one", "two\r\nlines", "", "\xC2\x81"};
+  m.reserved_field = 3;
+  m.picture_format = 1;
+
+  const std::string text = WriteManifest(m, kFolder, "made by a test\nsecond line");
+  Result<Manifest> back = Parse(text);
+  ASSERT_TRUE(back) << back.message() << "\n" << text;
+  EXPECT_EQ(back->title, m.title);
+  EXPECT_EQ(back->copyright_rest, m.copyright_rest);
+  EXPECT_EQ(back->language, m.language);
+  EXPECT_EQ(back->screensaver, m.screensaver);
+  EXPECT_EQ(back->licence, m.licence);
+  EXPECT_EQ(back->stub, m.stub);
+  EXPECT_EQ(back->fast, m.fast);
+  EXPECT_EQ(back->create_desktop_icon, m.create_desktop_icon);
+  EXPECT_EQ(back->open_display_properties, m.open_display_properties);
+  EXPECT_EQ(back->header_text_color, m.header_text_color);
+  EXPECT_EQ(back->accent_color, m.accent_color);
+  EXPECT_EQ(back->reserved_pair, m.reserved_pair);
+  EXPECT_EQ(back->extension_numbers, m.extension_numbers);
+  EXPECT_EQ(back->extension_texts, m.extension_texts);
+  EXPECT_EQ(back->reserved_field, m.reserved_field);
+  EXPECT_EQ(back->picture_format, m.picture_format);
+  EXPECT_NE(text.find("screensaver = \"screensaver.scr\""), std::string::npos) << text;
+}
+
+TEST(Colour, ParsesAndFormatsRgbAsBgr) {
+  EXPECT_EQ(ParseColour("#FF8000"), 0x000080FFu);
+  EXPECT_EQ(ParseColour("#00ff7f"), 0x007FFF00u);
+  EXPECT_EQ(FormatColour(0x000080FF), "#FF8000");
+  for (const char* bad : {"", "FF8000", "#FF800", "#FF80000", "#GG8000", "#ff 000"}) {
+    EXPECT_FALSE(ParseColour(bad)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace lumipack

@@ -1,0 +1,331 @@
+// The progress page with a scripted worker in place of the installation:
+// outcomes, the copy-error prompt hand-over, Stop with Resume and with Exit
+// Setup, and the hidden page of a quiet installation.
+#include "install/progress_page_win.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <commctrl.h>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+#include "../resources/resource.h"
+#include "dialog_driver_win.h"
+#include "support/fake_platform.h"
+
+namespace lumiset {
+namespace {
+
+using testing::Driver;
+using testing::Press;
+using testing::WaitUntil;
+
+constexpr wchar_t kPageCaption[] = L"Screensaver Installation - Installing";
+constexpr wchar_t kExitCaption[] = L"Exit Setup";
+constexpr wchar_t kPromptCaption[] = L"File Copy Error";
+
+// What the scripted worker does; set by each test before the page opens.
+std::function<void(WorkerLink&)> g_work;
+
+void ScriptedWorker(WorkerLink& link, Platform&, SetupState&) { g_work(link); }
+
+void Finish(WorkerLink& link, WorkerResult result) {
+  link.Result = static_cast<int32_t>(result);
+  link.Finished = 1;
+}
+
+void SetProgress(WorkerLink& link, int32_t value) { *link.Progress = value; }
+
+// Asks the copy-error question and waits for the answer, as the worker
+// does; 0 when none came.
+int32_t AskCopyError(WorkerLink& link) {
+  link.PromptRequest = kPromptCopyError;
+  if (!WaitUntil([&] { return link.PromptRequest != kPromptCopyError; })) return 0;
+  return link.PromptRequest;
+}
+
+bool StopRequested(const WorkerLink& link) { return link.StopRequested->load() != 0; }
+
+// The page, recording the bar's position as the page goes away.
+class ObservedProgressPage : public CDialProgress {
+ public:
+  ObservedProgressPage(Platform& p, SetupState& state)
+      : CDialProgress(GetModuleHandleW(nullptr), p, state, ScriptedWorker) {}
+
+  int final_bar_position = -1;
+
+ protected:
+  INT_PTR OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
+    if (message == WM_DESTROY) {
+      final_bar_position =
+          static_cast<int>(SendDlgItemMessageW(hwnd_, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
+    }
+    return CDialProgress::OnMessage(message, wparam, lparam);
+  }
+};
+
+class ProgressPageTest : public ::testing::Test {
+ protected:
+  ProgressPageTest() {
+    state_.ScreenSaverTitle = "Nova";
+    state_.ShowScreens = 1;
+    state_.PlacementRect = Rect{0, 0, 1024, 768};
+  }
+  ~ProgressPageTest() override { g_work = nullptr; }
+
+  // Runs the page to its end; the driver's findings must be empty.
+  void RunPage(Driver& driver) {
+    ObservedProgressPage page(platform_, state_);
+    modal_result_ = page.DoModal();
+    outcome_ = page.outcome();
+    final_bar_position_ = page.final_bar_position;
+    driver.Join();
+    EXPECT_EQ(driver.Failures(), "");
+  }
+
+  SetupState state_;
+  testing::FakePlatform platform_;
+  INT_PTR modal_result_ = 0;
+  InstallOutcome outcome_ = InstallOutcome::Completed;
+  int final_bar_position_ = -1;
+};
+
+TEST_F(ProgressPageTest, TheOutcomeFollowsHowTheWorkerEnded) {
+  struct Case {
+    const char* name;
+    std::function<void(WorkerLink&)> work;
+    InstallOutcome outcome;
+    int32_t succeeded;
+  };
+  const Case cases[] = {
+      {"completed",
+       [](WorkerLink& link) {
+         for (int32_t value : {3, 50, 65, 80, 98}) SetProgress(link, value);
+         Finish(link, WorkerResult::Completed);
+       },
+       InstallOutcome::Completed, 1},
+      {"no work file", [](WorkerLink& link) { Finish(link, WorkerResult::NoWorkFile); },
+       InstallOutcome::Failed, 0},
+      {"failed",
+       [](WorkerLink& link) {
+         SetProgress(link, 50);
+         Finish(link, WorkerResult::Failed);
+       },
+       InstallOutcome::Failed, 0},
+      {"threw", [](WorkerLink&) { throw std::runtime_error("worker"); }, InstallOutcome::Failed,
+       0},
+      {"returned without finishing", [](WorkerLink& link) { SetProgress(link, 98); },
+       InstallOutcome::Failed, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    state_.InstallSucceeded = 0;
+    g_work = c.work;
+    Driver driver([](Driver& d) {
+      if (HWND page = d.WaitForDialog(kPageCaption)) d.WaitForClose(page);
+    });
+    RunPage(driver);
+    EXPECT_EQ(modal_result_, IDCANCEL);
+    EXPECT_EQ(outcome_, c.outcome);
+    EXPECT_EQ(state_.InstallSucceeded, c.succeeded);
+    if (c.outcome == InstallOutcome::Completed) {
+      EXPECT_EQ(final_bar_position_, 98);
+    }
+  }
+}
+
+TEST_F(ProgressPageTest, TheCopyErrorPromptCarriesEachAnswerToTheWorker) {
+  std::vector<int32_t> answers;
+  g_work = [&answers](WorkerLink& link) {
+    SetProgress(link, 20);
+    for (int i = 0; i < 3; ++i) answers.push_back(AskCopyError(link));
+    Finish(link, WorkerResult::Failed);
+  };
+  Driver driver([](Driver& d) {
+    HWND page = d.WaitForDialog(kPageCaption);
+    // Retry, then Abort Setup, then the close box.
+    for (int answer : {IDOK, IDCANCEL, -1}) {
+      HWND prompt = d.WaitForDialog(kPromptCaption);
+      if (!prompt) return;
+      d.Expect(GetWindow(prompt, GW_OWNER) == page, "the prompt is not modal to the page");
+      d.Expect(!IsWindowEnabled(page), "the page takes input under the prompt");
+      d.Expect(WindowText(GetDlgItem(prompt, IDC_HEADING)) ==
+                   L"Setup has detected a read/write error while copying the installation files.",
+               "the prompt's heading reads wrong");
+      if (answer == IDOK) {
+        Press(page, IDCANCEL);
+        d.Expect(!WaitUntil([&] { return testing::FindDialog(d.ui_thread(), kExitCaption); }, 400),
+                 "Stop under the prompt asked to exit");
+      }
+      if (answer == -1) PostMessageW(prompt, WM_SYSCOMMAND, SC_CLOSE, 0);
+      else Press(prompt, answer);
+      if (!d.WaitForClose(prompt)) return;
+    }
+    d.WaitForClose(page);
+  });
+  RunPage(driver);
+  EXPECT_EQ(answers, (std::vector<int32_t>{1, 2, 2}));
+  EXPECT_EQ(outcome_, InstallOutcome::Failed);
+  EXPECT_EQ(state_.InstallSucceeded, 0);
+}
+
+TEST_F(ProgressPageTest, StopThenResumeLetsTheWorkerCarryOn) {
+  std::atomic<int> pauses_seen{0};
+  std::atomic<bool> release{false};
+  std::atomic<bool> stop_seen{false};
+  g_work = [&](WorkerLink& link) {
+    SetProgress(link, 10);
+    bool paused = false;
+    WaitUntil([&] {
+      const bool now = link.PauseRequested->load() != 0;
+      if (now && !paused) ++pauses_seen;
+      paused = now;
+      if (StopRequested(link)) stop_seen = true;
+      return release.load();
+    });
+    SetProgress(link, 98);
+    Finish(link, WorkerResult::Completed);
+  };
+  Driver driver([&](Driver& d) {
+    HWND page = d.WaitForDialog(kPageCaption);
+    if (!page) return;
+    Press(page, IDCANCEL);
+    HWND exit = d.WaitForDialog(kExitCaption);
+    if (!exit) return;
+    d.Expect(WaitUntil([&] { return pauses_seen == 1; }), "the worker was not paused");
+    Press(exit, IDOK);
+    if (!d.WaitForClose(exit)) return;
+    d.Expect(IsWindowEnabled(GetDlgItem(page, IDCANCEL)) != FALSE, "Resume disabled Stop");
+    release = true;
+    d.WaitForClose(page);
+  });
+  RunPage(driver);
+  EXPECT_EQ(pauses_seen, 1);
+  EXPECT_FALSE(stop_seen);
+  EXPECT_EQ(outcome_, InstallOutcome::Completed);
+  EXPECT_EQ(state_.InstallSucceeded, 1);
+}
+
+TEST_F(ProgressPageTest, StopThenExitSetupInterruptsAndASecondStopIsIgnored) {
+  std::atomic<bool> stop_seen{false};
+  std::atomic<bool> release{false};
+  g_work = [&](WorkerLink& link) {
+    SetProgress(link, 30);
+    WaitUntil([&] { return StopRequested(link) && link.PauseRequested->load() == 0; });
+    stop_seen = true;
+    // Winding down: the page must keep waiting for Finished.
+    WaitUntil([&] { return release.load(); });
+    Finish(link, WorkerResult::Stopped);
+  };
+  Driver driver([&](Driver& d) {
+    HWND page = d.WaitForDialog(kPageCaption);
+    if (!page) return;
+    Press(page, IDCANCEL);
+    HWND exit = d.WaitForDialog(kExitCaption);
+    if (!exit) return;
+    Press(exit, IDCANCEL);
+    if (!d.WaitForClose(exit)) return;
+    d.Expect(WaitUntil([&] { return stop_seen.load(); }), "the worker never saw the stop");
+    d.Expect(!IsWindowEnabled(GetDlgItem(page, IDCANCEL)), "Stop is still enabled");
+    Press(page, IDCANCEL);
+    d.Expect(!WaitUntil([&] { return testing::FindDialog(d.ui_thread(), kExitCaption); }, 600),
+             "a second Stop asked again");
+    d.Expect(IsWindow(page) != FALSE, "the page closed before the worker finished");
+    release = true;
+    d.WaitForClose(page);
+  });
+  RunPage(driver);
+  EXPECT_EQ(outcome_, InstallOutcome::Interrupted);
+  EXPECT_EQ(state_.InstallSucceeded, 0);
+}
+
+TEST_F(ProgressPageTest, StopJustAfterTheWorkerFinishedKeepsItsOutcome) {
+  std::atomic<bool> release{false};
+  std::atomic<bool> finished{false};
+  g_work = [&](WorkerLink& link) {
+    WaitUntil([&] { return release.load(); });
+    SetProgress(link, 98);
+    Finish(link, WorkerResult::Completed);
+    finished = true;
+  };
+  Driver driver([&](Driver& d) {
+    HWND page = d.WaitForDialog(kPageCaption);
+    if (!page) return;
+    release = true;
+    if (!d.Expect(WaitUntil([&] { return finished.load(); }), "the worker did not finish")) return;
+    Press(page, IDCANCEL);
+    WaitUntil([&] {
+      return !IsWindow(page) || testing::FindDialog(d.ui_thread(), kExitCaption) != nullptr;
+    });
+    if (testing::FindDialog(d.ui_thread(), kExitCaption)) {
+      d.GiveUp("Stop after the end asked for confirmation");
+    }
+  });
+  RunPage(driver);
+  EXPECT_EQ(outcome_, InstallOutcome::Completed);
+  EXPECT_EQ(state_.InstallSucceeded, 1);
+}
+
+TEST_F(ProgressPageTest, AQuietPageStaysHiddenYetPromptsAndCloses) {
+  state_.ShowScreens = 0;
+  std::vector<int32_t> answers;
+  g_work = [&answers](WorkerLink& link) {
+    SetProgress(link, 40);
+    answers.push_back(AskCopyError(link));
+    SetProgress(link, 98);
+    Finish(link, WorkerResult::Completed);
+  };
+  Driver driver([](Driver& d) {
+    HWND page = d.WaitForDialog(kPageCaption);
+    if (!page) return;
+    HWND prompt = d.WaitForDialog(kPromptCaption);
+    if (!prompt) return;
+    RECT where{};
+    GetWindowRect(page, &where);
+    d.Expect(where.left == -1000 && where.top == -1000, "the page is not parked off-screen");
+    d.Expect(!IsWindowVisible(page), "the quiet page shows");
+    d.Expect(IsWindowVisible(prompt) != FALSE, "the prompt is hidden");
+    Press(prompt, IDOK);
+    bool shown = false;
+    while (IsWindow(page)) {
+      shown = shown || IsWindowVisible(page);
+      Sleep(20);
+    }
+    d.Expect(!shown, "the quiet page showed while it closed");
+  });
+  RunPage(driver);
+  EXPECT_EQ(answers, (std::vector<int32_t>{1}));
+  EXPECT_EQ(outcome_, InstallOutcome::Completed);
+  EXPECT_EQ(state_.InstallSucceeded, 1);
+}
+
+TEST_F(ProgressPageTest, APageEndedFromOutsideStopsTheWorkerAndWaitsForIt) {
+  std::atomic<int32_t> answer{0};
+  std::atomic<bool> stop_seen{false};
+  g_work = [&](WorkerLink& link) {
+    answer = AskCopyError(link);
+    stop_seen = WaitUntil([&] { return StopRequested(link); });
+    Finish(link, WorkerResult::Stopped);
+  };
+  const DWORD ui_thread = GetCurrentThreadId();
+  Driver driver([ui_thread](Driver& d) {
+    HWND page = d.WaitForDialog(kPageCaption);
+    if (!page || !d.WaitForDialog(kPromptCaption)) return;
+    // A quit request ends every modal loop of the thread.
+    PostThreadMessageW(ui_thread, WM_QUIT, 0, 0);
+    d.WaitForClose(page);
+  });
+  RunPage(driver);
+  // The modal loops pass the quit request on; it is not this test's to keep.
+  MSG message;
+  while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+  EXPECT_NE(answer, static_cast<int32_t>(PageResult::Next));
+  EXPECT_TRUE(stop_seen);
+  EXPECT_EQ(outcome_, InstallOutcome::Interrupted);
+}
+
+}  // namespace
+}  // namespace lumiset

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "result.h"
+
+namespace lumipack {
+
+// The settings for one installer as the manifest and the command line give
+// them; anything unset takes its default when the installer is built. Texts
+// are UTF-8; paths are absolute or relative to the working folder.
+struct Manifest {
+  std::optional<std::string> title;
+  std::optional<std::string> company;
+  std::optional<std::string> copyright;       // the line the installer shows
+  std::optional<std::string> copyright_rest;  // stored after a "|" when set
+  std::optional<uint16_t> language;
+  std::optional<std::string> file_name;
+  std::optional<std::filesystem::path> screensaver;
+  std::optional<std::filesystem::path> licence;
+  std::optional<std::filesystem::path> info;
+  std::optional<std::filesystem::path> picture;
+  std::optional<std::filesystem::path> uninstaller;
+  std::optional<std::filesystem::path> companion;
+  std::optional<std::filesystem::path> stub;
+  std::optional<bool> fast;
+
+  std::optional<uint16_t> show_setup_options;
+  std::optional<uint16_t> open_display_properties;
+  std::optional<uint16_t> create_start_menu_entry;
+  std::optional<uint16_t> create_desktop_icon;
+  std::optional<uint16_t> detect_existing;
+  std::optional<uint16_t> show_info_page;
+
+  std::optional<uint16_t> show_header_text;
+  std::optional<uint32_t> header_text_color;  // 0x00BBGGRR
+  std::optional<uint32_t> accent_color;       // 0x00BBGGRR
+
+  std::optional<std::array<uint32_t, 2>> reserved_pair;
+  std::optional<std::array<uint16_t, 4>> extension_numbers;
+  std::optional<std::array<std::string, 4>> extension_texts;
+  std::optional<uint16_t> reserved_field;
+  std::optional<uint16_t> picture_format;  // only without a picture
+
+  // Where each value came from ("lumipack.toml:3" or "--title"), by key,
+  // so messages about a value can point at it.
+  std::map<std::string, std::string> origins;
+
+  std::string OriginOf(const std::string& key) const;
+};
+
+// The manifest keys, dotted for those inside a table.
+namespace keys {
+inline constexpr const char* kTitle = "title";
+inline constexpr const char* kCompany = "company";
+inline constexpr const char* kCopyright = "copyright";
+inline constexpr const char* kCopyrightRest = "copyright_rest";
+inline constexpr const char* kLanguage = "language";
+inline constexpr const char* kFileName = "file_name";
+inline constexpr const char* kScreensaver = "screensaver";
+inline constexpr const char* kLicence = "licence";
+inline constexpr const char* kInfo = "info";
+inline constexpr const char* kPicture = "picture";
+inline constexpr const char* kUninstaller = "uninstaller";
+inline constexpr const char* kCompanion = "companion";
+inline constexpr const char* kStub = "stub";
+inline constexpr const char* kCompression = "compression";
+inline constexpr const char* kExtensionTexts = "reserved.texts";
+}  // namespace keys
+
+// A manifest is small; anything larger is not one.
+inline constexpr uint64_t kMaxManifestBytes = 1u << 20;
+
+// Reads a manifest file. Relative paths in it are taken from the manifest's
+// folder. A failure names the file, the line and the key.
+Result<Manifest> LoadManifest(const std::filesystem::path& path);
+
+// Parses manifest text; `name` is the file name for messages and `folder`
+// the folder that relative paths start from.
+Result<Manifest> ParseManifest(std::string_view text, const std::string& name,
+                               const std::filesystem::path& folder);
+
+// "#RRGGBB" (letter case ignored) as 0x00BBGGRR.
+std::optional<uint32_t> ParseColour(std::string_view text);
+// 0x00BBGGRR as "#RRGGBB"; the top byte is not shown.
+std::string FormatColour(uint32_t colour);
+
+}  // namespace lumipack

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace lumipack {
+
+// The content is cut into chunks of this size and each chunk is deflated on
+// its own, so the bytes produced depend on the content, the level and this
+// size, never on the number of threads.
+inline constexpr size_t kDeflateChunkSize = 1u << 20;
+// Keeps zlib's 32-bit counts far from overflowing.
+inline constexpr size_t kMaxDeflateChunkSize = 256u << 20;
+// Each chunk sees the previous chunk's last bytes as a preset dictionary:
+// deflate's whole window, so matches across the cut are not lost.
+inline constexpr size_t kDeflateDictionarySize = 32u << 10;
+
+struct DeflateOptions {
+  int level = 9;  // 0 to 9
+  size_t chunk_size = kDeflateChunkSize;
+  unsigned threads = 1;
+  // Called on the calling thread now and then with the content bytes done.
+  std::function<void(uint64_t done)> progress;
+};
+
+// A zlib stream (RFC 1950) of `content`, compressed in chunks on several
+// threads: a zlib header, each chunk's raw deflate data ended by a sync
+// flush (the last one by the final block), and the Adler-32 of the whole
+// content combined from the chunks' own. Any inflater reads it as one
+// stream. nullopt when zlib fails or memory runs out.
+std::optional<std::vector<uint8_t>> ParallelDeflate(std::span<const uint8_t> content,
+                                                    const DeflateOptions& options);
+
+// The same stream appended to `out`, which is grown once to its final size:
+// the caller's header and the stream then need no further copy. False (and
+// `out` as it was) when zlib fails or memory runs out.
+[[nodiscard]] bool AppendParallelDeflate(std::span<const uint8_t> content,
+                                         const DeflateOptions& options, std::vector<uint8_t>& out);
+
+}  // namespace lumipack

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+
+#include "result.h"
+
+namespace lumipack {
+
+// An unused name beside a final output, for writing the output under before
+// it is complete. Whatever is left at that name (a file, or a folder and its
+// contents) is removed when the object goes, unless it was moved into place,
+// so a failure never leaves a partial output behind.
+class ScratchPath {
+ public:
+  explicit ScratchPath(const std::filesystem::path& final_path);
+  ~ScratchPath();
+  ScratchPath(const ScratchPath&) = delete;
+  ScratchPath& operator=(const ScratchPath&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+  // Moves the scratch file over `final_path`, replacing a file there.
+  Status MoveFileTo(const std::filesystem::path& final_path);
+  // Moves the scratch folder to `final_path`, which must not exist or be an
+  // empty folder.
+  Status MoveFolderTo(const std::filesystem::path& final_path);
+
+ private:
+  std::filesystem::path path_;
+  bool moved_ = false;
+};
+
+}  // namespace lumipack
