@@ -41,6 +41,24 @@ std::wstring TextOf(HWND hwnd) {
   return buffer;
 }
 
+// A control's current text. GetWindowText on another process's window reads
+// only the caption it was created with; an edit control's text needs the
+// message itself.
+std::wstring ControlText(HWND hwnd) {
+  wchar_t buffer[8192] = {};
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer),
+                           SMTO_ABORTIFHUNG, 5000, &copied)) {
+    return TextOf(hwnd);
+  }
+  std::wstring text(buffer, static_cast<size_t>(copied));
+  // One control a line: line breaks inside a text become spaces.
+  for (wchar_t& c : text) {
+    if (c == L'\r' || c == L'\n' || c == L'\t') c = L' ';
+  }
+  return text;
+}
+
 struct Search {
   std::wstring caption;
   HWND found = nullptr;
@@ -85,7 +103,7 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM) {
   const LRESULT checked = SendMessageW(child, BM_GETCHECK, 0, 0);
   std::printf("%d\t%s\t%d\t%d\t%d\t%s\n", GetDlgCtrlID(child), Utf8(cls).c_str(),
               IsWindowEnabled(child) ? 1 : 0, std::wstring(cls) == L"Button" ? int(checked) : 0,
-              IsWindowVisible(child) ? 1 : 0, Utf8(TextOf(child)).c_str());
+              IsWindowVisible(child) ? 1 : 0, Utf8(ControlText(child)).c_str());
   return TRUE;
 }
 
