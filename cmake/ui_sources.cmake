@@ -12,6 +12,7 @@ set(LUMISET_UI_SOURCES
   ${PROJECT_SOURCE_DIR}/src/ui/ui_fonts_win.cpp
   ${PROJECT_SOURCE_DIR}/src/ui/pages/about_dlg_win.cpp
   ${PROJECT_SOURCE_DIR}/src/ui/pages/dial_desc_win.cpp
+  ${PROJECT_SOURCE_DIR}/src/ui/pages/text_page_win.cpp
   ${PROJECT_SOURCE_DIR}/src/ui/pages/dial_install_done_win.cpp
   ${PROJECT_SOURCE_DIR}/src/ui/pages/dial_install_error_win.cpp
   ${PROJECT_SOURCE_DIR}/src/ui/pages/dial_install_interrupted_win.cpp

@@ -1,0 +1,38 @@
+#include "ui/pages/text_page_win.h"
+
+#include "../resources/resource.h"
+
+namespace lumiset {
+
+CTextPage::CTextPage(HINSTANCE instance, int template_id, SetupState& state, HWND parent,
+                     std::string text)
+    : CTvDialog(instance, template_id, state, parent), text_(std::move(text)) {}
+
+bool CTextPage::DoDataExchange(DataExchange direction) {
+  CTvDialog::DoDataExchange(direction);
+  if (direction == DataExchange::kSave) return true;
+  text_control_.Attach(Item(IDC_PAGE_TEXT));
+  text_control_.SetText(text_);
+  SetApplicationIcon();
+  text_control_.ScrollToStart();
+  return true;
+}
+
+bool CTextPage::OnInitDialog() {
+  CTvDialog::OnInitDialog();
+  // The text takes the focus so the keys scroll it; the dialog manager
+  // would select it all.
+  SetFocus(text_control_.hwnd());
+  text_control_.ScrollToStart();
+  return false;
+}
+
+bool CTextPage::OnCommand(int id, int code, HWND control) {
+  if (id == IDC_BACK && code == BN_CLICKED) {
+    EndDialog(IDC_BACK);
+    return true;
+  }
+  return CTvDialog::OnCommand(id, code, control);
+}
+
+}  // namespace lumiset
