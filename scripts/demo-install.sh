@@ -22,7 +22,7 @@ start=$(date +%s.%N)
 wine "$installer" "${switches[@]}"
 rc=$?
 end=$(date +%s.%N)
-printf 'Exit code %d after %.1f s\n' "$rc" "$(echo "$end - $start" | bc)"
+awk -v rc="$rc" -v s="$start" -v e="$end" 'BEGIN {printf "Exit code %d after %.1f s\n", rc, e - s}'
 
 c="$prefix/drive_c"
 echo "Installed files:"
