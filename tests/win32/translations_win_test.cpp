@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -249,7 +250,7 @@ bool IsTextStatic(const Control& c) {
 }
 // Whether "&" marks a mnemonic in this control's text.
 bool HasPrefixProcessing(const Control& c) {
-  if (IsButton(c)) return ButtonType(c) != BS_GROUPBOX || !c.text.empty();
+  if (IsButton(c)) return true;
   return IsTextStatic(c) && !(c.style & SS_NOPREFIX);
 }
 
@@ -305,7 +306,10 @@ int Localized(int base_id, int32_t language) {
   return base_id + kLanguageIdStride * (language - 1);
 }
 
+// The seven translations, each against the English pages.
 class TranslatedPages : public ::testing::TestWithParam<Language> {};
+// The pages of all eight languages, English among them.
+class PagesOfEachLanguage : public ::testing::TestWithParam<Language> {};
 
 std::string LanguageName(const ::testing::TestParamInfo<Language>& language) {
   return language.param.name;
@@ -325,6 +329,12 @@ TEST_P(TranslatedPages, KeepTheEnglishControlsIdsStylesAndFrame) {
     EXPECT_EQ(copy->point_size, english->point_size);
     EXPECT_EQ(copy->typeface, english->typeface);
     EXPECT_FALSE(copy->caption.empty());
+
+    // The top of the button area, where the page has one.
+    std::optional<int> button_area;
+    for (const Control& c : english->controls) {
+      if (c.id == IDC_BUTTON_SEPARATOR) button_area = c.y;
+    }
 
     std::vector<int> english_ids;
     std::vector<int> copy_ids;
@@ -349,8 +359,8 @@ TEST_P(TranslatedPages, KeepTheEnglishControlsIdsStylesAndFrame) {
       if (IsPushButton(en) || en.id == IDC_HEADER_SEPARATOR || en.id == IDC_BUTTON_SEPARATOR) {
         EXPECT_EQ(tr.cx, en.cx);
         EXPECT_EQ(tr.cy, en.cy);
-      } else if (en.y < 201 && en.id != IDC_BUTTON_SEPARATOR) {
-        EXPECT_LE(tr.y + tr.cy, 201) << "reaches into the button area";
+      } else if (button_area && en.y < *button_area) {
+        EXPECT_LE(tr.y + tr.cy, *button_area) << "reaches into the button area";
       }
     }
   }
@@ -384,25 +394,7 @@ TEST_P(TranslatedPages, KeepTheMarkupOfTheEnglishTexts) {
   }
 }
 
-TEST_P(TranslatedPages, GiveEachControlOfAPageItsOwnMnemonic) {
-  const Language& language = GetParam();
-  for (const Page& page : kPages) {
-    SCOPED_TRACE(page.name);
-    const std::optional<Template> t = LoadTemplate(Localized(page.base_id, language.index));
-    ASSERT_TRUE(t);
-    std::map<wchar_t, int> owner;
-    for (const Control& c : t->controls) {
-      if (!HasPrefixProcessing(c)) continue;
-      const std::optional<wchar_t> key = Mnemonic(c.text);
-      if (!key) continue;
-      const auto [it, fresh] = owner.emplace(*key, c.id);
-      EXPECT_TRUE(fresh) << "\"" << Utf8(std::wstring(1, *key)) << "\" of " << Describe(c)
-                         << " is also control " << it->second << "'s";
-    }
-  }
-}
-
-TEST_P(TranslatedPages, HoldOnlyTheLanguagesOwnLetters) {
+TEST_P(PagesOfEachLanguage, HoldOnlyTheLanguagesOwnLetters) {
   const Language& language = GetParam();
   for (const Page& page : kPages) {
     SCOPED_TRACE(page.name);
@@ -451,19 +443,23 @@ TEST(FrenchCopyErrorPrompt, UsesItsEstablishedWording) {
 
 // ---------------------------------------------------------------------------
 // Fit: every text, shown in the page font (bold after "@") with the sample
-// title in place of {ScrName}, fits the control that shows it.
+// title in place of {ScrName}, fits the control that shows it, at the
+// screen densities the product is looked at (96 and 120 pixels per inch).
+// The page is laid out here as the dialog manager lays it out: the page
+// font at the density, its base units, and each control's rectangle in
+// dialog units mapped through them.
 // ---------------------------------------------------------------------------
 
-// Room Wine's check box leaves beside its text: the box and the gap after it.
-int CheckBoxIndent() { return GetSystemMetrics(SM_CXMENUCHECK) + 4; }
+constexpr int kDensities[] = {96, 120};
+constexpr int kBaseDensity = 96;
+constexpr int kPointsPerInch = 72;
+// Room Wine's check box leaves beside its text at 96 pixels per inch: the
+// box and the gap after it.
+constexpr int kCheckBoxIndent = 17;
 // A push button's text stays clear of the border and the focus rectangle.
 constexpr int kButtonTextMargin = 4;
 
 INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
-struct Overflow {
-  std::string what;
-};
 
 class ScopedFont {
  public:
@@ -479,101 +475,158 @@ class ScopedFont {
   HFONT font_;
 };
 
-HFONT BoldOf(HFONT font) {
-  LOGFONTW face{};
-  if (!GetObjectW(font, sizeof face, &face)) return nullptr;
-  face.lfWeight = FW_BOLD;
-  return CreateFontIndirectW(&face);
-}
+class ScreenDc {
+ public:
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
 
 // The size of `text` drawn in `font` with `format`, wrapped to `width` when
 // the format breaks words.
-SIZE Measure(HWND control, HFONT font, const std::wstring& text, int width, UINT format) {
-  HDC dc = GetDC(control);
-  HGDIOBJ old = SelectObject(dc, font);
+SIZE Measure(HFONT font, const std::wstring& text, int width, UINT format) {
+  const ScreenDc dc;
+  HGDIOBJ old = SelectObject(dc.get(), font);
   RECT box{0, 0, width, 0};
-  DrawTextW(dc, text.c_str(), -1, &box, format | DT_CALCRECT);
-  SelectObject(dc, old);
-  ReleaseDC(control, dc);
+  DrawTextW(dc.get(), text.c_str(), -1, &box, format | DT_CALCRECT);
+  SelectObject(dc.get(), old);
   return SIZE{box.right - box.left, box.bottom - box.top};
 }
 
-std::vector<std::string> Overflows(int template_id) {
-  std::vector<std::string> found;
-  const std::optional<Template> t = LoadTemplate(template_id);
-  if (!t) return {"no template"};
+// The face of the font the dialog manager gives a page.
+std::optional<LOGFONTW> PageFont(int template_id) {
   HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id),
                                    nullptr, QuietDialogProc, 0);
-  if (!dialog) return {"the template does not open"};
+  if (!dialog) return std::nullopt;
+  LOGFONTW face{};
   const auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
-  const ScopedFont bold(BoldOf(font));
-  for (const Control& c : t->controls) {
+  const bool ok = GetObjectW(font, sizeof face, &face) != 0;
+  DestroyWindow(dialog);
+  if (!ok) return std::nullopt;
+  return face;
+}
+
+// A page's layout at one density: its fonts and its dialog base units.
+class Layout {
+ public:
+  // `base_face` is the page font's face; its height follows the template's
+  // point size at the density.
+  Layout(const LOGFONTW& base_face, int point_size, int dpi) : dpi_(dpi) {
+    LOGFONTW face = base_face;
+    face.lfHeight = -MulDiv(point_size, dpi, kPointsPerInch);
+    face.lfWidth = 0;
+    regular_ = std::make_unique<ScopedFont>(CreateFontIndirectW(&face));
+    face.lfWeight = FW_BOLD;
+    bold_ = std::make_unique<ScopedFont>(CreateFontIndirectW(&face));
+    // The base units as GetDialogBaseUnits measures a dialog font.
+    const ScreenDc dc;
+    HGDIOBJ old = SelectObject(dc.get(), regular_->get());
+    SIZE letters{};
+    GetTextExtentPoint32W(dc.get(), kAlphabet, 52, &letters);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc.get(), &metrics);
+    SelectObject(dc.get(), old);
+    base_x_ = (letters.cx / 26 + 1) / 2;
+    base_y_ = metrics.tmHeight;
+  }
+
+  HFONT font(bool bold) const { return bold ? bold_->get() : regular_->get(); }
+  int Width(int dialog_units) const { return MulDiv(dialog_units, base_x_, 4); }
+  int Height(int dialog_units) const { return MulDiv(dialog_units, base_y_, 8); }
+  int Scaled(int pixels_at_96) const { return MulDiv(pixels_at_96, dpi_, kBaseDensity); }
+
+ private:
+  static constexpr wchar_t kAlphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  int dpi_;
+  std::unique_ptr<ScopedFont> regular_;
+  std::unique_ptr<ScopedFont> bold_;
+  int base_x_ = 0;
+  int base_y_ = 0;
+};
+
+std::string Size(SIZE size) { return std::to_string(size.cx) + "x" + std::to_string(size.cy); }
+
+std::vector<std::string> Overflows(const Template& t, const Layout& layout) {
+  std::vector<std::string> found;
+  for (const Control& c : t.controls) {
     if (c.text.empty() || !(IsTextStatic(c) || IsCheckBox(c) || IsPushButton(c))) continue;
-    HWND window = nullptr;
-    // Controls sharing IDC_STATIC are found by their place in the z-order.
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-      if (WindowText(child) == c.text) {
-        window = child;
-        break;
-      }
-    }
-    if (!window) {
-      found.push_back(Describe(c) + " is not on the page");
-      continue;
-    }
-    RECT client{};
-    GetClientRect(window, &client);
-    const bool prefixed = c.text.front() == L'@';
-    const HFONT shown_font = prefixed && bold.get() ? bold.get() : font;
+    const HFONT font = layout.font(c.text.front() == L'@');
     const std::wstring text = ShownText(c.text);
+    const SIZE room{layout.Width(c.cx), layout.Height(c.cy)};
     if (IsTextStatic(c)) {
       const UINT format =
           DT_WORDBREAK | DT_EXPANDTABS | ((c.style & SS_NOPREFIX) ? DT_NOPREFIX : 0);
-      const SIZE need = Measure(window, shown_font, text, client.right, format);
-      if (need.cx > client.right || need.cy > client.bottom) {
-        found.push_back(Describe(c) + " needs " + std::to_string(need.cx) + "x" +
-                        std::to_string(need.cy) + " px, has " + std::to_string(client.right) +
-                        "x" + std::to_string(client.bottom));
+      const SIZE need = Measure(font, text, room.cx, format);
+      if (need.cx > room.cx || need.cy > room.cy) {
+        found.push_back(Describe(c) + " needs " + Size(need) + " px, has " + Size(room));
       }
-    } else if (IsCheckBox(c) || IsPushButton(c)) {
-      const int room = IsCheckBox(c) ? client.right - CheckBoxIndent()
-                                     : client.right - 2 * kButtonTextMargin;
-      const SIZE need = Measure(window, shown_font, text, 0, DT_SINGLELINE);
-      if (need.cx > room) {
+    } else {
+      const int width = IsCheckBox(c) ? room.cx - layout.Scaled(kCheckBoxIndent)
+                                      : room.cx - 2 * layout.Scaled(kButtonTextMargin);
+      const SIZE need = Measure(font, text, 0, DT_SINGLELINE);
+      if (need.cx > width) {
         found.push_back(Describe(c) + " needs " + std::to_string(need.cx) + " px, has " +
-                        std::to_string(room));
+                        std::to_string(width));
       }
     }
   }
   // The caption shares the title bar with the icon and the close box.
-  RECT window_box{};
-  GetWindowRect(dialog, &window_box);
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  metrics.lfCaptionFont.lfHeight = layout.Scaled(metrics.lfCaptionFont.lfHeight);
   const ScopedFont caption_font(CreateFontIndirectW(&metrics.lfCaptionFont));
-  const int room = window_box.right - window_box.left - GetSystemMetrics(SM_CXSMICON) -
-                   metrics.iCaptionWidth - 4 * GetSystemMetrics(SM_CXFIXEDFRAME);
-  const SIZE need = Measure(dialog, caption_font.get(), t->caption, 0, DT_SINGLELINE | DT_NOPREFIX);
-  if (need.cx > room) {
-    found.push_back("caption \"" + Utf8(t->caption) + "\" needs " + std::to_string(need.cx) +
-                    " px, has " + std::to_string(room));
+  const int width = layout.Width(t.cx) -
+                    layout.Scaled(GetSystemMetrics(SM_CXSMICON) + metrics.iCaptionWidth +
+                                  2 * GetSystemMetrics(SM_CXFIXEDFRAME));
+  const SIZE need = Measure(caption_font.get(), t.caption, 0, DT_SINGLELINE | DT_NOPREFIX);
+  if (need.cx > width) {
+    found.push_back("caption \"" + Utf8(t.caption) + "\" needs " + std::to_string(need.cx) +
+                    " px, has " + std::to_string(width));
   }
-  DestroyWindow(dialog);
   return found;
 }
 
-class PageTextsFit : public ::testing::TestWithParam<Language> {};
-
-TEST_P(PageTextsFit, EveryTextFitsItsControl) {
+TEST_P(PagesOfEachLanguage, GiveEachControlOfAPageItsOwnMnemonic) {
+  const Language& language = GetParam();
   for (const Page& page : kPages) {
     SCOPED_TRACE(page.name);
-    const int id = Localized(page.base_id, GetParam().index);
-    for (const std::string& overflow : Overflows(id)) ADD_FAILURE() << overflow;
+    const std::optional<Template> t = LoadTemplate(Localized(page.base_id, language.index));
+    ASSERT_TRUE(t);
+    std::map<wchar_t, int> owner;
+    for (const Control& c : t->controls) {
+      if (!HasPrefixProcessing(c)) continue;
+      const std::optional<wchar_t> key = Mnemonic(c.text);
+      if (!key) continue;
+      const auto [it, fresh] = owner.emplace(*key, c.id);
+      EXPECT_TRUE(fresh) << "\"" << Utf8(std::wstring(1, *key)) << "\" of " << Describe(c)
+                         << " is also control " << it->second << "'s";
+    }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, PageTextsFit, ::testing::ValuesIn(kLanguages),
+TEST_P(PagesOfEachLanguage, FitEveryTextInItsControl) {
+  for (const Page& page : kPages) {
+    SCOPED_TRACE(page.name);
+    const int id = Localized(page.base_id, GetParam().index);
+    const std::optional<Template> t = LoadTemplate(id);
+    const std::optional<LOGFONTW> face = PageFont(id);
+    ASSERT_TRUE(t && face);
+    for (int dpi : kDensities) {
+      SCOPED_TRACE(std::to_string(dpi) + " pixels per inch");
+      for (const std::string& overflow : Overflows(*t, Layout(*face, t->point_size, dpi))) {
+        ADD_FAILURE() << overflow;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, PagesOfEachLanguage, ::testing::ValuesIn(kLanguages),
                          LanguageName);
 
 // ---------------------------------------------------------------------------
