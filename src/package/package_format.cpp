@@ -78,6 +78,7 @@ std::optional<PeFacts> ReadPeFacts(ReadableFile& file) {
     return std::nullopt;
   }
   PeFacts facts;
+  facts.machine = LoadU16(&coff[4]);
   const uint16_t magic = LoadU16(optional.data());
   uint32_t directory_start = 0;
   if (magic == kPe32Magic) {

@@ -61,8 +61,13 @@ struct PeFacts {
   uint32_t cert_offset = 0;     // certificate table, 0 when unsigned
   uint32_t cert_size = 0;
   uint32_t cert_entry_offset = 0;  // file offset of the directory entry
-  bool is_64bit = false;
+  uint16_t machine = 0;         // the COFF header's target machine
+  bool is_64bit = false;        // PE32+ rather than PE32
 };
+
+// COFF machine values of the two architectures the installer is built for.
+inline constexpr uint16_t kMachineX86 = 0x014C;
+inline constexpr uint16_t kMachineX64 = 0x8664;
 
 // Reads the PE headers; nullopt when the file is not a PE image.
 std::optional<PeFacts> ReadPeFacts(ReadableFile& file);

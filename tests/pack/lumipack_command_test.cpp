@@ -30,6 +30,7 @@ std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
 
 std::vector<uint8_t> SixtyFourBitPe() {
   std::vector<uint8_t> image = lumiset::testing::MinimalPeImage(2048);
+  lumiset::StoreU16(&image[0x80 + 4], lumiset::kMachineX64);
   uint8_t* optional = &image[0x80 + 4 + 20];
   lumiset::StoreU16(optional, 0x20B);
   lumiset::StoreU32(optional + 108, 16);  // NumberOfRvaAndSizes in a PE32+ header
@@ -319,22 +320,76 @@ TEST_F(LumipackCommand, BuildsFromTheCommandLineAlone) {
   EXPECT_EQ(f["language"], 0);
 }
 
-TEST_F(LumipackCommand, TakesTheStubFromBesideItself) {
+TEST_F(LumipackCommand, TakesTheStubOfTheRightArchitectureFromBesideItself) {
   fs::create_directories(Path("bin"));
   fs::copy_file(LUMIPACK_EXE, Path("bin/lumipack"));
   Write("bin/lumiset.exe", lumiset::testing::MinimalPeImage(640));
+  Write("bin/lumiset64.exe", SixtyFourBitPe());
+  Write("x64.scr", SixtyFourBitPe());
   Write("m.toml", "title = \"T\"\ncompany = \"C\"\nscreensaver = \"starfield.scr\"\n");
   const std::string program = Path("bin/lumipack").string();
 
-  Outcome built = Lumipack("build m.toml -o out.exe", "", program);
-  ASSERT_EQ(built.code, 0) << built.err;
-  EXPECT_EQ(Inspect("out.exe")["stub"]["size"], Read("bin/lumiset.exe").size());
+  struct Case {
+    const char* args;
+    const char* stub;  // the one the installer must carry
+  };
+  for (const Case& c : {
+           Case{"", "bin/lumiset.exe"},  // the screensaver's own architecture
+           Case{"--screensaver x64.scr", "bin/lumiset64.exe"},
+           Case{"--arch x64", "bin/lumiset64.exe"},
+           Case{"--screensaver x64.scr --arch x86", "bin/lumiset.exe"},
+           Case{"--screensaver x64.scr --arch auto", "bin/lumiset64.exe"},
+       }) {
+    Outcome built = Lumipack(std::string("build m.toml -o out.exe ") + c.args, "", program);
+    ASSERT_EQ(built.code, 0) << c.args << "\n" << built.err;
+    const std::vector<uint8_t> stub = Read(c.stub);
+    const std::vector<uint8_t> out = Read("out.exe");
+    EXPECT_TRUE(out.size() > stub.size() && std::equal(stub.begin(), stub.end(), out.begin()))
+        << c.args;
+    EXPECT_EQ(Inspect("out.exe")["stub"]["arch"],
+              std::string_view(c.stub).ends_with("64.exe") ? "x64" : "x86")
+        << c.args;
+  }
 
-  fs::remove(Path("bin/lumiset.exe"));
-  Outcome without = Lumipack("build m.toml -o other.exe", "", program);
+  fs::remove(Path("bin/lumiset64.exe"));
+  Outcome without = Lumipack("build m.toml -o other.exe --arch x64", "", program);
   EXPECT_EQ(without.code, 1);
+  EXPECT_CONTAINS(without.err, "lumiset64.exe");
   EXPECT_CONTAINS(without.err, "--stub");
   EXPECT_FALSE(fs::exists(Path("other.exe")));
+}
+
+TEST_F(LumipackCommand, RefusesAStubThatContradictsTheArchitecture) {
+  Write("stub64.exe", SixtyFourBitPe());
+  struct Case {
+    const char* args;
+    const char* message;  // empty: the build succeeds
+  };
+  for (const Case& c : {
+           Case{"--arch x64", "stub.exe: the stub is a 32-bit (x86) program, but --arch asks "
+                              "for 64-bit (x64)"},
+           Case{"--arch x86 --stub stub64.exe", "the stub is a 64-bit (x64) program"},
+           Case{"--arch x86", ""},
+           // Without an explicit architecture any stub goes: the 32-bit one
+           // installs a 64-bit screensaver too.
+           Case{"--stub stub64.exe", ""},
+       }) {
+    Outcome built = Lumipack(std::string("build m.toml -o out.exe ") + c.args);
+    if (*c.message == 0) {
+      EXPECT_EQ(built.code, 0) << c.args << "\n" << built.err;
+    } else {
+      EXPECT_EQ(built.code, 1) << c.args;
+      EXPECT_CONTAINS(built.err, c.message);
+      EXPECT_FALSE(fs::exists(Path("out.exe"))) << c.args;
+    }
+    fs::remove(Path("out.exe"));
+  }
+  Write("arch.toml", std::string(kBaseManifest) + "arch = \"x64\"\n");
+  Outcome built = Lumipack("build arch.toml -o out.exe");
+  EXPECT_EQ(built.code, 1);
+  EXPECT_CONTAINS(built.err, "arch.toml:6: arch asks for 64-bit (x64)");
+  Write("bad.toml", std::string(kBaseManifest) + "arch = \"arm64\"\n");
+  EXPECT_CONTAINS(Lumipack("build bad.toml -o out.exe").err, "arch");
 }
 
 TEST_F(LumipackCommand, RefusesBadInputAndWritesNothing) {

@@ -18,7 +18,6 @@ namespace lumipack {
 namespace {
 
 constexpr unsigned kMaxThreads = 256;
-constexpr const char* kStubName = "lumiset.exe";
 
 // A --name/--no-name pair; unset unless one of them is given.
 struct Switch {
@@ -71,6 +70,7 @@ struct BuildArguments {
   ValueOption language;
   ValueOption header_text_color;
   ValueOption accent_color;
+  ValueOption arch;
   std::vector<std::string> sign_with;
   bool fast = false;
   unsigned threads = 0;
@@ -136,15 +136,20 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
   }
   build.add_option("--sign-with", a.sign_with, "Sign with a PEM certificate and key (CERT KEY)")
       ->expected(2);
+  a.arch.option = build
+                      .add_option("--arch", a.arch.value,
+                                  "The installer's architecture: x86, x64, or auto (the "
+                                  "screensaver's own)")
+                      ->check(CLI::IsMember({"x86", "x64", "auto"}));
   build.add_flag("--fast", a.fast, "Compress quickly rather than small");
   build.add_option("--threads", a.threads, "Compression threads (default: one per processor)")
       ->check(CLI::Range(1u, kMaxThreads));
 }
 
-std::optional<std::filesystem::path> DefaultStub() {
+std::optional<std::filesystem::path> StubFolder() {
   std::optional<std::filesystem::path> self = ExecutablePath();
   if (!self) return std::nullopt;
-  return self->parent_path() / kStubName;
+  return self->parent_path();
 }
 
 int RunBuild(BuildArguments& a, const Console& console) {
@@ -171,11 +176,15 @@ int RunBuild(BuildArguments& a, const Console& console) {
     m.header_text_color = ParseColour(a.header_text_color.value);
   }
   if (a.accent_color.option->count() != 0) m.accent_color = ParseColour(a.accent_color.value);
+  if (a.arch.option->count() != 0) {
+    m.arch = ArchFromName(a.arch.value);
+    m.origins[keys::kArch] = "--arch";
+  }
   if (a.fast) m.fast = true;
 
   request.output = PathFromUtf8(a.output);
   request.threads = a.threads != 0 ? a.threads : std::min(ProcessorCount(), kMaxThreads);
-  request.default_stub = DefaultStub();
+  request.stub_folder = StubFolder();
   if (!a.sign_with.empty()) {
     request.sign_certificate = PathFromUtf8(a.sign_with[0]);
     request.sign_key = PathFromUtf8(a.sign_with[1]);

@@ -99,21 +99,45 @@ struct Stub {
   lumiset::PeFacts pe;
 };
 
-Result<Stub> ReadStub(const BuildRequest& request) {
-  std::optional<std::filesystem::path> path = request.settings.stub;
-  if (!path && request.default_stub) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(*request.default_stub, ec)) path = request.default_stub;
-  }
+// The stub for a screensaver of `scr`: the one the settings name, or the one
+// beside the packer for the architecture asked for (by default the
+// screensaver's own). A stub that contradicts an architecture asked for
+// explicitly is refused.
+Result<Stub> ReadStub(const BuildRequest& request, const lumiset::PeFacts& scr,
+                      const std::string& scr_name) {
+  const Manifest& m = request.settings;
+  const std::optional<Arch> wanted = m.arch ? m.arch : ArchOf(scr);
+  std::optional<std::filesystem::path> path = m.stub;
   if (!path) {
-    return Status::Failure(
-        "no stub: put lumiset.exe beside lumipack, or name it with --stub or 'stub'");
+    if (!wanted) {
+      return Status::Failure(scr_name + ": a " + PeKindName(scr) +
+                             " has no matching stub; choose one with --arch x86|x64 or --stub");
+    }
+    const char* stub_name = *wanted == Arch::kX64 ? kStubNameX64 : kStubNameX86;
+    std::error_code ec;
+    if (request.stub_folder &&
+        std::filesystem::is_regular_file(*request.stub_folder / stub_name, ec)) {
+      path = *request.stub_folder / stub_name;
+    } else {
+      return Status::Failure("no stub: put " + std::string(stub_name) +
+                             " beside lumipack, or name it with --stub or 'stub'");
+    }
   }
   const std::string name = Utf8FromPath(*path);
   Result<std::vector<uint8_t>> bytes = ReadProgram(*path, kMaxStubBytes);
   if (!bytes) return bytes.status();
   std::optional<lumiset::PeFacts> pe = ReadPeOf(*bytes);
   if (!pe) return Status::Failure(name + ": the stub is not a PE image (a Windows program)");
+  const std::optional<Arch> stub_arch = ArchOf(*pe);
+  if (!stub_arch) {
+    return Status::Failure(name + ": the stub is a " + PeKindName(*pe) +
+                           ", not an x86 or x64 program");
+  }
+  if (m.arch && *m.arch != *stub_arch) {
+    return Status::Failure(name + ": the stub is a " + std::string(ArchDescription(*stub_arch)) +
+                           " program, but " + m.OriginOf(keys::kArch) + " asks for " +
+                           std::string(ArchDescription(*m.arch)));
+  }
   if (pe->cert_offset != 0) {
     return Status::Failure(name +
                            ": the stub is signed; use an unsigned stub and sign the finished "
@@ -356,9 +380,6 @@ Status BuildInstallerFile(const BuildRequest& request, const Console& console) {
   if (!draft) return draft.status();
   lumiset::SetupRecord& record = draft->record;
 
-  Result<Stub> stub = ReadStub(request);
-  if (!stub) return stub.status();
-
   const std::string scr_name = Utf8FromPath(*m.screensaver);
   Result<std::vector<uint8_t>> screensaver = ReadProgram(*m.screensaver, kMaxScreensaverBytes);
   if (!screensaver) return screensaver.status();
@@ -367,6 +388,9 @@ Status BuildInstallerFile(const BuildRequest& request, const Console& console) {
     return Status::Failure(scr_name +
                            ": not a PE image; a screensaver is a Windows program (.scr)");
   }
+
+  Result<Stub> stub = ReadStub(request, *scr_pe, scr_name);
+  if (!stub) return stub.status();
 
   const Compressor compress(m.fast.value_or(false) ? kFastLevel : kBestLevel, request.threads,
                             console);

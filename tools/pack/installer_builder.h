@@ -34,13 +34,17 @@ inline constexpr uint16_t kDefaultShowHeaderText = 1;
 inline constexpr uint32_t kDefaultHeaderTextColor = 0x00FFFFFF;  // white
 inline constexpr uint32_t kDefaultAccentColor = 0x00A05A1E;      // #1E5AA0
 
+// The stub file names in the packer's folder, by architecture.
+inline constexpr const char* kStubNameX86 = "lumiset.exe";
+inline constexpr const char* kStubNameX64 = "lumiset64.exe";
+
 struct BuildRequest {
   Manifest settings;
   std::filesystem::path output;
   unsigned threads = 1;
-  // The stub to use when the settings name none: lumiset.exe beside the
-  // packer, when it is there.
-  std::optional<std::filesystem::path> default_stub;
+  // Where the stubs are when the settings name none: the packer's own
+  // folder, holding lumiset.exe (x86) and lumiset64.exe (x64).
+  std::optional<std::filesystem::path> stub_folder;
   std::optional<std::filesystem::path> sign_certificate;  // both or neither
   std::optional<std::filesystem::path> sign_key;
 };

@@ -57,6 +57,13 @@ json PeJson(const std::optional<lumiset::PeFacts>& pe) {
   return pe->is_64bit ? "64-bit" : "32-bit";
 }
 
+// "x86", "x64", or null for a file that is neither.
+json ArchJson(const std::optional<lumiset::PeFacts>& pe) {
+  if (!pe) return nullptr;
+  const std::optional<Arch> arch = ArchOf(*pe);
+  return arch ? json(ArchName(*arch)) : json(nullptr);
+}
+
 void PrintText(std::ostream& out, const char* label, const std::string& utf8) {
   out << "  " << label;
   if (utf8.empty()) {
@@ -153,7 +160,8 @@ std::string InspectionJson(const InstallerContents& c) {
   j["file_size"] = c.file_size;
   j["ok"] = c.ok();
   j["problem"] = c.ok() ? json(nullptr) : json(c.FirstProblem());
-  j["stub"] = {{"size", c.where.package_offset}, {"pe", PeJson(c.stub_pe)}};
+  j["stub"] = {
+      {"size", c.where.package_offset}, {"pe", PeJson(c.stub_pe)}, {"arch", ArchJson(c.stub_pe)}};
   j["package_offset"] = c.where.package_offset;
   j["trailer_offset"] = c.where.trailer_offset;
   j["signature"] = {

@@ -185,6 +185,21 @@ ManifestReader::Handler ManifestReader::HandlerFor(const std::string& key) {
       return {};
     };
   }
+  if (key == keys::kArch) {
+    return [this](const toml::node& v, const std::string& k) -> Status {
+      if (!v.is_string()) return WrongType(v, k, "\"x86\", \"x64\" or \"auto\"");
+      const std::string& name = v.as_string()->get();
+      if (name == "auto") {
+        out_.arch.reset();
+      } else if (std::optional<Arch> arch = ArchFromName(name)) {
+        out_.arch = arch;
+      } else {
+        return Fail(v, k, "must be \"x86\", \"x64\" or \"auto\"");
+      }
+      Note(v, k);
+      return {};
+    };
+  }
   if (key == keys::kCompression) {
     return [this](const toml::node& v, const std::string& k) -> Status {
       if (!v.is_string()) return WrongType(v, k, "\"best\" or \"fast\"");

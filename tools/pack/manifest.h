@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "pe_image.h"
 #include "result.h"
 
 namespace lumipack {
@@ -29,6 +30,7 @@ struct Manifest {
   std::optional<std::filesystem::path> uninstaller;
   std::optional<std::filesystem::path> companion;
   std::optional<std::filesystem::path> stub;
+  std::optional<Arch> arch;  // unset: the screensaver's own architecture
   std::optional<bool> fast;
 
   std::optional<uint16_t> show_setup_options;
@@ -70,6 +72,7 @@ inline constexpr const char* kPicture = "picture";
 inline constexpr const char* kUninstaller = "uninstaller";
 inline constexpr const char* kCompanion = "companion";
 inline constexpr const char* kStub = "stub";
+inline constexpr const char* kArch = "arch";
 inline constexpr const char* kCompression = "compression";
 inline constexpr const char* kExtensionTexts = "reserved.texts";
 }  // namespace keys

@@ -1,5 +1,7 @@
 #include "pe_image.h"
 
+#include <cstdio>
+
 #include "package/memory_file.h"
 
 namespace lumipack {
@@ -9,8 +11,32 @@ std::optional<lumiset::PeFacts> ReadPeOf(std::span<const uint8_t> bytes) {
   return lumiset::ReadPeFacts(file);
 }
 
-std::string_view PeKindName(const lumiset::PeFacts& facts) {
-  return facts.is_64bit ? "64-bit PE image" : "32-bit PE image";
+std::optional<Arch> ArchOf(const lumiset::PeFacts& facts) {
+  if (facts.machine == lumiset::kMachineX86 && !facts.is_64bit) return Arch::kX86;
+  if (facts.machine == lumiset::kMachineX64 && facts.is_64bit) return Arch::kX64;
+  return std::nullopt;
+}
+
+std::string_view ArchName(Arch arch) { return arch == Arch::kX64 ? "x64" : "x86"; }
+
+std::optional<Arch> ArchFromName(std::string_view name) {
+  if (name == "x86") return Arch::kX86;
+  if (name == "x64") return Arch::kX64;
+  return std::nullopt;
+}
+
+std::string_view ArchDescription(Arch arch) {
+  return arch == Arch::kX64 ? "64-bit (x64)" : "32-bit (x86)";
+}
+
+std::string PeKindName(const lumiset::PeFacts& facts) {
+  std::string text = facts.is_64bit ? "64-bit PE image" : "32-bit PE image";
+  if (std::optional<Arch> arch = ArchOf(facts)) {
+    return text + " (" + std::string(ArchName(*arch)) + ")";
+  }
+  char machine[32];
+  std::snprintf(machine, sizeof machine, " (machine 0x%04X)", facts.machine);
+  return text + machine;
 }
 
 }  // namespace lumipack
