@@ -15,20 +15,43 @@ build() {
   CC=clang CXX=clang++ cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DLUMISET_FUZZ_SECONDS="${LUMISET_FUZZ_SECONDS:-60}" >/dev/null
   cmake --build build/native
-  cmake -S . -B build/mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-    -DCMAKE_BUILD_TYPE=MinSizeRel -DLUMISET_NATIVE_BUILD_DIR="$root/build/native" >/dev/null
-  cmake --build build/mingw
-  # One ctest over both trees, so one closing line reports every layer.
-  printf 'subdirs("native" "mingw")\n' >build/CTestTestfile.cmake
+  # Every Windows program in both architectures: build/mingw (x86) and
+  # build/mingw64 (x64).
+  local tree toolchain
+  for tree in mingw:i686 mingw64:x86_64; do
+    toolchain=${tree#*:} tree=${tree%%:*}
+    cmake -S . -B "build/$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$toolchain.cmake" \
+      -DCMAKE_BUILD_TYPE=MinSizeRel -DLUMISET_NATIVE_BUILD_DIR="$root/build/native" >/dev/null
+    cmake --build "build/$tree"
+  done
+  # One ctest over every tree, so one closing line reports every layer; it
+  # says first which Windows architectures this host's Wine runs.
+  cat >build/CTestTestfile.cmake <<CTEST
+execute_process(COMMAND "$root/scripts/wine-report.sh" OUTPUT_VARIABLE report)
+message(NOTICE "\${report}")
+subdirs("native" "mingw" "mingw64")
+CTEST
+}
+
+# The architecture the demo installs: x86 where the host runs it, else x64.
+demo_arch() {
+  bash -c 'source scripts/wine-env.sh; echo "$LUMISET_WINE_ARCHS"'
 }
 
 demo() {
   mkdir -p out
-  local installer=out/StarfieldSetup.exe
+  local installer=out/StarfieldSetup.exe archs tree stub label
+  archs=$(demo_arch)
+  case " $archs " in
+    *" x86 "*) tree=build/mingw stub=lumiset.exe label="32-bit (x86)" ;;
+    *" x64 "*) tree=build/mingw64 stub=lumiset64.exe label="64-bit (x64)" ;;
+    *) echo "Wine does not run on this host" >&2; exit 1 ;;
+  esac
   build/native/lumipack build samples/starfield/lumipack.toml \
-    --screensaver build/mingw/samples/starfield/starfield.scr \
-    --stub build/mingw/lumiset.exe -o "$installer"
-  echo "Packed $installer ($(stat -c %s "$installer") bytes)"
+    --screensaver "$tree/samples/starfield/starfield.scr" \
+    --stub "$tree/$stub" -o "$installer"
+  echo "Packed $installer ($(stat -c %s "$installer") bytes) with the $label stub" \
+    "(this host's Wine runs: $archs)"
   scripts/demo-install.sh "$installer"
 }
 

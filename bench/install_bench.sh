@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Quiet installation of a large screensaver: our installer (lumiset.exe /q)
-# against a makensis installer doing the same job (/S) and a plain CopyFileA
-# of the uncompressed file, in one run, under one Wine with one persistent
-# wineserver in a fresh prefix and a private Xvfb.
+# Quiet installation of a large screensaver: our installer (/q), in each
+# architecture this host's Wine runs (lumiset.exe, x86; lumiset64.exe, x64),
+# against a makensis installer doing the same job (/S; a 32-bit program, so
+# only where the host runs those) and a plain CopyFileA of the uncompressed
+# file, in one run, under one Wine with one persistent wineserver in a fresh
+# prefix and a private Xvfb.
 #
 # Every side runs once unmeasured, then RUNS times in turn; each figure is
 # the median. Before every run all installed screensavers are deleted.
@@ -14,10 +16,14 @@
 #
 # usage: bench/install_bench.sh [SIZE_MB...]      (default: 8 64 256)
 # env:   RUNS (default 3), SEED (default 1),
-#        LUMIPACK (default build/native/lumipack), STUB (default build/mingw/lumiset.exe),
-#        STUB_ALT (none by default),
-#        BENCH_BUILD=1 to rebuild the stub, the sample and the uninstaller in
-#        build/mingw first (otherwise they are used as they are)
+#        ARCHS (default: what the host runs, "x86 x64" or "x64"),
+#        LUMIPACK (default build/native/lumipack),
+#        STUB (replaces the x86 stub, default build/mingw/lumiset.exe),
+#        STUB64 (replaces the x64 stub, default build/mingw64/lumiset64.exe),
+#        STUB_ALT (none by default; either architecture),
+#        BENCH_BUILD=1 to rebuild the stubs, the samples and the uninstallers
+#        in build/mingw and build/mingw64 first (otherwise they are used as
+#        they are)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,37 +32,53 @@ seed=${SEED:-1}
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(8 64 256)
 lumipack=${LUMIPACK:-$root/build/native/lumipack}
-mingw=$root/build/mingw
-stub=${STUB:-$mingw/lumiset.exe}
 stub_alt=${STUB_ALT:-}
-sample_scr=$mingw/samples/starfield/starfield.scr
-uninstaller=$mingw/tests/uidriver.exe
 out=$root/build/bench
+# shellcheck source=../scripts/wine-env.sh
+source "$root/scripts/wine-env.sh"
+read -r -a archs <<< "${ARCHS:-$LUMISET_WINE_ARCHS}"
+[ ${#archs[@]} -gt 0 ] || { echo "install_bench: Wine does not run on this host" >&2; exit 1; }
+declare -A tree=([x86]=$root/build/mingw [x64]=$root/build/mingw64)
+declare -A stub=([x86]=${STUB:-${tree[x86]}/lumiset.exe} [x64]=${STUB64:-${tree[x64]}/lumiset64.exe})
+for arch in "${archs[@]}"; do
+  why=$(lumiset_wine_runs "$arch") || { echo "install_bench: no $arch here: $why" >&2; exit 1; }
+done
+# The helpers, the payload's base and the stand-in uninstaller come from the
+# first architecture; NSIS needs a host that runs 32-bit programs.
+base=${archs[0]}
+sample_scr=${tree[$base]}/samples/starfield/starfield.scr
+uninstaller=${tree[$base]}/tests/uidriver.exe
+with_nsis=""
+nsis_why=$(lumiset_wine_runs x86) && with_nsis=1
 
 [[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "install_bench: RUNS must be a positive number" >&2; exit 2; }
-for tool in wine wineserver makensis Xvfb i686-w64-mingw32-g++ python3 cmake; do
+declare -A compiler=([x86]=i686-w64-mingw32-g++ [x64]=x86_64-w64-mingw32-g++)
+for tool in wineserver ${with_nsis:+makensis} Xvfb "${compiler[$base]}" python3 cmake; do
   command -v "$tool" >/dev/null || { echo "install_bench: $tool is not installed" >&2; exit 1; }
 done
 
 if [ -n "${BENCH_BUILD:-}" ]; then
-  cmake --build "$mingw" --target lumiset starfield uidriver >/dev/null
+  for arch in "${archs[@]}"; do
+    cmake --build "${tree[$arch]}" --target lumiset starfield uidriver >/dev/null
+  done
 fi
-for file in "$lumipack" "$stub" ${stub_alt:+"$stub_alt"} "$sample_scr" "$uninstaller"; do
+for file in "$lumipack" "${archs[@]/#/stub:}" ${stub_alt:+"$stub_alt"} "$sample_scr" "$uninstaller"; do
+  case "$file" in stub:*) file=${stub[${file#stub:}]} ;; esac
   [ -f "$file" ] || { echo "install_bench: $file is missing (build it first)" >&2; exit 1; }
 done
-if [ -z "${STUB:-}" ] && [ -n "$(find "$root/src" "$root/resources" -newer "$stub" -type f -print -quit)" ]; then
-  echo "install_bench: warning: $stub is older than the sources (BENCH_BUILD=1 rebuilds it)" >&2
-fi
-
-# The two helper programs: 32-bit like the installers, GUI subsystem so that
-# Wine starts no console for them.
-mkdir -p "$out"
-for name in noop copy_file; do
-  i686-w64-mingw32-g++ -O2 -static -mwindows "$root/bench/${name}_win.cpp" -o "$out/$name.exe"
+for arch in "${archs[@]}"; do
+  if [ -n "$(find "$root/src" "$root/resources" -newer "${stub[$arch]}" -type f -print -quit)" ]; then
+    echo "install_bench: warning: ${stub[$arch]} is older than the sources (BENCH_BUILD=1 rebuilds it)" >&2
+  fi
 done
 
-# shellcheck source=../scripts/wine-env.sh
-source "$root/scripts/wine-env.sh"
+# The two helper programs, GUI subsystem so that Wine starts no console for
+# them.
+mkdir -p "$out"
+for name in noop copy_file; do
+  "${compiler[$base]}" -O2 -static -mwindows "$root/bench/${name}_win.cpp" -o "$out/$name.exe"
+done
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/install-bench.XXXXXX")
 prefix=""
 cleanup() {
@@ -81,12 +103,14 @@ bench=$drive_c/bench           # C:\bench: the programs and the payload
 system=$drive_c/windows/system32
 mkdir -p "$bench"
 cp "$out/noop.exe" "$out/copy_file.exe" "$bench/"
-ours_scr=$system/oursbench.scr
-nsis_scr=$system/nsisbench.scr
-copy_scr=$system/copybench.scr
-alt_scr=$system/altbench.scr
-sides=(ours nsis copy)
+# A side's installed file is $system/${side}bench.scr.
+sides=("${archs[@]/#/ours}")
+[ -z "$with_nsis" ] || sides+=(nsis)
+sides+=(copy)
 [ -z "$stub_alt" ] || sides+=(alt)
+# The system folder as a program of the base architecture names it.
+system_name='C:\windows\System32'
+[ "$base" = x86 ] && system_name='C:\windows\Sysnative'
 # side size run wall_s peak_kib private_kib source sampled_kib; run 0 is not counted
 results=$work/results
 
@@ -94,7 +118,7 @@ results=$work/results
 measure() {
   local side=$1 size=$2 run=$3 name=$4 line wall peak private rc source sampled
   shift 4
-  line=$(python3 "$root/bench/measure_process.py" "$name" wine "$@")
+  line=$(python3 "$root/bench/measure_process.py" "$name" "$LUMISET_WINE" "$@")
   read -r wall peak private rc source sampled <<< "$line"
   if [ "$rc" != 0 ] || [ "$peak" = 0 ]; then
     echo "install_bench: $side ($size MiB): exit code $rc, peak RSS $peak KiB" >&2
@@ -102,13 +126,14 @@ measure() {
   fi
   echo "$side $size $run $wall $peak $private $source $sampled" >> "$results"
 }
-clear_targets() { rm -f "$ours_scr" "$nsis_scr" "$copy_scr" "$alt_scr"; }
-run_ours() { measure ours "$1" "$2" lumiset-bench.exe 'C:\bench\lumiset-bench.exe' /q; }
+clear_targets() { local side; for side in "${sides[@]}"; do rm -f "$system/${side}bench.scr"; done; }
+run_oursx86() { measure oursx86 "$1" "$2" lumiset-x86.exe 'C:\bench\lumiset-x86.exe' /q; }
+run_oursx64() { measure oursx64 "$1" "$2" lumiset-x64.exe 'C:\bench\lumiset-x64.exe' /q; }
 run_alt() { measure alt "$1" "$2" lumiset-alt.exe 'C:\bench\lumiset-alt.exe' /q; }
 run_nsis() { measure nsis "$1" "$2" nsis-bench.exe 'C:\bench\nsis-bench.exe' /S; }
 run_copy() {
   measure copy "$1" "$2" copy_file.exe 'C:\bench\copy_file.exe' 'C:\bench\payload.scr' \
-    'C:\windows\Sysnative\copybench.scr'
+    "$system_name\\copybench.scr"
 }
 check_target() {
   cmp -s "$1" "$bench/payload.scr" || { echo "install_bench: $1 differs from the payload" >&2; exit 1; }
@@ -130,7 +155,6 @@ for mb in "${sizes[@]}"; do
 title = "Lumiset Bench Saver"
 company = "Lumiset Bench"
 screensaver = "$bench/payload.scr"
-file_name = "oursbench"
 uninstaller = "$uninstaller"
 
 [options]
@@ -141,15 +165,20 @@ desktop_icon = false
 detect_existing = true
 info_page = false
 EOF
-  "$lumipack" build "$work/lumipack.toml" --stub "$stub" -o "$bench/lumiset-bench.exe" >/dev/null
+  for arch in "${archs[@]}"; do
+    "$lumipack" build "$work/lumipack.toml" --stub "${stub[$arch]}" --file-name "ours${arch}bench" \
+      -o "$bench/lumiset-$arch.exe" >/dev/null
+  done
   if [ -n "$stub_alt" ]; then
     "$lumipack" build "$work/lumipack.toml" --stub "$stub_alt" --file-name altbench \
       -o "$bench/lumiset-alt.exe" >/dev/null
   fi
-  makensis -V1 -DPAYLOAD="$bench/payload.scr" -DOUTFILE="$bench/nsis-bench.exe" \
-    "$root/bench/install_bench.nsi" >/dev/null
+  if [ -n "$with_nsis" ]; then
+    makensis -V1 -DPAYLOAD="$bench/payload.scr" -DOUTFILE="$bench/nsis-bench.exe" \
+      "$root/bench/install_bench.nsi" >/dev/null
+  fi
   # Written out now, so that no writeback of them overlaps the runs.
-  sync "$bench/payload.scr" "$bench/"*-bench.exe ${stub_alt:+"$bench/lumiset-alt.exe"}
+  sync "$bench/payload.scr" "$bench/"*.exe
 
   echo "install_bench: $mb MiB: running" >&2
   # An unmeasured first run of each side (the first installation in a
@@ -165,23 +194,29 @@ EOF
     done
   done
   clear_targets
-  rm -f "$bench/payload.scr" "$bench/lumiset-bench.exe" "$bench/nsis-bench.exe" \
-    "$bench/lumiset-alt.exe"
+  rm -f "$bench/payload.scr" "$bench/lumiset-"*.exe "$bench/nsis-bench.exe"
 done
 
-# Both installers did the finishing work too.
-for file in "Lumiset Bench/Lumiset Bench Saver/Uninstall.exe" \
-            "Lumiset Bench NSIS/NSIS Bench Saver/Uninstall.exe"; do
-  [ -f "$drive_c/Program Files (x86)/$file" ] ||
-    { echo "install_bench: no $file under Program Files (x86)" >&2; exit 1; }
+# Every installer did the finishing work too: the 32-bit ones under the
+# 32-bit Program Files, the 64-bit one under the native one.
+finished=()
+for arch in "${archs[@]}"; do
+  folder="Program Files (x86)"
+  [ "$arch" = x64 ] && folder="Program Files"
+  finished+=("$folder/Lumiset Bench/Lumiset Bench Saver/Uninstall.exe")
+done
+[ -z "$with_nsis" ] || finished+=("Program Files (x86)/Lumiset Bench NSIS/NSIS Bench Saver/Uninstall.exe")
+for file in "${finished[@]}"; do
+  [ -f "$drive_c/$file" ] || { echo "install_bench: no C:/$file" >&2; exit 1; }
 done
 
-python3 - "$results" "$runs" "$seed" "$(cut -d' ' -f1-3 /proc/loadavg)" "$(nproc)" <<'PY'
+python3 - "$results" "$runs" "$seed" "$(cut -d' ' -f1-3 /proc/loadavg)" "$(nproc)" \
+  "${nsis_why:-}" "${archs[@]}" <<'PY'
 import statistics
 import sys
 from collections import defaultdict
 
-path, runs, seed, load, cores = sys.argv[1:]
+path, runs, seed, load, cores, nsis_why, *archs = sys.argv[1:]
 rows = defaultdict(list)
 sources = set()
 gap = 0.0  # how far sampling fell short of the exact peak, installers only
@@ -191,7 +226,7 @@ for line in open(path):
         continue
     rows[side, int(size)].append((float(wall), int(peak) / 1024, int(private) / 1024))
     sources.add(source)
-    if source == "taskstats" and side in ("ours", "nsis", "alt"):
+    if source == "taskstats" and side != "noop" and side != "copy":
         gap = max(gap, (int(peak) - int(sampled)) / 1024)
 
 def med(side, size, field):
@@ -204,22 +239,31 @@ print(f"cores: {cores}, load average at the end: {load}, runs per figure: {runs}
       f"payload seed: {seed}")
 print(f"Wine no-op start: {noop_t:.2f} s, peak RSS {noop_rss:.1f} MiB (median of 5)")
 print()
-print(f"{'MiB':>5} | {'ours s':>7} {'MiB':>6} | {'NSIS s':>7} {'MiB':>6} | {'copy s':>7} | "
-      f"{'ours/NSIS':>9} | {'ours peak RSS':>13} {'(private)':>9}")
+nsis = any(side == "nsis" for side, _ in rows)
+print(f"{'MiB':>5} {'arch':>4} | {'ours s':>7} {'MiB':>6} | {'NSIS s':>7} {'MiB':>6} | "
+      f"{'copy s':>7} | {'ours/NSIS':>9} | {'ours peak RSS':>13} {'(private)':>9}")
 for size in sizes:
-    to, ro, po = (med("ours", size, f) for f in range(3))
-    tn, rn = med("nsis", size, 0), med("nsis", size, 1)
     tc = med("copy", size, 0)
-    print(f"{size:>5} | {to:7.2f} {ro:6.1f} | {tn:7.2f} {rn:6.1f} | {tc:7.2f} | "
-          f"{to / tn:9.2f} | {ro:9.1f} MiB {po:5.1f} MiB")
+    for arch in archs:
+        to, ro, po = (med("ours" + arch, size, f) for f in range(3))
+        if nsis:
+            tn, rn = med("nsis", size, 0), med("nsis", size, 1)
+            nsis_cells, ratio = f"{tn:7.2f} {rn:6.1f}", f"{to / tn:9.2f}"
+        else:
+            nsis_cells, ratio = f"{'-':>7} {'-':>6}", f"{'-':>9}"
+        print(f"{size:>5} {arch:>4} | {to:7.2f} {ro:6.1f} | {nsis_cells} | {tc:7.2f} | "
+              f"{ratio} | {ro:9.1f} MiB {po:5.1f} MiB")
+if not nsis:
+    print(f"NSIS: skipped, its installers are 32-bit programs and {nsis_why}.")
 if any(side == "alt" for side, _ in rows):
+    first = "ours" + archs[0]
     print()
-    print("STUB_ALT, the same installer with the other stub, in the same run:")
-    print(f"{'MiB':>5} | {'alt s':>7} {'MiB':>6} | {'alt/NSIS':>9} | {'alt/ours':>9} | {'(private)':>9}")
+    print(f"STUB_ALT, the same installer with the other stub, in the same run "
+          f"(against ours {archs[0]}):")
+    print(f"{'MiB':>5} | {'alt s':>7} {'MiB':>6} | {'alt/ours':>9} | {'(private)':>9}")
     for size in sizes:
         ta, ra, pa = (med("alt", size, f) for f in range(3))
-        print(f"{size:>5} | {ta:7.2f} {ra:6.1f} | {ta / med('nsis', size, 0):9.2f} | "
-              f"{ta / med('ours', size, 0):9.2f} | {pa:5.1f} MiB")
+        print(f"{size:>5} | {ta:7.2f} {ra:6.1f} | {ta / med(first, size, 0):9.2f} | {pa:5.1f} MiB")
 print()
 print("Times: wall time of `wine PROGRAM` to its exit, Wine's start (the no-op) included.")
 if sources == {"taskstats"}:
@@ -230,9 +274,14 @@ else:
 print("Peak RSS: high-water RSS of the Windows process itself, Wine's libraries included,")
 print(f"  {how}.")
 print("Private: the largest RssAnon sampled (heaps, stacks, buffers).")
-fails = [f"time {med('ours', s, 0) / med('nsis', s, 0):.2f} x NSIS at {s} MiB"
-         for s in sizes if med("ours", s, 0) > med("nsis", s, 0)]
-fails += [f"peak RSS {med('ours', s, 1):.1f} MiB at {s} MiB" for s in sizes if med("ours", s, 1) > 16]
+fails = []
+for arch in archs:
+    ours = "ours" + arch
+    if nsis:
+        fails += [f"{arch} time {med(ours, s, 0) / med('nsis', s, 0):.2f} x NSIS at {s} MiB"
+                  for s in sizes if med(ours, s, 0) > med("nsis", s, 0)]
+    fails += [f"{arch} peak RSS {med(ours, s, 1):.1f} MiB at {s} MiB"
+              for s in sizes if med(ours, s, 1) > 16]
 print("Targets for ours: time <= 1.0 x NSIS and peak RSS <= 16 MiB at every size: "
       + ("met" if not fails else "missed (" + "; ".join(fails) + ")"))
 PY

@@ -6,6 +6,14 @@ installer=$(realpath "$1")
 shift
 switches=("${@:-/q}")
 source "$(dirname "$0")/wine-env.sh"
+arch=$(lumiset_pe_arch "$installer")
+if ! why=$(lumiset_wine_runs "$arch"); then
+  echo "$(basename "$installer") is an $arch program, which cannot run here: $why" >&2
+  exit 1
+fi
+# The registry view the installer writes to: 32-bit under WOW64, else native.
+view=/reg:64
+[ "$arch" = x86 ] && view=/reg:32
 prefix=$(lumiset_wine_fresh_prefix) || exit 1
 export WINEPREFIX="$prefix"
 lumiset_start_xvfb || exit 1
@@ -13,11 +21,11 @@ wineserver -p
 trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; lumiset_stop_xvfb; rm -rf "$prefix"' EXIT
 
 reg_values() {  # KEY: print "name = value" for each value
-  wine reg query "$1" 2>/dev/null | tr -d '\r' |
+  wine reg query "$1" "$view" 2>/dev/null | tr -d '\r' |
     awk '/REG_/ {name=$1; $1=""; $2=""; sub(/^ +/, ""); print "    " name " = " $0}'
 }
 
-echo "Running $(basename "$installer") ${switches[*]} under Wine"
+echo "Running $(basename "$installer") ${switches[*]} under Wine ($arch)"
 start=$(date +%s.%N)
 wine "$installer" "${switches[@]}"
 rc=$?
@@ -33,9 +41,9 @@ find "$c/users" -name '*.lnk' -newer "$prefix/system.reg" 2>/dev/null | sed "s|^
 echo "Screensaver setting (HKCU\\Control Panel\\Desktop):"
 reg_values 'HKCU\Control Panel\Desktop' | grep -i -E 'SCRNSAVE.EXE|ScreenSaveActive'
 echo "Installed-files record and uninstall entry:"
-wine reg query 'HKCU\Software' /s 2>/dev/null | tr -d '\r' |
+wine reg query 'HKCU\Software' /s "$view" 2>/dev/null | tr -d '\r' |
   awk 'BEGIN {RS=""} /ScreensaverFile/ {print}' | sed 's/^ */    /'
-wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s "$view" 2>/dev/null | tr -d '\r' |
   awk 'BEGIN {RS=""} /UninstallString/ && / Screensaver\n/ {print}' | sed 's/^ */    /'
 work=$(find "$c/users" -maxdepth 4 -type d -name Tolvane | head -n1)
 if [ -n "$work" ]; then

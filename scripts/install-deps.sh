@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  g++-mingw-w64-i686 libz-mingw-w64-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine32:i386 wine64
   xvfb xdotool imagemagick osslsigncode
   clang libclang-rt-14-dev

@@ -15,6 +15,10 @@ import pytest
 
 SOURCE = pathlib.Path(__file__).resolve().parents[2]
 SCRIPTS = SOURCE / "scripts"
+# The architecture of the Windows programs under test (x86 or x64) and the
+# Wine loader this host runs them with; the Wine guard sets both.
+ARCH = os.environ.get("LUMISET_ARCH", "x86")
+WINE = os.environ.get("LUMISET_WINE") or "wine"
 
 
 def _required_path(variable):
@@ -107,6 +111,10 @@ class WineSession:
 
     def __init__(self, prefix, display):
         self.prefix = pathlib.Path(prefix)
+        self.arch = ARCH
+        # The registry view the installer under test writes to: the 32-bit
+        # one for the x86 programs (under WOW64), the native one for x64.
+        self.reg_view = "/reg:32" if ARCH == "x86" else "/reg:64"
         self.env = dict(os.environ, WINEPREFIX=str(prefix), DISPLAY=display,
                         WINEDEBUG="-all",
                         # winemenubuilder would mirror every shortcut into the
@@ -145,7 +153,7 @@ class WineSession:
         a file to receive the program's output."""
         # Never a pipe: Wine's own background processes inherit the handles
         # and would keep a pipe open long after the program ended.
-        return subprocess.Popen(["wine", str(program), *args], env=self.env,
+        return subprocess.Popen([WINE, str(program), *args], env=self.env,
                                 stdin=subprocess.DEVNULL, stdout=stdout,
                                 stderr=subprocess.DEVNULL)
 
@@ -161,7 +169,7 @@ class WineSession:
     def output(self, program, *args, timeout=60):
         """Runs a Windows program to its end; returns its exit code and output."""
         with tempfile.TemporaryFile(mode="w+", encoding="utf-8", errors="replace") as out:
-            code = subprocess.run(["wine", str(program), *args], env=self.env,
+            code = subprocess.run([WINE, str(program), *args], env=self.env,
                                   stdin=subprocess.DEVNULL, stdout=out,
                                   stderr=subprocess.DEVNULL, timeout=timeout).returncode
             out.seek(0)
@@ -172,7 +180,8 @@ class WineSession:
         missing. Read through `reg export`: `reg query` prints garbage for an
         empty REG_SZ under this Wine."""
         exported = self.drive_c / "reg-export.reg"
-        code, _ = self.output("reg", "export", key, self.windows_path(exported), "/y")
+        code, _ = self.output("reg", "export", key, self.windows_path(exported), "/y",
+                              self.reg_view)
         if code != 0:
             return None
         text = exported.read_bytes().decode("utf-16")
@@ -191,13 +200,14 @@ class WineSession:
 
     def reg_set(self, key, value, data):
         """Writes a string value, creating the key when needed."""
-        code, _ = self.output("reg", "add", key, "/v", value, "/d", data, "/f")
+        code, _ = self.output("reg", "add", key, "/v", value, "/d", data, "/f", self.reg_view)
         assert code == 0, f"reg add {key} {value}"
 
     def reg_query(self, key, value):
         """A registry value as `reg query` prints it, or None when missing."""
         with tempfile.TemporaryFile(mode="w+", encoding="utf-8", errors="replace") as out:
-            code = subprocess.run(["wine", "reg", "query", key, "/v", value], env=self.env,
+            code = subprocess.run([WINE, "reg", "query", key, "/v", value, self.reg_view],
+                                  env=self.env,
                                   stdin=subprocess.DEVNULL, stdout=out,
                                   stderr=subprocess.DEVNULL, timeout=60).returncode
             out.seek(0)

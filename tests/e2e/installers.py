@@ -53,18 +53,28 @@ SCREENSAVER_SETTING_KEY = r"HKCU\Control Panel\Desktop"
 
 
 class Installation:
-    """Where an installation of one package lands in a Wine prefix (a 64-bit
-    prefix running the 32-bit installer), as host paths and registry keys."""
+    """Where an installation of one package lands in a Wine prefix (always a
+    64-bit prefix), as host paths and registry keys. The x86 installer runs
+    under WOW64: it names the system folder through the Sysnative alias and
+    falls back to the 32-bit Program Files; the x64 one is native."""
 
     def __init__(self, wine, title="Starfield", company="Lumiset Samples", file_name="starfield"):
         self.wine = wine
         self.title = title
         self.company = company
         self.scr = wine.drive_c / "windows" / "system32" / f"{file_name}.scr"
-        # The installer names the system folder through the WOW64 alias.
-        self.scr_windows_path = f"C:\\windows\\Sysnative\\{file_name}.scr"
-        self.scr_setting = f"C:\\windows\\System32\\{file_name}.scr"
-        self.program_files = wine.drive_c / "Program Files (x86)"
+        # The system folder as the installer names it (through the alias
+        # under WOW64), and as it names it to other programs (never through
+        # the alias); the x64 installer uses the name the system reports.
+        if wine.arch == "x86":
+            self.system_folder = "C:\\windows\\Sysnative"
+            self.native_system_folder = "C:\\windows\\System32"
+        else:
+            self.system_folder = self.native_system_folder = "C:\\windows\\system32"
+        self.scr_windows_path = f"{self.system_folder}\\{file_name}.scr"
+        self.scr_setting = f"{self.native_system_folder}\\{file_name}.scr"
+        self.program_files = wine.drive_c / ("Program Files (x86)" if wine.arch == "x86"
+                                             else "Program Files")
         self.uninstall_folder = self.program_files / company / title
         self.uninstaller = self.uninstall_folder / "Uninstall.exe"
         self.uninstall_ini = self.uninstall_folder / "Uninstall.ini"

@@ -98,7 +98,7 @@ def test_uninstaller_its_settings_and_the_system_entry(quiet_run, uninstaller_pr
 
 def test_links_name_the_native_system_folder(quiet_run):
     wine, _, installed = quiet_run
-    system32 = "C:\\windows\\System32"
+    system32 = installed.native_system_folder
     assert read_link(installed.start_menu_link) == (installed.scr_setting, "Starfield", system32)
     assert read_link(installed.desktop_link) == (installed.scr_setting, "Starfield", system32)
     assert read_link(installed.uninstall_link) == (

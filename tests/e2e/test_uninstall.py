@@ -7,7 +7,7 @@ import shutil
 
 import pytest
 
-from conftest import HeldFile, fresh_wine
+from conftest import ARCH, HeldFile, fresh_wine
 from installers import SCREENSAVER_SETTING_KEY, Installation, build_installer
 
 OTHER_SCREENSAVER = "C:\\windows\\System32\\other.scr"
@@ -98,7 +98,9 @@ def test_company_folders_shared_with_another_screensaver_stay(tmp_path, installe
 # (SCRNSAVE.EXE, system.ini [boot] scrnsave.exe, whether both are cleared)
 RESTORE_CASES = [
     ("C:\\windows\\System32\\starfield.scr", "", True),  # as activation writes it
-    ("C:\\windows\\Sysnative\\starfield.scr", "", True),
+    # The WOW64 alias names the installed file only for the 32-bit installer;
+    # a 64-bit process has no such folder.
+    ("C:\\windows\\Sysnative\\starfield.scr", "", ARCH == "x86"),
     ("c:\\WINDOWS\\SYSTEM32\\StarField.SCR", "", True),
     (OTHER_SCREENSAVER, "C:\\windows\\System32\\starfield.scr", True),
     (OTHER_SCREENSAVER, "C:\\windows\\System32\\another.scr", False),

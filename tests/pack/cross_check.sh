@@ -14,6 +14,13 @@ if [ $# -gt 0 ]; then
 else
   runner=("$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine-run.sh")
 fi
+# A runner that starts with the Wine guard: ask it once whether this host runs
+# the architecture at all (it exits 77 with the reason when not), then run
+# what it guards directly.
+if [ ${#runner[@]} -gt 2 ] && [ "$(basename "${runner[0]}")" = with-wine-arch.sh ]; then
+  "${runner[0]}" "${runner[1]}" true || exit
+  runner=("${runner[@]:2}")
+fi
 for f in "$native" "$windows" "$stub" "$screensaver"; do
   [ -f "$f" ] || { echo "cross_check: $f does not exist (build it first)" >&2; exit 1; }
 done

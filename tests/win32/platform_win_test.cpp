@@ -76,11 +76,20 @@ TEST_F(Win32PlatformTest, RegistryReadLimitsAndMissingValues) {
 }
 
 TEST_F(Win32PlatformTest, Wow64AndTheSystemFolderNames) {
-  EXPECT_TRUE(p_.IsWow64()) << "a 64-bit prefix runs this 32-bit test under WOW64";
   const std::string system_dir = FormSystemDir(p_.SystemDirectory(), p_.IsWow64());
-  EXPECT_EQ(system_dir, "C:\\windows\\Sysnative");
-  EXPECT_TRUE(FolderExists(p_, system_dir)) << "the alias reaches the 64-bit folder";
-  EXPECT_EQ(ToNativeSystemPath(p_, system_dir + "\\a.scr"), "C:\\windows\\System32\\a.scr");
+  if constexpr (sizeof(void*) == 4) {
+    EXPECT_TRUE(p_.IsWow64()) << "a 64-bit prefix runs this 32-bit test under WOW64";
+    EXPECT_EQ(system_dir, "C:\\windows\\Sysnative");
+    EXPECT_TRUE(FolderExists(p_, system_dir)) << "the alias reaches the 64-bit folder";
+    EXPECT_EQ(ToNativeSystemPath(p_, system_dir + "\\a.scr"), "C:\\windows\\System32\\a.scr");
+  } else {
+    // A native 64-bit process sees the real folder under its own name.
+    EXPECT_FALSE(p_.IsWow64());
+    EXPECT_EQ(AsciiLower(system_dir), "c:\\windows\\system32");
+    EXPECT_TRUE(FolderExists(p_, system_dir));
+    EXPECT_EQ(ToNativeSystemPath(p_, system_dir + "\\a.scr"), system_dir + "\\a.scr");
+    EXPECT_EQ(ToSysnativePath(p_, system_dir + "\\a.scr"), system_dir + "\\a.scr");
+  }
 }
 
 TEST_F(Win32PlatformTest, FilesFoldersAndSearches) {
