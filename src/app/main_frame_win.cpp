@@ -1,6 +1,6 @@
 #include "app/main_frame_win.h"
 
-#include "../resources/resource.h"
+#include "resource.h"
 
 namespace lumiset {
 namespace {

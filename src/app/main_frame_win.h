@@ -1,6 +1,6 @@
 #pragma once
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 
 namespace lumiset {
 

@@ -1,8 +1,8 @@
 #include "install/finishing_steps.h"
 
-#include "install/platform_helpers.h"
+#include "base/platform_helpers.h"
 #include "package/package_format.h"
-#include "package/placeholders.h"
+#include "setup/placeholders.h"
 
 namespace lumiset {
 namespace {

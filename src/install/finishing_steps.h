@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/setup_state.h"
-#include "install/platform.h"
+#include "base/platform.h"
+#include "setup/setup_state.h"
 
 namespace lumiset {
 

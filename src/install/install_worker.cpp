@@ -3,9 +3,9 @@
 #include <memory>
 #include <new>
 
-#include "install/platform_helpers.h"
+#include "base/platform_helpers.h"
 #include "package/package_format.h"
-#include "package/work_files.h"
+#include "setup/work_files.h"
 
 namespace lumiset {
 namespace {
@@ -213,7 +213,7 @@ class Worker {
     int32_t answer;
     while ((answer = link_.PromptRequest.load()) == kPromptCopyError) p_.SleepMs(kPollMs);
     WaitWhilePaused();
-    return answer == static_cast<int32_t>(PageResult::Next);
+    return answer == kPromptRetry;
   }
 
   void WaitWhilePaused() {

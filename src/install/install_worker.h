@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/setup_state.h"
-#include "install/platform.h"
+#include "base/platform.h"
 #include "install/worker_link.h"
+#include "setup/setup_state.h"
 
 namespace lumiset {
 

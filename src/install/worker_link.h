@@ -5,10 +5,15 @@
 
 namespace lumiset {
 
-// The copy-error prompt hand-over: the worker writes kCopyError, the
-// progress page replaces it with the user's PageResult (1 Retry, else
-// Abort Setup).
-enum PromptRequestValue : int32_t { kPromptNone = 0, kPromptCopyError = 3 };
+// The copy-error prompt hand-over: the worker writes kPromptCopyError, the
+// progress page replaces it with the user's answer, kPromptRetry or
+// kPromptAbort.
+enum PromptRequestValue : int32_t {
+  kPromptNone = 0,
+  kPromptRetry = 1,
+  kPromptAbort = 2,
+  kPromptCopyError = 3,
+};
 
 enum class WorkerResult : int32_t {
   Completed = 0,

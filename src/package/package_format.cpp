@@ -6,7 +6,7 @@
 #include <array>
 #include <cstring>
 
-#include "package/byte_io.h"
+#include "base/byte_io.h"
 
 namespace lumiset {
 namespace {

@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "install/platform.h"
+#include "base/platform.h"
 
 namespace lumiset {
 

@@ -5,8 +5,8 @@
 
 #include <zlib.h>
 
-#include "package/byte_io.h"
-#include "package/memory_file.h"
+#include "base/byte_io.h"
+#include "base/memory_file.h"
 
 namespace lumiset {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/setup_state.h"
-#include "package/byte_io.h"
+#include "base/language.h"
+#include "base/byte_io.h"
 
 namespace lumiset {
 namespace {

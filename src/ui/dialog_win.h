@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 
 namespace lumiset {
 

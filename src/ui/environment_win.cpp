@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "install/windows_win.h"
-#include "package/work_files.h"
+#include "win32/windows_win.h"
+#include "setup/work_files.h"
 #include "ui/placement.h"
 #include "ui/ui_fonts_win.h"
 

@@ -2,9 +2,9 @@
 
 #include <richedit.h>
 
-#include "../resources/resource.h"
-#include "install/scoped_handle_win.h"
-#include "package/work_files_win.h"
+#include "resource.h"
+#include "win32/scoped_handle_win.h"
+#include "setup/work_files_win.h"
 
 namespace lumiset {
 namespace {

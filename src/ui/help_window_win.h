@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/setup_state.h"
-#include "install/platform.h"
-#include "install/windows_win.h"
+#include "base/platform.h"
+#include "setup/setup_state.h"
+#include "win32/windows_win.h"
 #include "ui/tv_dialog_win.h"
 
 namespace lumiset {

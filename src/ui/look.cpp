@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "package/byte_io.h"
-#include "ui/dib.h"
+#include "base/byte_io.h"
+#include "package/dib.h"
 #include "ui/font_sizes.h"
 
 namespace lumiset {

@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/rect.h"
 
 namespace lumiset {
 

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "../resources/resource.h"
+#include "resource.h"
 #include "ui/dialog_win.h"
-#include "ui/dib.h"
+#include "package/dib.h"
 
 namespace lumiset {
 namespace {

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <span>
 
-#include "app/setup_state.h"
-#include "install/windows_win.h"
-#include "ui/gdi_win.h"
+#include "setup/setup_state.h"
+#include "win32/windows_win.h"
+#include "win32/gdi_win.h"
 #include "ui/look.h"
 #include "ui/ui_fonts_win.h"
 

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/rect.h"
 
 namespace lumiset {
 

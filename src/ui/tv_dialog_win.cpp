@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "../resources/resource.h"
-#include "package/placeholders.h"
+#include "resource.h"
+#include "setup/placeholders.h"
 #include "ui/font_sizes.h"
 #include "ui/look.h"
 #include "ui/page_painter_win.h"

@@ -3,10 +3,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/setup_state.h"
-#include "install/windows_win.h"
+#include "setup/setup_state.h"
+#include "wizard/page_results.h"
+#include "win32/windows_win.h"
 #include "ui/dialog_win.h"
-#include "ui/gdi_win.h"
+#include "win32/gdi_win.h"
 #include "ui/ui_fonts_win.h"
 
 namespace lumiset {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "install/scoped_handle_win.h"
+#include "win32/scoped_handle_win.h"
 
 namespace lumiset {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 #include "ui/font_sizes.h"
-#include "ui/gdi_win.h"
+#include "win32/gdi_win.h"
 
 namespace lumiset {
 

@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "package/memory_file.h"
-#include "ui/dib.h"
+#include "base/memory_file.h"
+#include "package/dib.h"
 
 using namespace lumiset;
 

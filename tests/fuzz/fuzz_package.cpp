@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "package/memory_file.h"
+#include "base/memory_file.h"
 #include "package/package_format.h"
 #include "package/setup_record.h"
 

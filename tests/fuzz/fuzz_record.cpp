@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/setup_state.h"
 #include "package/language_filter.h"
-#include "package/placeholders.h"
+#include "setup/placeholders.h"
 #include "package/setup_record.h"
+#include "setup/setup_state.h"
 
 using namespace lumiset;
 

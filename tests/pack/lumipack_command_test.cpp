@@ -10,8 +10,8 @@
 #include <set>
 #include <sstream>
 
-#include "package/byte_io.h"
-#include "package/memory_file.h"
+#include "base/byte_io.h"
+#include "base/memory_file.h"
 #include "package/package_format.h"
 #include "support/test_package.h"
 

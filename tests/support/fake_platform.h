@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "install/platform.h"
+#include "base/platform.h"
 
 namespace lumiset::testing {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "install/platform.h"
+#include "base/platform.h"
 
 namespace lumiset::testing {
 

@@ -1,9 +1,9 @@
-#include "ui/dib.h"
+#include "package/dib.h"
 
 #include <gtest/gtest.h>
 
-#include "package/byte_io.h"
-#include "package/memory_file.h"
+#include "base/byte_io.h"
+#include "base/memory_file.h"
 #include "support/test_package.h"
 
 namespace lumiset {

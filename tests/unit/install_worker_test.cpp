@@ -4,11 +4,11 @@
 
 #include <deque>
 
-#include "app/startup.h"
-#include "app/switches.h"
-#include "package/byte_io.h"
+#include "setup/startup.h"
+#include "setup/switches.h"
+#include "base/byte_io.h"
 #include "package/package_format.h"
-#include "package/work_files.h"
+#include "setup/work_files.h"
 #include "support/fake_platform.h"
 #include "support/faulty_platform.h"
 #include "support/test_package.h"
@@ -46,9 +46,9 @@ class Worker : public ::testing::Test {
       if (link_.PromptRequest != kPromptCopyError) return;
       ++prompts_;
       if (before_answer_) before_answer_();
-      const PageResult answer = answers_.empty() ? PageResult::Cancel : answers_.front();
+      const int32_t answer = answers_.empty() ? kPromptAbort : answers_.front();
       if (!answers_.empty()) answers_.pop_front();
-      link_.PromptRequest = static_cast<int32_t>(answer);
+      link_.PromptRequest = answer;
     };
   }
 
@@ -83,7 +83,7 @@ class Worker : public ::testing::Test {
   std::atomic<int32_t> stop_{0};
   std::atomic<int32_t> progress_{0};
   std::atomic<int32_t> pause_{0};
-  std::deque<PageResult> answers_;
+  std::deque<int32_t> answers_;
   std::function<void()> before_answer_;
   int prompts_ = 0;
 };
@@ -154,7 +154,7 @@ TEST_F(Worker, ACompanionThatCannotStartIsSkipped) {
 TEST_F(Worker, WorkFileCannotBeCreated) {
   Load();
   fs_.unwritable_folders.insert(AsciiLower(kWork));
-  answers_ = {PageResult::Next, PageResult::Cancel};
+  answers_ = {kPromptRetry, kPromptAbort};
   EXPECT_EQ(Run(), WorkerResult::NoWorkFile);
   EXPECT_EQ(prompts_, 2) << "Retry while the cause persists brings the prompt back";
   EXPECT_FALSE(fs_.HasFile(kScr));
@@ -163,7 +163,7 @@ TEST_F(Worker, WorkFileCannotBeCreated) {
 TEST_F(Worker, WorkFileRetryAfterTheCauseIsGone) {
   Load();
   fs_.unwritable_folders.insert(AsciiLower(kWork));
-  answers_ = {PageResult::Next};
+  answers_ = {kPromptRetry};
   before_answer_ = [&] { fs_.unwritable_folders.clear(); };
   EXPECT_EQ(Run(), WorkerResult::Completed);
   EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
@@ -172,7 +172,7 @@ TEST_F(Worker, WorkFileRetryAfterTheCauseIsGone) {
 TEST_F(Worker, PackageThatCannotBeOpenedFailsAndRemovesTheWorkFile) {
   Load();
   faulty_.fail_open = [](const std::string& path) { return path == kInstaller; };
-  answers_ = {PageResult::Cancel};
+  answers_ = {kPromptAbort};
   EXPECT_EQ(Run(), WorkerResult::Failed);
   EXPECT_TRUE(WorkFiles().empty());
   EXPECT_FALSE(fs_.HasFile(kScr));
@@ -188,7 +188,7 @@ TEST_F(Worker, ReadAndWriteFailuresResumeWhereTheyFailed) {
   faulty_.fail_write = [&](const std::string& path, uint64_t position) {
     return path.find("vrtl") != std::string::npos && position > 60000 && write_failures-- > 0;
   };
-  answers_ = {PageResult::Next, PageResult::Next, PageResult::Next};
+  answers_ = {kPromptRetry, kPromptRetry, kPromptRetry};
   EXPECT_EQ(Run(), WorkerResult::Completed);
   EXPECT_EQ(prompts_, 3);
   EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver) << "retried chunks land in place";
@@ -200,7 +200,7 @@ TEST_F(Worker, LockedDestinationPromptsAndRetrySucceedsOnceReleased) {
   bool locked = true;
   faulty_.fail_remove = [&](const std::string& path) { return locked && path == kScr; };
   faulty_.fail_create = [&](const std::string& path) { return locked && path == kScr; };
-  answers_ = {PageResult::Next, PageResult::Next};
+  answers_ = {kPromptRetry, kPromptRetry};
   before_answer_ = [&] {
     if (prompts_ == 2) locked = false;
   };
@@ -214,7 +214,7 @@ TEST_F(Worker, AbortAtTheDecodeLeavesNoScreensaverAndNoWorkFile) {
   faulty_.fail_write = [](const std::string& path, uint64_t position) {
     return path == kScr && position > 1000;
   };
-  answers_ = {PageResult::Cancel};
+  answers_ = {kPromptAbort};
   EXPECT_EQ(Run(), WorkerResult::Failed);
   EXPECT_FALSE(fs_.HasFile(kScr));
   EXPECT_TRUE(WorkFiles().empty());
@@ -241,7 +241,7 @@ TEST_F(Worker, BlocksThatDoNotDecodePrompt) {
     link_.Result = 0;
     link_.Finished = 0;
     prompts_ = 0;
-    answers_ = {PageResult::Cancel};
+    answers_ = {kPromptAbort};
     EXPECT_EQ(Run(), WorkerResult::Failed) << c.name;
     EXPECT_EQ(prompts_, 1) << c.name;
     EXPECT_FALSE(fs_.HasFile(kScr)) << c.name;
@@ -252,7 +252,7 @@ TEST_F(Worker, BlocksThatDoNotDecodePrompt) {
 TEST_F(Worker, NothingToCopyFailsAtTheReadBack) {
   Load();
   state_.PackageDataOffset = fs_.FileBytes(kInstaller).size();
-  answers_ = {PageResult::Next, PageResult::Cancel};
+  answers_ = {kPromptRetry, kPromptAbort};
   EXPECT_EQ(Run(), WorkerResult::Failed);
   EXPECT_EQ(prompts_, 2);
   EXPECT_TRUE(WorkFiles().empty());

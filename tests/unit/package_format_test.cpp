@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "package/byte_io.h"
-#include "package/memory_file.h"
+#include "base/byte_io.h"
+#include "base/memory_file.h"
 #include "support/fake_platform.h"
 #include "support/test_package.h"
 

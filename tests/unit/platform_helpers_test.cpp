@@ -1,4 +1,4 @@
-#include "install/platform_helpers.h"
+#include "base/platform_helpers.h"
 
 #include <gtest/gtest.h>
 

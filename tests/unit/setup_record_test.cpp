@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/setup_state.h"
+#include "base/language.h"
 #include "support/test_package.h"
 
 namespace lumiset {

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "package/memory_file.h"
+#include "base/memory_file.h"
 #include "package/package_format.h"
 #include "support/test_package.h"
 

@@ -1,10 +1,10 @@
-#include "app/startup.h"
+#include "setup/startup.h"
 
 #include <gtest/gtest.h>
 
 #include "package/package_format.h"
-#include "package/package_loader.h"
-#include "package/work_files.h"
+#include "setup/package_loader.h"
+#include "setup/work_files.h"
 #include "support/fake_platform.h"
 #include "support/test_package.h"
 

@@ -1,8 +1,8 @@
-#include "app/switches.h"
+#include "setup/switches.h"
 
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
+#include "setup/startup.h"
 
 namespace lumiset {
 namespace {

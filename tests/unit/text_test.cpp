@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/setup_state.h"
 #include "package/language_filter.h"
-#include "package/placeholders.h"
+#include "setup/placeholders.h"
+#include "setup/setup_state.h"
 
 namespace lumiset {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/uninstaller.h"
+#include "install/uninstaller.h"
 
 #include <gtest/gtest.h>
 

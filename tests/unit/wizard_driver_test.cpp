@@ -1,4 +1,4 @@
-#include "app/wizard_driver.h"
+#include "wizard/wizard_driver.h"
 
 #include <gtest/gtest.h>
 

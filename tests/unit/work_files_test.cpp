@@ -1,4 +1,4 @@
-#include "package/work_files.h"
+#include "setup/work_files.h"
 
 #include <gtest/gtest.h>
 

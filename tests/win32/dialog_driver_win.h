@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 
 namespace lumiset::testing {
 

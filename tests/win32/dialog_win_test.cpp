@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "dialog_driver_win.h"
-#include "package/placeholders.h"
+#include "setup/placeholders.h"
 #include "ui/tv_dialog_win.h"
 
 namespace lumiset {

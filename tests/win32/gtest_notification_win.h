@@ -6,7 +6,7 @@
 // so the rest of GoogleTest keeps its native Windows threading.
 #define GTEST_HAS_NOTIFICATION_ 1
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 
 namespace testing::internal {
 

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "../resources/resource.h"
+#include "resource.h"
 #include "dialog_driver_win.h"
-#include "install/copy_error_prompt_win.h"
-#include "install/platform_win.h"
+#include "ui/copy_error_prompt_win.h"
+#include "win32/platform_win.h"
 #include "package/setup_record.h"
-#include "ui/dib.h"
+#include "package/dib.h"
 #include "ui/help_window_win.h"
 #include "ui/look.h"
 #include "ui/page_painter_win.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "../resources/resource.h"
-#include "app/wizard_ui_win.h"
+#include "resource.h"
+#include "ui/wizard_ui_win.h"
 #include "dialog_driver_win.h"
-#include "install/copy_error_prompt_win.h"
+#include "ui/copy_error_prompt_win.h"
 #include "support/fake_platform.h"
 #include "ui/pages/dial_desc_win.h"
 #include "ui/pages/dial_install_done_win.h"

@@ -1,13 +1,13 @@
 // Win32Platform against Wine's real registry and file system. Runs in a
 // 64-bit prefix, so this 32-bit process is under WOW64.
-#include "install/platform_win.h"
+#include "win32/platform_win.h"
 
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
-#include "install/platform_helpers.h"
-#include "install/scoped_handle_win.h"
-#include "install/windows_win.h"
+#include "setup/startup.h"
+#include "base/platform_helpers.h"
+#include "win32/scoped_handle_win.h"
+#include "win32/windows_win.h"
 
 #include <shellapi.h>
 

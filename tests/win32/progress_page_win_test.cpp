@@ -1,7 +1,7 @@
 // The progress page with a scripted worker in place of the installation:
 // outcomes, the copy-error prompt hand-over, Stop with Resume and with Exit
 // Setup, and the hidden page of a quiet installation.
-#include "install/progress_page_win.h"
+#include "ui/progress_page_win.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "../resources/resource.h"
+#include "resource.h"
 #include "dialog_driver_win.h"
 #include "support/fake_platform.h"
 

@@ -18,10 +18,10 @@
 #include <string_view>
 #include <vector>
 
-#include "../resources/resource.h"
-#include "app/setup_state.h"
-#include "app/uninstaller.h"
-#include "install/windows_win.h"
+#include "resource.h"
+#include "base/language.h"
+#include "install/uninstaller.h"
+#include "win32/windows_win.h"
 #include "ui/dialog_win.h"
 
 namespace lumiset {

@@ -1,10 +1,10 @@
 // The work folder and work files on Wine's real file system.
 #include <gtest/gtest.h>
 
-#include "install/platform_helpers.h"
-#include "install/platform_win.h"
-#include "package/work_files.h"
-#include "package/work_files_win.h"
+#include "base/platform_helpers.h"
+#include "win32/platform_win.h"
+#include "setup/work_files.h"
+#include "setup/work_files_win.h"
 #include "package/package_format.h"
 
 namespace lumiset {

@@ -8,7 +8,7 @@
 #include "installer_builder.h"
 #include "installer_reader.h"
 #include "manifest_writer.h"
-#include "package/byte_io.h"
+#include "base/byte_io.h"
 #include "scratch_path.h"
 
 namespace lumipack {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "install/platform.h"
+#include "base/platform.h"
 #include "package/package_format.h"
 #include "result.h"
 

@@ -1,6 +1,6 @@
 #include "helper_threads.h"
 
-#include "install/windows_win.h"
+#include <windows.h>  // lean and without min/max: see CMakeLists.txt
 
 #include <vector>
 

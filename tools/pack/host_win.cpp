@@ -1,6 +1,6 @@
 #include "host.h"
 
-#include "install/windows_win.h"
+#include <windows.h>  // lean and without min/max: see CMakeLists.txt
 
 #include <io.h>
 #include <shellapi.h>

@@ -7,7 +7,7 @@
 #include "file_io.h"
 #include "language.h"
 #include "names.h"
-#include "package/memory_file.h"
+#include "base/memory_file.h"
 #include "package/package_format.h"
 #include "package/setup_record.h"
 #include "parallel_deflate.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "ansi_text.h"
-#include "package/byte_io.h"
-#include "package/memory_file.h"
+#include "base/byte_io.h"
+#include "base/memory_file.h"
 #include "pe_image.h"
 
 namespace lumipack {

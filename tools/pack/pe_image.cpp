@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "package/memory_file.h"
+#include "base/memory_file.h"
 
 namespace lumipack {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "package/byte_io.h"
+#include "base/byte_io.h"
 
 namespace lumipack {
 namespace {

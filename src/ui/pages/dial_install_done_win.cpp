@@ -1,6 +1,6 @@
 #include "ui/pages/dial_install_done_win.h"
 
-#include "../resources/resource.h"
+#include "resource.h"
 
 namespace lumiset {
 

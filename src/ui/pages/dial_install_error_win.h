@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/setup_state.h"
+#include "setup/setup_state.h"
 #include "ui/tv_dialog_win.h"
 
 namespace lumiset {

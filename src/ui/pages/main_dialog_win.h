@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/setup_state.h"
-#include "app/wizard_driver.h"
+#include "setup/setup_state.h"
+#include "wizard/wizard_driver.h"
 #include "ui/tv_dialog_win.h"
 
 namespace lumiset {

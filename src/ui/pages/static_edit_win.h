@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 
 namespace lumiset {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/setup_state.h"
+#include "setup/setup_state.h"
 #include "ui/pages/static_edit_win.h"
 #include "ui/tv_dialog_win.h"
 

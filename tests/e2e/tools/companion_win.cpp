@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 
 int main(int argc, char** argv) {
   if (argc < 4) return 2;

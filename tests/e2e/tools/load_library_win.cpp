@@ -3,7 +3,7 @@
 //   load_library NAME
 // Exit code 0 when the library loaded, 1 when it did not, 2 on bad usage.
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;

@@ -1,7 +1,7 @@
 // A DLL planted beside the installer under a system library's name. If it
 // is ever loaded it leaves "planted.marker" next to itself.
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {

@@ -15,7 +15,7 @@
 #include <cwchar>
 #include <string>
 
-#include "install/windows_win.h"
+#include "win32/windows_win.h"
 
 namespace {
 

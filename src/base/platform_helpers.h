@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/platform.h"
+
+namespace lumiset {
+
+// Every non-overlapping occurrence of `from` replaced by `to`, left to right.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+// Under WOW64 a 32-bit process reaches the real system folder only through
+// the "Sysnative" alias, while other programs must be told "System32".
+// Exact, case-sensitive replacement; unchanged when `wow64` is false.
+std::string ToNativeSystemPath(std::string_view path, bool wow64);  // Sysnative -> System32
+std::string ToSysnativePath(std::string_view path, bool wow64);     // System32 -> Sysnative
+inline std::string ToNativeSystemPath(Platform& p, std::string_view path) {
+  return ToNativeSystemPath(path, p.IsWow64());
+}
+inline std::string ToSysnativePath(Platform& p, std::string_view path) {
+  return ToSysnativePath(path, p.IsWow64());
+}
+
+// False for an empty path; otherwise what the attributes say. A missing path
+// is neither a file nor a folder.
+bool FolderExists(Platform& p, const std::string& path);
+bool PathIsFile(Platform& p, const std::string& path);
+// True when a search for the path finds an entry that is not a folder.
+bool FileExists(Platform& p, const std::string& path);
+
+// Creates every missing folder of an absolute path ("C:\a\b", "C:\a\b\" or
+// "\\server\share\a"). False when the path is shorter than 3 characters or
+// too long, a component exists as a file, or a folder cannot be created;
+// folders created before the failure stay. Network paths create what they
+// can and report true.
+bool EnsureFolderTree(Platform& p, const std::string& path);
+
+// Creates a folder path that ends with a backslash, parents first. False for
+// an empty path, one without the trailing backslash, or a creation refused.
+bool CreateFolderPath(Platform& p, const std::string& path);
+
+}  // namespace lumiset

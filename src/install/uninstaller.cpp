@@ -1,0 +1,145 @@
+#include "install/uninstaller.h"
+
+#include <algorithm>
+
+#include "install/finishing_steps.h"
+#include "base/platform_helpers.h"
+#include "setup/switches.h"
+
+namespace lumiset {
+namespace {
+
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+constexpr int kMaxRegistryDepth = 32;
+
+std::string WithBackslash(std::string path) {
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+  return AsciiLower(a) == AsciiLower(b);
+}
+
+// Every spelling under which the system setting may name the installed file.
+std::vector<std::string> InstalledFileNames(Platform& p, const SetupState& s) {
+  std::vector<std::string> names = {s.InstalledScrPath, ToNativeSystemPath(p, s.InstalledScrPath)};
+  const std::vector<FindEntry> found = p.FindFiles(s.InstalledScrPath);
+  if (!found.empty()) {
+    // An 8.3 long name has no alternate name: the name itself is the short form.
+    const std::string& short_name =
+        found.front().short_name.empty() ? found.front().name : found.front().short_name;
+    const std::string short_form = WithBackslash(p.SystemDirectory()) + short_name;
+    names.push_back(short_form);
+    names.push_back(ToSysnativePath(p, short_form));
+  }
+  return names;
+}
+
+bool NamesInstalledFile(const std::string& setting, const std::vector<std::string>& names) {
+  return !setting.empty() && std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+           return SamePath(setting, n);
+         });
+}
+
+void DeleteTree(Platform& p, RegistryRoot root, const std::string& path, int depth) {
+  if (depth < kMaxRegistryDepth) {
+    for (const std::string& subkey : p.RegistrySubkeys(root, path)) {
+      DeleteTree(p, root, path + "\\" + subkey, depth + 1);
+    }
+  }
+  p.DeleteRegistryKey(root, path);
+}
+
+// Shell folders that hold what the installer made and must never go.
+std::vector<std::string> KeptFolders(Platform& p) {
+  std::vector<std::string> keep;
+  for (SpecialFolder f : {SpecialFolder::kDesktop, SpecialFolder::kPrograms,
+                          SpecialFolder::kProgramFiles}) {
+    if (std::optional<std::string> path = p.SpecialFolderPath(f)) keep.push_back(*path);
+  }
+  if (std::optional<std::string> dir = p.ReadRegistryString(
+          RegistryRoot::kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+          "ProgramFilesDir")) {
+    keep.push_back(*dir);
+  }
+  return keep;
+}
+
+}  // namespace
+
+void RestoreScreensaverSettings(Platform& p, const SetupState& s) {
+  const std::string ini = WithBackslash(p.WindowsDirectory()) + "system.ini";
+  const std::vector<std::string> names = InstalledFileNames(p, s);
+  const std::string setting =
+      p.ReadRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE").value_or("");
+  if (!NamesInstalledFile(setting, names) &&
+      !NamesInstalledFile(p.ReadIniString(ini, "boot", "scrnsave.exe"), names)) {
+    return;
+  }
+  p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive", "0");
+  p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE", "");
+  p.WriteIniString(ini, "boot", "scrnsave.exe", "");
+  p.NotifyScreensaverActive(false);
+}
+
+void RemoveFileAndEmptyFolders(Platform& p, const std::string& path,
+                               const std::vector<std::string>& keep) {
+  p.SetNormalAttributes(path);
+  p.RemoveFile(path);
+  size_t slash = path.rfind('\\');
+  if (slash == std::string::npos) return;
+  std::string folder = path.substr(0, slash);
+  while (folder.size() > 3) {
+    const bool kept = std::any_of(keep.begin(), keep.end(), [&](const std::string& k) {
+      return SamePath(WithBackslash(folder), WithBackslash(k));
+    });
+    if (kept) return;
+    slash = folder.rfind('\\');
+    const std::string parent =
+        slash == std::string::npos || slash == 0 ? std::string() : folder.substr(0, slash);
+    // Never stand inside the folder being removed.
+    if (!parent.empty()) p.SetCurrentFolder(parent.size() == 2 ? parent + "\\" : parent);
+    // A folder with desktop.ini is customised by the shell: keep its attributes.
+    if (!FileExists(p, WithBackslash(folder) + "desktop.ini")) p.SetNormalAttributes(folder);
+    if (!p.RemoveFolder(folder)) return;
+    folder = parent;
+  }
+}
+
+void DeleteRegistryTree(Platform& p, RegistryRoot root, const std::string& path) {
+  DeleteTree(p, root, path, 0);
+}
+
+bool RunUninstall(Platform& p, SetupState& s) {
+  const std::string key = InstalledFilesKey(s);
+  for (std::string& slot : s.InstalledFiles) slot.clear();
+  for (int i = 0; i < kInstalledFileSlots; ++i) {
+    std::optional<std::string> file =
+        p.ReadRegistryString(RegistryRoot::kCurrentUser, key, InstalledFileValueName(i));
+    if (!file || file->empty()) break;
+    s.InstalledFiles[i] = *file;
+  }
+  RestoreScreensaverSettings(p, s);
+
+  if (FileExists(p, s.InstalledScrPath) && !p.RemoveFile(s.InstalledScrPath)) {
+    p.Beep(MessageIcon::kInformation);
+    p.ShowLocalizedMessage(LocalizedId(kUninstallFailedString, s.LanguageIndex), kMessageCaption,
+                           MessageIcon::kError);
+    return false;
+  }
+  const std::vector<std::string> keep = KeptFolders(p);
+  for (const std::string& file : s.InstalledFiles) {
+    if (file.empty()) break;
+    RemoveFileAndEmptyFolders(p, file, keep);
+  }
+  DeleteRegistryTree(p, RegistryRoot::kCurrentUser, key);
+  DeleteRegistryTree(p, RegistryRoot::kLocalMachine, UninstallEntryKey(s));
+  if (s.ShowScreens) {
+    p.ShowLocalizedMessage(LocalizedId(kUninstallDoneString, s.LanguageIndex), kMessageCaption,
+                           MessageIcon::kInformation);
+  }
+  return true;
+}
+
+}  // namespace lumiset

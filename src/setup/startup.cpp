@@ -1,0 +1,39 @@
+#include "setup/startup.h"
+
+#include "base/platform_helpers.h"
+#include "setup/package_loader.h"
+
+namespace lumiset {
+
+std::string FormSystemDir(std::string_view system_directory, bool wow64) {
+  std::string dir = AsciiLower(system_directory);
+  if (!dir.empty() && dir[0] >= 'a' && dir[0] <= 'z') dir[0] = static_cast<char>(dir[0] - 'a' + 'A');
+  return ToSysnativePath(dir, wow64);
+}
+
+std::string ModuleDirOf(const std::string& module_path) {
+  for (size_t i = module_path.size(); i-- > 1;) {
+    if (module_path[i] == '\\') return module_path.substr(0, i + 1);
+  }
+  return module_path;
+}
+
+std::optional<RunMode> StartUp(Platform& p, SetupState& state, std::string_view command_line) {
+  state.QuietMode = 0;
+  state.UninstallMode = 0;
+  state.ShowScreens = 1;
+  const std::string arguments = AsciiLower(ArgumentsOf(command_line));
+
+  state.SystemDir = FormSystemDir(p.SystemDirectory(), p.IsWow64());
+  if (state.SystemDir.empty()) return std::nullopt;
+  state.ModulePath = p.ModulePath();
+  state.ModuleDir = ModuleDirOf(state.ModulePath);
+  state.PackageSourcePath = state.ModulePath;
+
+  if (!LoadPackage(p, state)) return std::nullopt;
+  ApplySwitches(arguments, state);
+  const bool copy_exists = FileExists(p, state.InstalledScrPath);
+  return DecideRunMode(state, copy_exists);
+}
+
+}  // namespace lumiset

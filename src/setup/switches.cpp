@@ -1,0 +1,64 @@
+#include "setup/switches.h"
+
+namespace lumiset {
+
+std::string ArgumentsOf(std::string_view command_line) {
+  size_t i = 0;
+  if (!command_line.empty() && command_line[0] == '"') {
+    const size_t close = command_line.find('"', 1);
+    i = close == std::string_view::npos ? command_line.size() : close + 1;
+  } else {
+    while (i < command_line.size() && command_line[i] != ' ' && command_line[i] != '\t') ++i;
+  }
+  while (i < command_line.size() && (command_line[i] == ' ' || command_line[i] == '\t')) ++i;
+  return std::string(command_line.substr(i));
+}
+
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+void ApplySwitches(std::string_view args, SetupState& s) {
+  auto has = [args](std::string_view text) { return args.find(text) != std::string_view::npos; };
+  if (has("/q")) {
+    s.QuietMode = 1;
+    s.ShowScreens = 0;
+    s.OpenDisplayProperties = 0;
+  }
+  if (has("/u")) {
+    s.UninstallMode = 1;
+    s.ShowScreens = 0;
+  }
+  struct Pair {
+    std::string_view on;
+    std::string_view off;
+    int32_t SetupState::*field;
+  };
+  static constexpr Pair kPairs[] = {
+      {"/d", "/d-", &SetupState::SetAsDefault},
+      {"/p", "/p-", &SetupState::OpenDisplayProperties},
+      {"/m", "/m-", &SetupState::CreateStartMenuEntry},
+      {"/s", "/s-", &SetupState::CreateDesktopIcon},
+      {"/f", "/f-", &SetupState::ShowScreens},
+      {"/x", "/w", &SetupState::XpLook},
+  };
+  for (const Pair& pair : kPairs) {
+    if (has(pair.on)) s.*pair.field = 1;
+    if (has(pair.off)) s.*pair.field = 0;
+  }
+  if (has("/?") || has("/h")) s.ShowHelp = 1;
+}
+
+RunMode DecideRunMode(const SetupState& s, bool copy_exists) {
+  if (s.ShowHelp) return RunMode::kHelp;
+  if (!s.DetectExisting || !copy_exists) return s.UninstallMode ? RunMode::kClose : RunMode::kInstall;
+  if (s.UninstallMode) return RunMode::kUninstall;
+  if (s.QuietMode) return RunMode::kInstall;
+  return RunMode::kAskExisting;
+}
+
+}  // namespace lumiset

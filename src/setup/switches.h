@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "setup/setup_state.h"
+
+
+namespace lumiset {
+
+enum class RunMode {
+  kHelp,          // show the command-line help, then close
+  kClose,         // nothing to do: close at once
+  kInstall,       // start the wizard (or the quiet installation)
+  kUninstall,     // uninstall the copy found, without asking
+  kAskExisting,   // a copy is installed: ask whether to uninstall it
+};
+
+// The text after the program's own path in a Windows command line, with the
+// separating blanks removed.
+std::string ArgumentsOf(std::string_view command_line);
+
+// ASCII letters in lower case, other bytes unchanged.
+std::string AsciiLower(std::string_view text);
+
+// Applies the switches found anywhere in the (already lower-cased)
+// arguments, in a fixed order so that later tests override earlier ones:
+// /q /u /d /d- /p /p- /m /m- /s /s- /f /f- /x /w, then /? or /h.
+void ApplySwitches(std::string_view lowered_arguments, SetupState& state);
+
+// The run mode once the package and the switches are in. `copy_exists`:
+// a file exists at InstalledScrPath.
+RunMode DecideRunMode(const SetupState& state, bool copy_exists);
+
+}  // namespace lumiset

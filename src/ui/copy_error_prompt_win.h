@@ -1,0 +1,16 @@
+#pragma once
+
+#include "setup/setup_state.h"
+#include "ui/tv_dialog_win.h"
+
+namespace lumiset {
+
+// The question put to the user, on the installation worker's behalf, when
+// a read or a write failed: Retry ends with Next (the worker repeats the
+// failed operation), Abort Setup, Escape and the close box with Cancel.
+class CDialErrCopy : public CTvDialog {
+ public:
+  CDialErrCopy(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+};
+
+}  // namespace lumiset

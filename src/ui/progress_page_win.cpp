@@ -1,0 +1,227 @@
+#include "ui/progress_page_win.h"
+
+#include <commctrl.h>
+
+#include "resource.h"
+#include "ui/copy_error_prompt_win.h"
+#include "ui/pages/dial_quit_win.h"
+
+namespace lumiset {
+namespace {
+
+constexpr UINT_PTR kTimerId = 1;
+constexpr UINT kTimerPeriodMs = 200;
+constexpr int kBarMaximum = 100;
+constexpr int kBarStep = 5;
+// Where a hidden page is parked, well off every screen.
+constexpr int kParkedPosition = -1000;
+// How often an early close looks at a worker it is waiting for.
+constexpr DWORD kJoinPollMs = 100;
+
+}  // namespace
+
+CDialProgress::CDialProgress(HINSTANCE instance, Platform& p, SetupState& state,
+                             InstallWorkerEntry worker, HWND parent)
+    : CTvDialog(instance, IDD_PROGRESS, state, parent), platform_(p), worker_(worker) {
+  // The bar's window class must be registered before the template is loaded.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+}
+
+CDialProgress::~CDialProgress() { JoinWorker(); }
+
+INT_PTR CDialProgress::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_STARTWORKER:
+      StartWorker();
+      SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, 0);
+      return TRUE;
+    case WM_WORKERDONE:
+      OnTimer(kTimerId);
+      SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, 0);
+      return TRUE;
+    case WM_WINDOWPOSCHANGING:
+      // The modal loop shows a dialog the first time it goes idle; a page
+      // hidden for a quiet installation must neither appear nor take the
+      // activation from the user's work.
+      if (!state().ShowScreens) {
+        auto* pos = reinterpret_cast<WINDOWPOS*>(lparam);
+        pos->flags &= ~SWP_SHOWWINDOW;
+        pos->flags |= SWP_NOACTIVATE;
+      }
+      break;
+    default:
+      break;
+  }
+  return CTvDialog::OnMessage(message, wparam, lparam);
+}
+
+bool CDialProgress::DoDataExchange(DataExchange direction) {
+  CTvDialog::DoDataExchange(direction);
+  if (direction == DataExchange::kLoad) progress_bar_ = Item(IDC_PROGRESS_BAR);
+  return true;
+}
+
+bool CDialProgress::OnInitDialog() {
+  CTvDialog::OnInitDialog();
+  const bool shown = state().ShowScreens != 0;
+  if (shown) SetApplicationIcon();
+  else ShowWindow(hwnd_, SW_HIDE);
+  UpdateProgressBar();
+  timer_id_ = SetTimer(hwnd_, kTimerId, kTimerPeriodMs, nullptr);
+  if (shown) {
+    SendMessageW(progress_bar_, PBM_SETRANGE, 0, MAKELPARAM(0, kBarMaximum));
+    SendMessageW(progress_bar_, PBM_SETSTEP, kBarStep, 0);
+  }
+  PostMessageW(hwnd_, WM_STARTWORKER, 0, 0);
+  if (shown) {
+    SetFocus(Item(IDCANCEL));
+    SendMessageW(hwnd_, DM_SETDEFID, IDCANCEL, 0);
+    ShowWindow(hwnd_, SW_SHOW);
+  } else {
+    SetWindowPos(hwnd_, HWND_BOTTOM, kParkedPosition, kParkedPosition, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  return false;
+}
+
+void CDialProgress::StartWorker() {
+  if (worker_thread_) return;
+  if (state().ShowScreens) {
+    ShowWindow(hwnd_, SW_SHOW);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+    UpdateWindow(hwnd_);
+  } else {
+    ShowWindow(hwnd_, SW_HIDE);
+  }
+  link_.Finished = 0;
+  link_.StopRequested = &stop_flag_;
+  link_.Result = 0;
+  link_.Progress = &progress_value_;
+  link_.PromptRequest = kPromptNone;
+  link_.PauseRequested = &pause_flag_;
+  worker_thread_.Reset(CreateThread(nullptr, 0, WorkerThread, this, 0, &worker_thread_id_));
+  if (!worker_thread_) {
+    // No thread, no installation: the next tick closes the page as failed.
+    link_.Result = static_cast<int32_t>(WorkerResult::Failed);
+    link_.Finished = 1;
+    return;
+  }
+  SetThreadPriority(worker_thread_.get(), THREAD_PRIORITY_IDLE);
+}
+
+DWORD WINAPI CDialProgress::WorkerThread(LPVOID param) {
+  auto* page = static_cast<CDialProgress*>(param);
+  WorkerLink& link = page->link_;
+  // The page joins this thread before it goes away, so the link may be
+  // read here after the worker has returned.
+  try {
+    page->worker_(link, page->platform_, page->state());
+  } catch (...) {
+    if (link.Result == 0) link.Result = static_cast<int32_t>(WorkerResult::Failed);
+  }
+  if (!link.Finished) {
+    if (link.Result == 0) link.Result = static_cast<int32_t>(WorkerResult::Failed);
+    link.Finished = 1;
+  }
+  PostMessageW(page->hwnd(), WM_WORKERDONE, 0, 0);
+  return 0;
+}
+
+void CDialProgress::OnTimer(UINT_PTR) {
+  if (prompt_showing_) return;
+  if (link_.PromptRequest == kPromptCopyError) {
+    ShowCopyErrorPrompt();
+    return;
+  }
+  if (link_.Finished) {
+    ClosePage();
+    return;
+  }
+  UpdateProgressBar();
+}
+
+void CDialProgress::ShowCopyErrorPrompt() {
+  prompt_showing_ = 1;
+  CDialErrCopy prompt(instance(), state(), hwnd_);
+  link_.PromptRequest = ToPageResult(prompt.DoModal()) == PageResult::Next ? kPromptRetry : kPromptAbort;
+  prompt_showing_ = 0;
+}
+
+void CDialProgress::ClosePage() {
+  prompt_showing_ = 1;
+  DecideOutcome();
+  EndDialog(IDCANCEL);
+}
+
+void CDialProgress::DecideOutcome() {
+  closed_ = true;
+  if (stop_flag_) {
+    outcome_ = InstallOutcome::Interrupted;
+  } else if (link_.Result != 0) {
+    outcome_ = InstallOutcome::Failed;
+  } else {
+    UpdateProgressBar();
+    state().InstallSucceeded = 1;
+    outcome_ = InstallOutcome::Completed;
+  }
+}
+
+void CDialProgress::UpdateProgressBar() {
+  if (last_shown_progress_ == kBarMaximum) return;
+  const int32_t value = progress_value_;
+  if (value == last_shown_progress_) return;
+  SendMessageW(progress_bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+  last_shown_progress_ = value;
+}
+
+// Enter on a page whose only button is Stop must not end it.
+void CDialProgress::OnOK() {}
+
+void CDialProgress::OnCancel() {
+  // A prompt or the confirmation is up, or the page is already closing.
+  if (prompt_showing_) return;
+  if (link_.Finished) {
+    ClosePage();
+    return;
+  }
+  if (stop_flag_) return;
+  prompt_showing_ = 1;
+  pause_flag_ = 1;
+  MessageBeep(MB_ICONHAND);
+  if (ConfirmExitSetup(instance(), state(), hwnd_)) {
+    stop_flag_ = 1;
+    EnableWindow(Item(IDCANCEL), FALSE);
+  }
+  pause_flag_ = 0;
+  prompt_showing_ = 0;
+}
+
+void CDialProgress::OnDestroy() {
+  if (timer_id_) {
+    KillTimer(hwnd_, timer_id_);
+    timer_id_ = 0;
+  }
+  JoinWorker();
+}
+
+void CDialProgress::JoinWorker() {
+  if (!worker_thread_) return;
+  if (!link_.Finished) {
+    // The page is going away before the worker ended (its loop was ended
+    // from outside): stop it and answer any prompt with Abort Setup.
+    stop_flag_ = 1;
+    pause_flag_ = 0;
+    while (WaitForSingleObject(worker_thread_.get(), kJoinPollMs) == WAIT_TIMEOUT) {
+      int32_t request = kPromptCopyError;
+      link_.PromptRequest.compare_exchange_strong(request, kPromptAbort);
+    }
+  } else {
+    // Finished is the worker's last write; only its return is left.
+    WaitForSingleObject(worker_thread_.get(), INFINITE);
+  }
+  worker_thread_.Reset();
+  if (!closed_) DecideOutcome();
+}
+
+}  // namespace lumiset

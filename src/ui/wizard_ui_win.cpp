@@ -1,0 +1,64 @@
+#include "ui/wizard_ui_win.h"
+
+#include "ui/progress_page_win.h"
+#include "ui/pages/dial_install_done_win.h"
+#include "ui/pages/dial_install_error_win.h"
+#include "ui/pages/dial_install_interrupted_win.h"
+#include "ui/pages/dial_uninstall_win.h"
+
+namespace lumiset {
+
+Win32WizardUi::Win32WizardUi(HINSTANCE instance, Platform& p, SetupState& state)
+    : instance_(instance),
+      platform_(p),
+      state_(state),
+      welcome_(instance, state),
+      information_(instance, state),
+      licence_(instance, state) {}
+
+PageResult Win32WizardUi::ShowWelcome(WelcomeOptions& options) {
+  welcome_.set_options(options);
+  const PageResult result = ToPageResult(welcome_.DoModal());
+  if (result == PageResult::Next) options = welcome_.options();
+  return result;
+}
+
+PageResult Win32WizardUi::ShowInformation(const std::string& text) {
+  information_.set_text(text);
+  return ToPageResult(information_.DoModal());
+}
+
+PageResult Win32WizardUi::ShowLicence(const std::string& text) {
+  licence_.set_text(text);
+  return ToPageResult(licence_.DoModal());
+}
+
+InstallOutcome Win32WizardUi::RunProgress() {
+  CDialProgress page(instance_, platform_, state_);
+  page.DoModal();
+  return page.outcome();
+}
+
+PageResult Win32WizardUi::ShowFinal(InstallOutcome outcome) {
+  switch (outcome) {
+    case InstallOutcome::Completed: {
+      CDialInstallDone page(instance_, state_);
+      return ToPageResult(page.DoModal());
+    }
+    case InstallOutcome::Failed: {
+      CDialInstallError page(instance_, state_);
+      return ToPageResult(page.DoModal());
+    }
+    case InstallOutcome::Interrupted:
+      break;
+  }
+  CDialInstallInterrupted page(instance_, state_);
+  return ToPageResult(page.DoModal());
+}
+
+PageResult ShowExistingCopyPage(HINSTANCE instance, SetupState& state) {
+  CDialUninstall page(instance, state);
+  return ToPageResult(page.DoModal());
+}
+
+}  // namespace lumiset

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "setup/setup_state.h"
+#include "wizard/page_results.h"
+#include "wizard/wizard_driver.h"
+#include "base/platform.h"
+#include "win32/windows_win.h"
+#include "ui/pages/dial_desc_win.h"
+#include "ui/pages/dial_license_win.h"
+#include "ui/pages/main_dialog_win.h"
+
+namespace lumiset {
+
+// The wizard's pages as Win32 dialogs, each created without a parent (so
+// owned by the application's frame) and run modally on the calling thread.
+// The welcome, information and licence pages live as long as this object
+// and are shown again on Back; the progress page and the final pages are
+// made afresh for every showing.
+class Win32WizardUi final : public WizardUi {
+ public:
+  Win32WizardUi(HINSTANCE instance, Platform& p, SetupState& state);
+
+  PageResult ShowWelcome(WelcomeOptions& options) override;
+  PageResult ShowInformation(const std::string& text) override;
+  PageResult ShowLicence(const std::string& text) override;
+  InstallOutcome RunProgress() override;
+  PageResult ShowFinal(InstallOutcome outcome) override;
+
+ private:
+  HINSTANCE instance_;
+  Platform& platform_;
+  SetupState& state_;
+  CMainDialog welcome_;
+  CDialDesc information_;
+  CDialLicense licence_;
+};
+
+// The page that reports an installed copy: Next (install over it), Cancel,
+// or Back for its "Uninstall the Screensaver..." button.
+PageResult ShowExistingCopyPage(HINSTANCE instance, SetupState& state);
+
+}  // namespace lumiset

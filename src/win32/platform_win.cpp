@@ -1,0 +1,395 @@
+#include "win32/platform_win.h"
+
+#include <objidl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "win32/scoped_handle_win.h"
+
+namespace lumiset {
+namespace {
+
+constexpr DWORD kPathBuffer = MAX_PATH;  // 260: 259 characters and the zero
+// A folder with more matches than this is not one the installer made; the
+// cap keeps a flooded folder from exhausting memory.
+constexpr size_t kMaxFindEntries = 100000;
+// WriteFile and ReadFile take 32-bit counts; stay well inside them.
+constexpr size_t kIoPiece = 1u << 20;
+
+bool TooLong(const std::string& path) { return path.size() > kMaxPathChars; }
+
+HKEY RootKey(RegistryRoot root) {
+  return root == RegistryRoot::kLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+class Win32ReadableFile final : public ReadableFile {
+ public:
+  explicit Win32ReadableFile(ScopedFile file) : file_(std::move(file)) {}
+  uint64_t Size() override {
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(file_.get(), &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+  }
+  bool ReadAt(uint64_t offset, void* dst, size_t n) override {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN)) return false;
+    auto* out = static_cast<uint8_t*>(dst);
+    while (n != 0) {
+      DWORD got = 0;
+      const DWORD want = static_cast<DWORD>(std::min(n, kIoPiece));
+      if (!ReadFile(file_.get(), out, want, &got, nullptr) || got == 0) return false;
+      out += got;
+      n -= got;
+    }
+    return true;
+  }
+
+ private:
+  ScopedFile file_;
+};
+
+class Win32WritableFile final : public WritableFile {
+ public:
+  explicit Win32WritableFile(ScopedFile file) : file_(std::move(file)) {}
+  bool Write(const void* src, size_t n) override {
+    const auto* in = static_cast<const uint8_t*>(src);
+    while (n != 0) {
+      DWORD put = 0;
+      const DWORD want = static_cast<DWORD>(std::min(n, kIoPiece));
+      if (!WriteFile(file_.get(), in, want, &put, nullptr) || put != want) return false;
+      in += put;
+      n -= put;
+    }
+    return true;
+  }
+  bool Seek(uint64_t offset) override {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) != 0;
+  }
+  bool Close() override {
+    if (!file_) return false;
+    return CloseHandle(file_.Release()) != 0;
+  }
+
+ private:
+  ScopedFile file_;
+};
+
+int CsidlOf(SpecialFolder folder) {
+  switch (folder) {
+    case SpecialFolder::kLocalAppData: return CSIDL_LOCAL_APPDATA;
+    case SpecialFolder::kRoamingAppData: return CSIDL_APPDATA;
+    case SpecialFolder::kPrograms: return CSIDL_PROGRAMS;
+    case SpecialFolder::kDesktop: return CSIDL_DESKTOPDIRECTORY;
+    case SpecialFolder::kProgramFiles: return CSIDL_PROGRAM_FILES;
+    case SpecialFolder::kFonts: return CSIDL_FONTS;
+  }
+  return CSIDL_DESKTOPDIRECTORY;
+}
+
+}  // namespace
+
+std::optional<std::string> Win32Platform::ReadRegistryString(RegistryRoot root,
+                                                             const std::string& subkey,
+                                                             const std::string& name) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(RootKey(root), subkey.c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  ScopedRegKey key(raw);
+  // Room for 259 characters with or without a stored zero: this installer
+  // stores none, but other writers (and Wine) do.
+  char buffer[kPathBuffer + 1] = {};
+  DWORD type = REG_SZ;
+  DWORD size = kPathBuffer;
+  if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type,
+                       reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  buffer[std::min<DWORD>(size, kPathBuffer)] = '\0';
+  std::string text(buffer);
+  if (text.size() > kMaxPathChars) return std::nullopt;
+  return text;
+}
+
+bool Win32Platform::WriteRegistryString(RegistryRoot root, const std::string& subkey,
+                                        const std::string& name, const std::string& text) {
+  HKEY raw = nullptr;
+  if (RegCreateKeyExA(RootKey(root), subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  ScopedRegKey key(raw);
+  if (text.size() > UINT32_MAX) return false;
+  return RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>(text.size())) == ERROR_SUCCESS;
+}
+
+bool Win32Platform::IsWow64() {
+  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+  // Looked up by name: systems before XP SP2 lack the function.
+  static const auto is_wow64_process = reinterpret_cast<IsWow64ProcessFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "IsWow64Process")));
+  if (!is_wow64_process) return false;
+  BOOL wow64 = FALSE;
+  return is_wow64_process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::optional<Platform::PathKind> Win32Platform::QueryPath(const std::string& path) {
+  if (TooLong(path)) return std::nullopt;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::kFolder : PathKind::kFile;
+}
+
+std::vector<FindEntry> Win32Platform::FindFiles(const std::string& pattern) {
+  std::vector<FindEntry> out;
+  if (TooLong(pattern)) return out;
+  WIN32_FIND_DATAA data{};
+  ScopedFind find(FindFirstFileA(pattern.c_str(), &data));
+  if (!find) return out;
+  do {
+    out.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                   data.cAlternateFileName});
+  } while (out.size() < kMaxFindEntries && FindNextFileA(find.get(), &data));
+  return out;
+}
+
+bool Win32Platform::MakeFolder(const std::string& path) {
+  return !TooLong(path) && CreateDirectoryA(path.c_str(), nullptr);
+}
+
+bool Win32Platform::RemoveFolder(const std::string& path) {
+  return !TooLong(path) && RemoveDirectoryA(path.c_str());
+}
+
+bool Win32Platform::RemoveFile(const std::string& path) {
+  return !TooLong(path) && DeleteFileA(path.c_str());
+}
+
+bool Win32Platform::SetNormalAttributes(const std::string& path) {
+  return !TooLong(path) && SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+std::unique_ptr<ReadableFile> Win32Platform::OpenForRead(const std::string& path,
+                                                         bool share_write) {
+  if (TooLong(path)) return nullptr;
+  const DWORD share = FILE_SHARE_READ | (share_write ? FILE_SHARE_WRITE : 0);
+  ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return nullptr;
+  return std::make_unique<Win32ReadableFile>(std::move(file));
+}
+
+std::unique_ptr<WritableFile> Win32Platform::CreateForWrite(const std::string& path,
+                                                            bool create_new) {
+  if (TooLong(path)) return nullptr;
+  ScopedFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                              create_new ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+  if (!file) return nullptr;
+  return std::make_unique<Win32WritableFile>(std::move(file));
+}
+
+std::optional<std::string> Win32Platform::SpecialFolderPath(SpecialFolder folder) {
+  LPITEMIDLIST list = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, CsidlOf(folder), &list)) || !list) {
+    return std::nullopt;
+  }
+  char buffer[kPathBuffer] = {};
+  const BOOL ok = SHGetPathFromIDListA(list, buffer);
+  CoTaskMemFree(list);
+  if (!ok || buffer[0] == '\0') return std::nullopt;
+  return std::string(buffer);
+}
+
+std::optional<std::string> Win32Platform::TempFolderPath() {
+  char buffer[kPathBuffer] = {};
+  const DWORD n = GetTempPathA(kPathBuffer, buffer);
+  if (n == 0 || n >= kPathBuffer) return std::nullopt;
+  return std::string(buffer, n);
+}
+
+std::string Win32Platform::SystemDirectory() {
+  char buffer[256] = {};
+  const UINT n = GetSystemDirectoryA(buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return {};
+  return std::string(buffer, n);
+}
+
+std::string Win32Platform::ModulePath() {
+  char buffer[kPathBuffer] = {};
+  const DWORD n = GetModuleFileNameA(nullptr, buffer, kPathBuffer);
+  // A full buffer means the path was cut: no usable path.
+  if (n == 0 || n >= kPathBuffer) return {};
+  return std::string(buffer, n);
+}
+
+uint16_t Win32Platform::UserDefaultLangId() { return GetUserDefaultLangID(); }
+
+bool Win32Platform::IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != 0; }
+
+std::string Win32Platform::WindowsDirectory() {
+  char buffer[256] = {};
+  const UINT n = GetWindowsDirectoryA(buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return {};
+  return std::string(buffer, n);
+}
+
+bool Win32Platform::RenameFile(const std::string& from, const std::string& to) {
+  return !TooLong(from) && !TooLong(to) && MoveFileA(from.c_str(), to.c_str());
+}
+
+std::optional<std::string> Win32Platform::ShortPathName(const std::string& path) {
+  if (TooLong(path)) return std::nullopt;
+  char buffer[kPathBuffer] = {};
+  const DWORD n = GetShortPathNameA(path.c_str(), buffer, kPathBuffer);
+  if (n == 0 || n >= kPathBuffer) return std::nullopt;
+  return std::string(buffer, n);
+}
+
+bool Win32Platform::SetCurrentFolder(const std::string& path) {
+  return !TooLong(path) && SetCurrentDirectoryA(path.c_str());
+}
+
+std::string Win32Platform::ReadIniString(const std::string& file, const std::string& section,
+                                         const std::string& key) {
+  if (TooLong(file)) return {};
+  char buffer[256] = {};
+  const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer,
+                                           sizeof buffer, file.c_str());
+  return std::string(buffer, std::min<DWORD>(n, sizeof buffer - 1));
+}
+
+bool Win32Platform::WriteIniString(const std::string& file, const std::string& section,
+                                   const std::string& key, const std::string& value) {
+  return !TooLong(file) &&
+         WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+}
+
+std::vector<std::string> Win32Platform::RegistrySubkeys(RegistryRoot root,
+                                                        const std::string& path) {
+  // Past this many a tree is no installer's record; the cap bounds memory.
+  constexpr size_t kMaxSubkeys = 4096;
+  std::vector<std::string> names;
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return names;
+  ScopedRegKey key(raw);
+  for (DWORD index = 0; names.size() < kMaxSubkeys; ++index) {
+    char name[256];
+    DWORD size = sizeof name;
+    if (RegEnumKeyExA(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    names.emplace_back(name, size);
+  }
+  return names;
+}
+
+bool Win32Platform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {
+  return RegDeleteKeyA(RootKey(root), path.c_str()) == ERROR_SUCCESS;
+}
+
+bool Win32Platform::RunAndWait(const std::string& command_line) {
+  std::vector<char> line(command_line.begin(), command_line.end());
+  line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return false;
+  }
+  ScopedKernelHandle process_handle(process.hProcess);
+  ScopedKernelHandle thread_handle(process.hThread);
+  WaitForSingleObject(process_handle.get(), INFINITE);
+  return true;
+}
+
+bool Win32Platform::ShellOpen(const std::string& program, const std::string& parameters) {
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(nullptr, "open", program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL));
+  return result > 32;  // ShellExecute reports errors as values up to 32
+}
+
+bool Win32Platform::CreateShellLink(const std::string& link_path, const std::string& target,
+                                    const std::string& description,
+                                    const std::string& working_folder) {
+  if (TooLong(link_path)) return false;
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&link)))) {
+    return false;
+  }
+  IPersistFile* file = nullptr;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    link->Release();
+    return false;
+  }
+  link->SetPath(target.c_str());
+  link->SetWorkingDirectory(working_folder.c_str());
+  link->SetDescription(description.c_str());
+  wchar_t wide[kPathBuffer] = {};
+  bool saved = false;
+  if (MultiByteToWideChar(CP_ACP, 0, link_path.c_str(), -1, wide, kPathBuffer) > 0) {
+    saved = SUCCEEDED(file->Save(wide, TRUE));
+  }
+  file->Release();
+  link->Release();
+  return saved;
+}
+
+void Win32Platform::NotifyScreensaverActive(bool active) {
+  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr,
+                        SPIF_SENDWININICHANGE);
+}
+
+namespace {
+
+UINT IconStyle(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::kError: return MB_ICONERROR;
+    case MessageIcon::kInformation: return MB_ICONINFORMATION;
+    case MessageIcon::kStop: return MB_ICONHAND;
+  }
+  return MB_ICONINFORMATION;
+}
+
+std::wstring Widen(const std::string& text) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
+  wide.resize(static_cast<size_t>(n - 1));
+  return wide;
+}
+
+}  // namespace
+
+void Win32Platform::ShowMessage(const std::string& text, const std::string& caption,
+                                MessageIcon icon) {
+  MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | IconStyle(icon));
+}
+
+void Win32Platform::ShowLocalizedMessage(int string_id, const std::string& caption,
+                                         MessageIcon icon) {
+  // Read as UTF-16 so a Russian message shows on a Western system.
+  const wchar_t* text = nullptr;
+  const int n = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(string_id),
+                            reinterpret_cast<LPWSTR>(&text), 0);
+  const std::wstring message = n > 0 ? std::wstring(text, static_cast<size_t>(n)) : std::wstring();
+  MessageBoxW(nullptr, message.c_str(), Widen(caption).c_str(), MB_OK | IconStyle(icon));
+}
+
+void Win32Platform::Beep(MessageIcon kind) {
+  MessageBeep(kind == MessageIcon::kStop ? MB_ICONHAND : 0xFFFFFFFF);
+}
+
+void Win32Platform::SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
+
+}  // namespace lumiset

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "base/platform.h"
+
+namespace lumiset {
+
+// The real platform: thin wrappers over the ANSI Win32 functions.
+class Win32Platform final : public Platform {
+ public:
+  std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::string& subkey,
+                                                const std::string& name) override;
+  bool WriteRegistryString(RegistryRoot root, const std::string& subkey, const std::string& name,
+                           const std::string& text) override;
+  bool IsWow64() override;
+  std::optional<PathKind> QueryPath(const std::string& path) override;
+  std::vector<FindEntry> FindFiles(const std::string& pattern) override;
+  bool MakeFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  bool SetNormalAttributes(const std::string& path) override;
+  std::unique_ptr<ReadableFile> OpenForRead(const std::string& path, bool share_write) override;
+  std::unique_ptr<WritableFile> CreateForWrite(const std::string& path, bool create_new) override;
+  std::optional<std::string> SpecialFolderPath(SpecialFolder folder) override;
+  std::optional<std::string> TempFolderPath() override;
+  std::string SystemDirectory() override;
+  std::string ModulePath() override;
+  uint16_t UserDefaultLangId() override;
+  bool IsLeadByte(uint8_t byte) override;
+  std::string WindowsDirectory() override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  std::optional<std::string> ShortPathName(const std::string& path) override;
+  bool SetCurrentFolder(const std::string& path) override;
+  std::string ReadIniString(const std::string& file, const std::string& section,
+                            const std::string& key) override;
+  bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
+                      const std::string& value) override;
+  std::vector<std::string> RegistrySubkeys(RegistryRoot root, const std::string& path) override;
+  bool DeleteRegistryKey(RegistryRoot root, const std::string& path) override;
+  bool RunAndWait(const std::string& command_line) override;
+  bool ShellOpen(const std::string& program, const std::string& parameters) override;
+  bool CreateShellLink(const std::string& link_path, const std::string& target,
+                       const std::string& description,
+                       const std::string& working_folder) override;
+  void NotifyScreensaverActive(bool active) override;
+  void ShowMessage(const std::string& text, const std::string& caption,
+                   MessageIcon icon) override;
+  void ShowLocalizedMessage(int string_id, const std::string& caption, MessageIcon icon) override;
+  void Beep(MessageIcon kind) override;
+  void SleepMs(uint32_t milliseconds) override;
+};
+
+}  // namespace lumiset
