@@ -6,6 +6,7 @@
 #include "app/main_frame_win.h"
 #include "setup/setup_state.h"
 #include "wizard/page_results.h"
+#include "setup/install_log.h"
 #include "setup/startup.h"
 #include "install/uninstaller.h"
 #include "wizard/wizard_driver.h"
@@ -53,7 +54,22 @@ class CLumisetApp {
     g_instance = instance;
     CoInitialize(nullptr);
     std::optional<RunMode> mode = StartUp(g_platform, g_setup, GetCommandLineA());
-    if (!mode) return false;
+    // A log that cannot be written is no reason to stop.
+    if (!g_setup.LogPath.empty() && Log().Open(g_platform, g_setup.LogPath)) {
+      Log().StartUpFacts(g_setup, GetCommandLineA());
+    }
+    if (!mode) {
+      Log().Line("the system folder is unknown: nothing can be installed");
+      return false;
+    }
+    if (*mode == RunMode::kDamaged) {
+      if (!g_setup.QuietMode && !g_setup.NoInteraction) {
+        g_platform.ShowLocalizedMessage(
+            LocalizedId(kDamagedInstallerString, g_setup.LanguageIndex), "Installation",
+            MessageIcon::kError);
+      }
+      return false;
+    }
     if (!frame_.Create(instance, OnStartInstallation, OnAbout)) return false;
     switch (*mode) {
       case RunMode::kHelp:
@@ -61,8 +77,11 @@ class CLumisetApp {
         frame_.PostClose();
         return true;
       case RunMode::kClose:
+        Log().Line("nothing to do: no installed copy to uninstall");
         frame_.PostClose();
         return true;
+      case RunMode::kDamaged:  // handled above
+        return false;
       case RunMode::kInstall:
         frame_.PostStart();
         return true;
@@ -94,7 +113,11 @@ class CLumisetApp {
   }
 
   bool Uninstall() {
-    if (!RunUninstall(g_platform, g_setup)) return false;
+    if (!RunUninstall(g_platform, g_setup)) {
+      Log().Line("uninstall: failed: the screensaver file could not be deleted");
+      return false;
+    }
+    Log().Done("uninstall");
     frame_.PostClose();
     return true;
   }
@@ -104,6 +127,8 @@ class CLumisetApp {
     g_setup.UninstallerBlock.clear();
     g_setup.UninstallerBlock.shrink_to_fit();
     DeleteWorkFiles(g_platform, g_setup.WorkFolder);
+    Log().Line("exit code " + std::to_string(g_setup.ExitCode));
+    Log().Close();
     return g_setup.ExitCode;
   }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
+
 namespace lumiset {
 
 // The longest path Windows' ANSI file functions accept, without the zero.
@@ -171,6 +173,21 @@ class Platform {
   // The simple beep (MessageBeep(-1)) or the stop sound.
   virtual void Beep(MessageIcon kind) = 0;
   virtual void SleepMs(uint32_t milliseconds) = 0;
+
+  // Why the last operation of the calling thread that reported failure
+  // failed: its kind ("open", "create", "read", "write", ...), the path or key
+  // and the system's error code. Ok when nothing failed yet or the
+  // implementation cannot tell; only meaningful right after a failure.
+  virtual Status LastFailure() { return Status::Ok(); }
+  // The system's own text for an error code, without a trailing line break;
+  // empty when it has none.
+  virtual std::string SystemMessage(uint32_t /*system_code*/) { return {}; }
+  // ANSI text (paths, package texts) as UTF-8; unchanged where the
+  // implementation has no code page.
+  virtual std::string ToUtf8(const std::string& ansi) { return ansi; }
+  // The local date and time as "YYYY-MM-DD hh:mm:ss.mmm"; empty where the
+  // implementation has no clock.
+  virtual std::string LocalTimeText() { return {}; }
 };
 
 // Forwards every call to another platform; fault-injecting test doubles
@@ -257,6 +274,12 @@ class ForwardingPlatform : public Platform {
   }
   void Beep(MessageIcon kind) override { target_.Beep(kind); }
   void SleepMs(uint32_t milliseconds) override { target_.SleepMs(milliseconds); }
+  Status LastFailure() override { return target_.LastFailure(); }
+  std::string SystemMessage(uint32_t system_code) override {
+    return target_.SystemMessage(system_code);
+  }
+  std::string ToUtf8(const std::string& ansi) override { return target_.ToUtf8(ansi); }
+  std::string LocalTimeText() override { return target_.LocalTimeText(); }
 
  protected:
   Platform& target() { return target_; }

@@ -5,6 +5,7 @@
 
 #include "base/platform_helpers.h"
 #include "package/package_format.h"
+#include "setup/install_log.h"
 #include "setup/work_files.h"
 
 namespace lumiset {
@@ -20,6 +21,18 @@ constexpr int32_t kProgressReadBack = 65;
 constexpr int32_t kProgressDecoded = 80;
 constexpr int32_t kProgressDone = 98;
 constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+// With no one to answer a prompt, a failed step is tried again this many
+// times, this far apart (a file held open for a moment, say), then the
+// installation fails.
+constexpr int kUnattendedRetries = 10;
+constexpr uint32_t kUnattendedRetryMs = 500;
+
+// What decoding the copied block into the system folder came to.
+enum class DecodeOutcome {
+  kDone,
+  kWriteFailed,  // the destination could not be written: worth a retry
+  kDamaged,      // the block itself is damaged: no retry can mend it
+};
 
 class Worker {
  public:
@@ -42,8 +55,9 @@ class Worker {
       work_name = MakeWorkFileName(p_, work_folder, kWorkFileExtension);
       if (!work_name.empty()) work = p_.CreateForWrite(work_name, /*create_new=*/true);
       if (work) break;
-      if (!AskRetry()) return Fail(WorkerResult::NoWorkFile);
+      if (!AskRetry("create a work file in " + work_folder)) return Fail(WorkerResult::NoWorkFile);
     }
+    Log().Line("work file: " + work_name);
     SetProgress(kProgressStart);
 
     // 3. The installer itself, which other processes may read and write.
@@ -51,23 +65,28 @@ class Worker {
     for (;;) {
       package = p_.OpenForRead(s_.PackageSourcePath, /*share_write=*/true);
       if (package) break;
-      if (!AskRetry()) {
+      if (!AskRetry("open the installer")) {
         work.reset();
         p_.RemoveFile(work_name);
         return Fail(WorkerResult::Failed);
       }
     }
 
-    // 4. Copy the screensaver block, which runs to the end of the file.
+    // 4. Copy exactly the screensaver block: padding, trailer and a
+    // signature behind it are no part of it. The file may have changed
+    // since start-up checked the length.
+    const uint64_t total = s_.ScreensaverBlockLength;
     const uint64_t size = package->Size();
-    const uint64_t total = size > s_.PackageDataOffset ? size - s_.PackageDataOffset : 0;
-    if (!CopyWithProgress(*package, s_.PackageDataOffset, *work, total)) {
+    if (size < s_.PackageDataOffset || size - s_.PackageDataOffset < total ||
+        !CopyWithProgress(*package, s_.PackageDataOffset, *work, total)) {
+      Log().Line("copy the screensaver block: failed");
       package.reset();
       work.reset();
       p_.RemoveFile(work_name);
       return Fail(WorkerResult::Failed);
     }
     package.reset();
+    Log().Line("copy the screensaver block: ok, " + std::to_string(total) + " bytes");
     const bool closed = work->Close();
     work.reset();
     SetProgress(kProgressCopied);
@@ -82,7 +101,7 @@ class Worker {
       copy = closed ? p_.OpenForRead(work_name, /*share_write=*/false) : nullptr;
       if (copy && copy->Size() != 0) break;
       copy.reset();
-      if (!AskRetry()) {
+      if (!AskRetry("read the work file back")) {
         p_.RemoveFile(work_name);
         return Fail(WorkerResult::Failed);
       }
@@ -94,17 +113,24 @@ class Worker {
       return;
     }
 
-    // 8. Decode into the system folder, replacing an earlier copy.
+    // 8. Decode into the system folder, replacing an earlier copy. A damaged
+    // block decodes the same way every time: it fails at once.
     for (;;) {
       if (FileExists(p_, s_.InstalledScrPath)) p_.RemoveFile(s_.InstalledScrPath);
-      if (DecodeInto(*copy, s_.InstalledScrPath)) break;
-      if (!AskRetry()) {
+      const DecodeOutcome decoded = DecodeInto(*copy, s_.InstalledScrPath);
+      if (decoded == DecodeOutcome::kDone) break;
+      if (decoded == DecodeOutcome::kDamaged) {
+        Log().Line("install " + s_.InstalledScrPath +
+                   ": failed: the screensaver block is damaged, no retry can help");
+      }
+      if (decoded == DecodeOutcome::kDamaged || !AskRetry("install " + s_.InstalledScrPath)) {
         copy.reset();
         p_.RemoveFile(work_name);
         p_.RemoveFile(s_.InstalledScrPath);
         return Fail(WorkerResult::Failed);
       }
     }
+    Log().Done("install " + s_.InstalledScrPath);
     SetProgress(kProgressDecoded);
     copy.reset();
     if (StopCheck()) {
@@ -125,40 +151,50 @@ class Worker {
 
   // Decodes the copied block into `path` through fixed buffers; a partial
   // file is removed on failure.
-  bool DecodeInto(ReadableFile& copy, const std::string& path) {
+  DecodeOutcome DecodeInto(ReadableFile& copy, const std::string& path) {
     uint8_t header[kBlockHeaderSize];
     const uint64_t size = copy.Size();
-    if (size < kBlockHeaderSize || !copy.ReadAt(0, header, sizeof header)) return false;
+    if (size < kBlockHeaderSize) return DecodeOutcome::kDamaged;
+    if (!copy.ReadAt(0, header, sizeof header)) return DecodeOutcome::kWriteFailed;
     std::optional<BlockHeader> block = ParseBlockHeader(header);
-    if (!block) return false;
+    if (!block) return DecodeOutcome::kDamaged;
     std::unique_ptr<WritableFile> out = p_.CreateForWrite(path, /*create_new=*/false);
-    if (!out) return false;
+    if (!out) return DecodeOutcome::kWriteFailed;
     FileRegionSource source(copy, kBlockHeaderSize, size);
     FileSink sink(*out);
-    const bool decoded = InflateStream(source, sink, block->capacity) == DecodeStatus::kOk;
+    const DecodeStatus status = InflateStream(source, sink, block->capacity);
     const bool closed = out->Close();
     out.reset();
-    if (decoded && closed) return true;
+    if (status == DecodeStatus::kOk && closed) return DecodeOutcome::kDone;
     p_.RemoveFile(path);
-    return false;
+    // Reading the work copy or writing the destination may succeed another
+    // time; the stream's own faults never will.
+    if (status == DecodeStatus::kOk || status == DecodeStatus::kReadFailed ||
+        status == DecodeStatus::kWriteFailed) {
+      return DecodeOutcome::kWriteFailed;
+    }
+    return DecodeOutcome::kDamaged;
   }
 
   bool CopyWithProgress(ReadableFile& source, uint64_t offset, WritableFile& dest, uint64_t total) {
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kTransferBufferSize]);
     if (!buffer) {
-      p_.ShowMessage("Internal Error: Not enough memory.", "Installation", MessageIcon::kStop);
+      Log().Line("copy: not enough memory");
+      if (!s_.NoInteraction) {
+        p_.ShowMessage("Internal Error: Not enough memory.", "Installation", MessageIcon::kStop);
+      }
       return false;
     }
     uint64_t copied = 0;
     while (copied < total) {
       const size_t chunk = static_cast<size_t>(std::min<uint64_t>(total - copied, kChunkSize));
       while (!source.ReadAt(offset + copied, buffer.get(), chunk)) {
-        if (!AskRetry()) return false;
+        if (!AskRetry("read the installer")) return false;
       }
       if (StopSet()) return false;
       for (;;) {
         if (dest.Seek(copied) && dest.Write(buffer.get(), chunk)) break;
-        if (!AskRetry()) return false;
+        if (!AskRetry("write the work file")) return false;
       }
       if (StopSet()) return false;
       copied += chunk;
@@ -190,7 +226,11 @@ class Worker {
       p_.RemoveFile(name);
       return;
     }
-    p_.RunAndWait(command);
+    if (p_.RunAndWait(command)) {
+      Log().Done("run the companion program");
+    } else {
+      Log().Failed("run the companion program");
+    }
     p_.RemoveFile(exe);
   }
 
@@ -204,15 +244,35 @@ class Worker {
     }
     p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE", path);
     p_.NotifyScreensaverActive(true);
+    Log().Line("active screensaver: " + path);
   }
 
-  // The copy-error prompt: hand the request to the page and wait for the
-  // answer. True for Retry.
-  bool AskRetry() {
+  // After `step` failed: the copy-error prompt. Hands the request to the
+  // page and waits for the answer; true for Retry. With no one to ask,
+  // retries a few times after a pause, then gives up.
+  bool AskRetry(const std::string& step) {
+    Log().Failed(step);
+    if (s_.NoInteraction) {
+      if (unattended_retries_ >= kUnattendedRetries) {
+        Log().Line("no one to ask: giving up after " + std::to_string(kUnattendedRetries) +
+                   " retries");
+        return false;
+      }
+      ++unattended_retries_;
+      Log().Line("no one to ask: retry " + std::to_string(unattended_retries_) + " of " +
+                 std::to_string(kUnattendedRetries) + " in " +
+                 std::to_string(kUnattendedRetryMs) + " ms");
+      for (uint32_t waited = 0; waited < kUnattendedRetryMs; waited += kPollMs) {
+        if (StopSet()) return false;
+        p_.SleepMs(kPollMs);
+      }
+      return true;
+    }
     link_.PromptRequest = kPromptCopyError;
     int32_t answer;
     while ((answer = link_.PromptRequest.load()) == kPromptCopyError) p_.SleepMs(kPollMs);
     WaitWhilePaused();
+    Log().Line(answer == kPromptRetry ? "the user chose Retry" : "the user chose Abort Setup");
     return answer == kPromptRetry;
   }
 
@@ -241,6 +301,7 @@ class Worker {
   WorkerLink& link_;
   Platform& p_;
   SetupState& s_;
+  int unattended_retries_ = 0;
 };
 
 }  // namespace

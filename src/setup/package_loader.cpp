@@ -62,6 +62,14 @@ bool LoadPackage(Platform& p, SetupState& state) {
   if (!decoded) return false;
   std::optional<SetupRecord> record = ParseSetupRecord(*decoded);
   if (!record || !IsValidScrFileName(record->scr_file_name)) return false;
+  // The block's stated length must fit between its start and the trailer
+  // (zero padding may follow it); a package cut short or rewritten fails
+  // here, before anything is installed.
+  const uint64_t block_length = record->screensaver_block_length;
+  if (block_length < kBlockHeaderSize || items->data_end < items->data_offset ||
+      block_length > items->data_end - items->data_offset) {
+    return false;
+  }
 
   std::string installed = state.SystemDir;
   if (installed.empty() || installed.back() != '\\') installed += '\\';
@@ -89,6 +97,7 @@ bool LoadPackage(Platform& p, SetupState& state) {
   state.CompanionProgram = std::move(items->companion_item);
   state.CompanionProgramPresent = state.CompanionProgram.empty() ? 0 : 1;
   state.PackageDataOffset = items->data_offset;
+  state.ScreensaverBlockLength = block_length;
 
   state.LanguageIndex = ChooseLanguage(record->language, p.UserDefaultLangId());
   state.InstalledScrPath = installed;

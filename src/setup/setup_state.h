@@ -12,6 +12,11 @@ namespace lumiset {
 
 inline constexpr int kInstalledFileSlots = 20;
 
+// The process exit codes a script or a deployment tool reads.
+inline constexpr int32_t kExitSucceeded = 0;  // installed, or nothing to do
+inline constexpr int32_t kExitFailed = 1;     // the installation failed or was stopped
+inline constexpr int32_t kExitDamaged = 2;    // the installer's package cannot be read
+
 // The one process-wide record of run options, package values, paths and
 // results. Plain fields: every subsystem reads and writes them directly.
 // Flags are 32-bit integers, 0 off and anything else on. Texts and paths are
@@ -30,6 +35,10 @@ struct SetupState {
   int32_t ShowSetupOptions = 0;
   int32_t XpLook = 0;
   int32_t ShowHelp = 0;
+  // No person answers: every prompt is answered by the installer itself.
+  int32_t NoInteraction = 0;
+  // Where /log= asked for a log; empty for none.
+  std::string LogPath;
   int32_t LanguageIndex = 0;
 
   // Results handed back to the flow.
@@ -55,6 +64,9 @@ struct SetupState {
   double AccentHue = 0.0;        // [0, 1)
   // While loading, the package start; afterwards the screensaver block's offset.
   uint64_t PackageDataOffset = 0;
+  // The screensaver block's length as the record states it, checked against
+  // the file: the installation copies exactly these bytes.
+  uint64_t ScreensaverBlockLength = 0;
 
   // Paths.
   std::string SystemDir;

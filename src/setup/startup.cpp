@@ -1,6 +1,7 @@
 #include "setup/startup.h"
 
 #include "base/platform_helpers.h"
+#include "package/setup_record.h"
 #include "setup/package_loader.h"
 
 namespace lumiset {
@@ -22,15 +23,27 @@ std::optional<RunMode> StartUp(Platform& p, SetupState& state, std::string_view 
   state.QuietMode = 0;
   state.UninstallMode = 0;
   state.ShowScreens = 1;
-  const std::string arguments = AsciiLower(ArgumentsOf(command_line));
+  std::string arguments = ArgumentsOf(command_line);
+  state.LogPath = TakeLogSwitch(arguments);
+  arguments = AsciiLower(arguments);
 
   state.SystemDir = FormSystemDir(p.SystemDirectory(), p.IsWow64());
-  if (state.SystemDir.empty()) return std::nullopt;
+  if (state.SystemDir.empty()) {
+    state.ExitCode = kExitFailed;
+    return std::nullopt;
+  }
   state.ModulePath = p.ModulePath();
   state.ModuleDir = ModuleDirOf(state.ModulePath);
   state.PackageSourcePath = state.ModulePath;
 
-  if (!LoadPackage(p, state)) return std::nullopt;
+  if (!LoadPackage(p, state)) {
+    // The switches still say whether anyone may be told, in the user's
+    // own language since the package has none to give.
+    ApplySwitches(arguments, state);
+    state.LanguageIndex = ChooseLanguage(0, p.UserDefaultLangId());
+    state.ExitCode = kExitDamaged;
+    return RunMode::kDamaged;
+  }
   ApplySwitches(arguments, state);
   const bool copy_exists = FileExists(p, state.InstalledScrPath);
   return DecideRunMode(state, copy_exists);

@@ -1,5 +1,7 @@
 #include "setup/switches.h"
 
+#include <algorithm>
+
 namespace lumiset {
 
 std::string ArgumentsOf(std::string_view command_line) {
@@ -20,6 +22,28 @@ std::string AsciiLower(std::string_view text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
+}
+
+std::string TakeLogSwitch(std::string& arguments) {
+  static constexpr std::string_view kLogSwitch = "/log=";
+  const size_t at = AsciiLower(arguments).find(kLogSwitch);
+  if (at == std::string::npos) return {};
+  size_t begin = at + kLogSwitch.size();
+  size_t end;
+  size_t resume;
+  if (begin < arguments.size() && arguments[begin] == '"') {
+    ++begin;
+    end = arguments.find('"', begin);
+    if (end == std::string::npos) end = arguments.size();
+    resume = std::min(end + 1, arguments.size());
+  } else {
+    end = begin;
+    while (end < arguments.size() && arguments[end] != ' ' && arguments[end] != '\t') ++end;
+    resume = end;
+  }
+  std::string path = arguments.substr(begin, end - begin);
+  arguments.erase(at, resume - at);
+  return path;
 }
 
 void ApplySwitches(std::string_view args, SetupState& s) {
@@ -50,6 +74,7 @@ void ApplySwitches(std::string_view args, SetupState& s) {
     if (has(pair.on)) s.*pair.field = 1;
     if (has(pair.off)) s.*pair.field = 0;
   }
+  if (has("/n")) s.NoInteraction = 1;
   if (has("/?") || has("/h")) s.ShowHelp = 1;
 }
 

@@ -14,7 +14,15 @@ enum class RunMode {
   kInstall,       // start the wizard (or the quiet installation)
   kUninstall,     // uninstall the copy found, without asking
   kAskExisting,   // a copy is installed: ask whether to uninstall it
+  kDamaged,       // the package cannot be read: say so unless quiet, exit 2
 };
+
+// Takes the /log=PATH switch out of the arguments (so that its path is never
+// read as other switches) and returns PATH: the rest of that argument, or
+// the text between quotes when PATH starts with one ("/log=\"C:\My
+// Logs\x.log\""). The switch name's letter case is ignored. Empty when there
+// is no such switch or its path is empty.
+std::string TakeLogSwitch(std::string& arguments);
 
 // The text after the program's own path in a Windows command line, with the
 // separating blanks removed.
@@ -25,7 +33,7 @@ std::string AsciiLower(std::string_view text);
 
 // Applies the switches found anywhere in the (already lower-cased)
 // arguments, in a fixed order so that later tests override earlier ones:
-// /q /u /d /d- /p /p- /m /m- /s /s- /f /f- /x /w, then /? or /h.
+// /q /u /d /d- /p /p- /m /m- /s /s- /f /f- /x /w /n, then /? or /h.
 void ApplySwitches(std::string_view lowered_arguments, SetupState& state);
 
 // The run mode once the package and the switches are in. `copy_exists`:

@@ -18,7 +18,24 @@ constexpr size_t kMaxFindEntries = 100000;
 // WriteFile and ReadFile take 32-bit counts; stay well inside them.
 constexpr size_t kIoPiece = 1u << 20;
 
-bool TooLong(const std::string& path) { return path.size() > kMaxPathChars; }
+// The cause of the calling thread's last failed operation, taken at the
+// failing call before anything else can change the thread's error code.
+thread_local Status t_last_failure;
+
+// Records why `what` failed on `path` and returns false, for `return Fail(...)`.
+bool Fail(const char* what, const std::string& path, DWORD code = GetLastError()) {
+  t_last_failure = Status::Failure(what, path, code);
+  return false;
+}
+
+bool TooLong(const std::string& path) {
+  return path.size() > kMaxPathChars &&
+         !Fail("use a path longer than 259 characters:", path, ERROR_FILENAME_EXCED_RANGE);
+}
+
+std::string RootName(RegistryRoot root) {
+  return root == RegistryRoot::kLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+}
 
 HKEY RootKey(RegistryRoot root) {
   return root == RegistryRoot::kLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
@@ -26,7 +43,8 @@ HKEY RootKey(RegistryRoot root) {
 
 class Win32ReadableFile final : public ReadableFile {
  public:
-  explicit Win32ReadableFile(ScopedFile file) : file_(std::move(file)) {}
+  Win32ReadableFile(ScopedFile file, std::string path)
+      : file_(std::move(file)), path_(std::move(path)) {}
   uint64_t Size() override {
     LARGE_INTEGER size{};
     return GetFileSizeEx(file_.get(), &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
@@ -34,12 +52,13 @@ class Win32ReadableFile final : public ReadableFile {
   bool ReadAt(uint64_t offset, void* dst, size_t n) override {
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(offset);
-    if (!SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN)) return false;
+    if (!SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN)) return Fail("read", path_);
     auto* out = static_cast<uint8_t*>(dst);
     while (n != 0) {
       DWORD got = 0;
       const DWORD want = static_cast<DWORD>(std::min(n, kIoPiece));
-      if (!ReadFile(file_.get(), out, want, &got, nullptr) || got == 0) return false;
+      if (!ReadFile(file_.get(), out, want, &got, nullptr)) return Fail("read", path_);
+      if (got == 0) return Fail("read", path_, ERROR_HANDLE_EOF);
       out += got;
       n -= got;
     }
@@ -48,17 +67,20 @@ class Win32ReadableFile final : public ReadableFile {
 
  private:
   ScopedFile file_;
+  std::string path_;
 };
 
 class Win32WritableFile final : public WritableFile {
  public:
-  explicit Win32WritableFile(ScopedFile file) : file_(std::move(file)) {}
+  Win32WritableFile(ScopedFile file, std::string path)
+      : file_(std::move(file)), path_(std::move(path)) {}
   bool Write(const void* src, size_t n) override {
     const auto* in = static_cast<const uint8_t*>(src);
     while (n != 0) {
       DWORD put = 0;
       const DWORD want = static_cast<DWORD>(std::min(n, kIoPiece));
-      if (!WriteFile(file_.get(), in, want, &put, nullptr) || put != want) return false;
+      if (!WriteFile(file_.get(), in, want, &put, nullptr)) return Fail("write", path_);
+      if (put != want) return Fail("write", path_, ERROR_DISK_FULL);
       in += put;
       n -= put;
     }
@@ -67,15 +89,16 @@ class Win32WritableFile final : public WritableFile {
   bool Seek(uint64_t offset) override {
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(offset);
-    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) != 0;
+    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) != 0 || Fail("write", path_);
   }
   bool Close() override {
     if (!file_) return false;
-    return CloseHandle(file_.Release()) != 0;
+    return CloseHandle(file_.Release()) != 0 || Fail("close", path_);
   }
 
  private:
   ScopedFile file_;
+  std::string path_;
 };
 
 int CsidlOf(SpecialFolder folder) {
@@ -118,15 +141,18 @@ std::optional<std::string> Win32Platform::ReadRegistryString(RegistryRoot root,
 bool Win32Platform::WriteRegistryString(RegistryRoot root, const std::string& subkey,
                                         const std::string& name, const std::string& text) {
   HKEY raw = nullptr;
-  if (RegCreateKeyExA(RootKey(root), subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_ALL_ACCESS, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
-    return false;
+  const std::string where = RootName(root) + "\\" + subkey;
+  if (LONG code = RegCreateKeyExA(RootKey(root), subkey.c_str(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &raw, nullptr);
+      code != ERROR_SUCCESS) {
+    return Fail("create the key", where, static_cast<DWORD>(code));
   }
   ScopedRegKey key(raw);
-  if (text.size() > UINT32_MAX) return false;
-  return RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
-                        reinterpret_cast<const BYTE*>(text.c_str()),
-                        static_cast<DWORD>(text.size())) == ERROR_SUCCESS;
+  if (text.size() > UINT32_MAX) return Fail("write", where + "\\" + name, ERROR_INVALID_DATA);
+  const LONG code = RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(text.c_str()),
+                                   static_cast<DWORD>(text.size()));
+  return code == ERROR_SUCCESS || Fail("write", where + "\\" + name, static_cast<DWORD>(code));
 }
 
 bool Win32Platform::IsWow64() {
@@ -160,7 +186,7 @@ std::vector<FindEntry> Win32Platform::FindFiles(const std::string& pattern) {
 }
 
 bool Win32Platform::MakeFolder(const std::string& path) {
-  return !TooLong(path) && CreateDirectoryA(path.c_str(), nullptr);
+  return !TooLong(path) && (CreateDirectoryA(path.c_str(), nullptr) || Fail("create the folder", path));
 }
 
 bool Win32Platform::RemoveFolder(const std::string& path) {
@@ -168,7 +194,7 @@ bool Win32Platform::RemoveFolder(const std::string& path) {
 }
 
 bool Win32Platform::RemoveFile(const std::string& path) {
-  return !TooLong(path) && DeleteFileA(path.c_str());
+  return !TooLong(path) && (DeleteFileA(path.c_str()) || Fail("delete", path));
 }
 
 bool Win32Platform::SetNormalAttributes(const std::string& path) {
@@ -181,8 +207,11 @@ std::unique_ptr<ReadableFile> Win32Platform::OpenForRead(const std::string& path
   const DWORD share = FILE_SHARE_READ | (share_write ? FILE_SHARE_WRITE : 0);
   ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return nullptr;
-  return std::make_unique<Win32ReadableFile>(std::move(file));
+  if (!file) {
+    Fail("open", path);
+    return nullptr;
+  }
+  return std::make_unique<Win32ReadableFile>(std::move(file), path);
 }
 
 std::unique_ptr<WritableFile> Win32Platform::CreateForWrite(const std::string& path,
@@ -191,8 +220,11 @@ std::unique_ptr<WritableFile> Win32Platform::CreateForWrite(const std::string& p
   ScopedFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
                               create_new ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
-  if (!file) return nullptr;
-  return std::make_unique<Win32WritableFile>(std::move(file));
+  if (!file) {
+    Fail("create", path);
+    return nullptr;
+  }
+  return std::make_unique<Win32WritableFile>(std::move(file), path);
 }
 
 std::optional<std::string> Win32Platform::SpecialFolderPath(SpecialFolder folder) {
@@ -241,7 +273,8 @@ std::string Win32Platform::WindowsDirectory() {
 }
 
 bool Win32Platform::RenameFile(const std::string& from, const std::string& to) {
-  return !TooLong(from) && !TooLong(to) && MoveFileA(from.c_str(), to.c_str());
+  return !TooLong(from) && !TooLong(to) &&
+         (MoveFileA(from.c_str(), to.c_str()) || Fail("rename", from + " to " + to));
 }
 
 std::optional<std::string> Win32Platform::ShortPathName(const std::string& path) {
@@ -303,7 +336,7 @@ bool Win32Platform::RunAndWait(const std::string& command_line) {
   PROCESS_INFORMATION process{};
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
-    return false;
+    return Fail("start", command_line);
   }
   ScopedKernelHandle process_handle(process.hProcess);
   ScopedKernelHandle thread_handle(process.hThread);
@@ -391,5 +424,46 @@ void Win32Platform::Beep(MessageIcon kind) {
 }
 
 void Win32Platform::SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
+
+Status Win32Platform::LastFailure() { return t_last_failure; }
+
+std::string Win32Platform::SystemMessage(uint32_t system_code) {
+  char* text = nullptr;
+  const DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, system_code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = n != 0 && text ? std::string(text, n) : std::string();
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+std::string Win32Platform::ToUtf8(const std::string& ansi) {
+  if (ansi.empty() || ansi.size() > INT32_MAX / 2) return ansi;
+  const int n = static_cast<int>(ansi.size());
+  const int wide_count = MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, nullptr, 0);
+  if (wide_count <= 0) return ansi;
+  std::wstring wide(static_cast<size_t>(wide_count), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, wide.data(), wide_count);
+  const int utf8_count =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_count, nullptr, 0, nullptr, nullptr);
+  if (utf8_count <= 0) return ansi;
+  std::string utf8(static_cast<size_t>(utf8_count), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_count, utf8.data(), utf8_count, nullptr,
+                      nullptr);
+  return utf8;
+}
+
+std::string Win32Platform::LocalTimeText() {
+  SYSTEMTIME t{};
+  GetLocalTime(&t);
+  char text[32];
+  wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour,
+            t.wMinute, t.wSecond, t.wMilliseconds);
+  return text;
+}
 
 }  // namespace lumiset

@@ -47,6 +47,10 @@ class Win32Platform final : public Platform {
   void ShowLocalizedMessage(int string_id, const std::string& caption, MessageIcon icon) override;
   void Beep(MessageIcon kind) override;
   void SleepMs(uint32_t milliseconds) override;
+  Status LastFailure() override;
+  std::string SystemMessage(uint32_t system_code) override;
+  std::string ToUtf8(const std::string& ansi) override;
+  std::string LocalTimeText() override;
 };
 
 }  // namespace lumiset

@@ -1,7 +1,8 @@
 #include "wizard/wizard_driver.h"
 
-#include "install/finishing_steps.h"
 #include "base/platform_helpers.h"
+#include "install/finishing_steps.h"
+#include "setup/install_log.h"
 
 namespace lumiset {
 namespace {
@@ -68,10 +69,14 @@ void RunWizard(SetupState& s, Platform& p, WizardUi& ui) {
       }
       case Step::kRun: {
         const InstallOutcome outcome = ui.RunProgress();
+        Log().Line(outcome == InstallOutcome::Completed ? "installation: completed"
+                   : outcome == InstallOutcome::Failed  ? "installation: failed"
+                                                        : "installation: stopped by the user");
         if (outcome == InstallOutcome::Completed) {
           RunFinishingSteps(p, s);
+          Log().Line("finishing steps: done (uninstaller, shortcuts, installed-files record)");
           if (s.ShowScreens) ui.ShowFinal(outcome);
-          s.ExitCode = 0;
+          s.ExitCode = kExitSucceeded;
           if (s.OpenDisplayProperties && s.InstallSucceeded) OpenDisplayProperties(p);
           return;
         }
@@ -80,7 +85,7 @@ void RunWizard(SetupState& s, Platform& p, WizardUi& ui) {
           step = Step::kWelcome;
           break;
         }
-        s.ExitCode = 1;
+        s.ExitCode = kExitFailed;
         return;
       }
     }

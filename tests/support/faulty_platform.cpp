@@ -9,7 +9,10 @@ class FaultyReadable final : public ReadableFile {
       : inner_(std::move(inner)), path_(std::move(path)), owner_(owner) {}
   uint64_t Size() override { return inner_->Size(); }
   bool ReadAt(uint64_t offset, void* dst, size_t n) override {
-    if (owner_.fail_read && owner_.fail_read(path_, offset)) return false;
+    if (owner_.fail_read && owner_.fail_read(path_, offset)) {
+      owner_.Injected("read", path_);
+      return false;
+    }
     return inner_->ReadAt(offset, dst, n);
   }
 
@@ -25,6 +28,7 @@ class FaultyWritable final : public WritableFile {
       : inner_(std::move(inner)), path_(std::move(path)), owner_(owner) {}
   bool Write(const void* src, size_t n) override {
     if (owner_.fail_write && owner_.fail_write(path_, position_)) {
+      owner_.Injected("write", path_);
       // A failed write may leave part of its bytes behind, as a real one can.
       if (n > 1) inner_->Write(src, n / 2);
       position_ += n / 2;
@@ -54,7 +58,10 @@ class FaultyWritable final : public WritableFile {
 
 std::unique_ptr<ReadableFile> FaultyPlatform::OpenForRead(const std::string& path,
                                                           bool share_write) {
-  if (fail_open && fail_open(path)) return nullptr;
+  if (fail_open && fail_open(path)) {
+    Injected("open", path);
+    return nullptr;
+  }
   std::unique_ptr<ReadableFile> inner = ForwardingPlatform::OpenForRead(path, share_write);
   if (!inner) return nullptr;
   return std::make_unique<FaultyReadable>(std::move(inner), path, *this);
@@ -62,14 +69,20 @@ std::unique_ptr<ReadableFile> FaultyPlatform::OpenForRead(const std::string& pat
 
 std::unique_ptr<WritableFile> FaultyPlatform::CreateForWrite(const std::string& path,
                                                              bool create_new) {
-  if (fail_create && fail_create(path)) return nullptr;
+  if (fail_create && fail_create(path)) {
+    Injected("create", path);
+    return nullptr;
+  }
   std::unique_ptr<WritableFile> inner = ForwardingPlatform::CreateForWrite(path, create_new);
   if (!inner) return nullptr;
   return std::make_unique<FaultyWritable>(std::move(inner), path, *this);
 }
 
 bool FaultyPlatform::RemoveFile(const std::string& path) {
-  if (fail_remove && fail_remove(path)) return false;
+  if (fail_remove && fail_remove(path)) {
+    Injected("delete", path);
+    return false;
+  }
   return ForwardingPlatform::RemoveFile(path);
 }
 

@@ -21,9 +21,22 @@ class FaultyPlatform : public ForwardingPlatform {
   std::function<bool(const std::string& path)> fail_remove;
   std::function<void(const std::string& path)> on_close;  // after a written file closes
 
+  // The system error code an injected failure reports, as a file held open
+  // by another program does (ERROR_SHARING_VIOLATION).
+  uint32_t injected_error = 32;
+
+  // The injected failures say why, like the real platform.
+  Status LastFailure() override { return last_failure_; }
+  void Injected(const char* what, const std::string& path) {
+    last_failure_ = Status::Failure(what, path, injected_error);
+  }
+
   std::unique_ptr<ReadableFile> OpenForRead(const std::string& path, bool share_write) override;
   std::unique_ptr<WritableFile> CreateForWrite(const std::string& path, bool create_new) override;
   bool RemoveFile(const std::string& path) override;
+
+ private:
+  Status last_failure_;
 };
 
 }  // namespace lumiset::testing

@@ -59,11 +59,14 @@ std::vector<uint8_t> BuildInstaller(const TestPackage& package) {
   PackageContents contents;
   contents.screensaver_block = EncodeBlock(package.screensaver, 6);
   SetupRecord record = package.record;
-  record.screensaver_block_length = static_cast<uint32_t>(contents.screensaver_block.size());
+  record.screensaver_block_length = static_cast<uint32_t>(
+      static_cast<int64_t>(contents.screensaver_block.size()) + package.block_length_skew);
+  if (package.stated_block_length) record.screensaver_block_length = *package.stated_block_length;
   contents.record_item = EncodeRecordItem(EncodeSetupRecord(record), 6);
   if (!package.picture.empty()) contents.picture_block = EncodeBlock(package.picture, 6);
   if (!package.uninstaller.empty()) contents.uninstaller_block = EncodeBlock(package.uninstaller, 6);
   contents.companion_program = package.companion;
+  contents.screensaver_block.resize(contents.screensaver_block.size() + package.padding, 0);
   std::vector<uint8_t> image = MinimalPeImage();
   AppendPackage(image, contents);
   return image;

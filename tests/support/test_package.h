@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,12 @@ struct TestPackage {
   std::vector<uint8_t> uninstaller;  // or empty
   std::vector<uint8_t> companion;    // or empty
   std::vector<uint8_t> screensaver = std::vector<uint8_t>(4096, 0x5A);
+  // Added to the screensaver block's length as the record states it, for a
+  // record that disagrees with its package.
+  int32_t block_length_skew = 0;
+  std::optional<uint32_t> stated_block_length;  // replaces it outright
+  // Zero bytes between the screensaver block and the trailer.
+  size_t padding = 0;
 };
 
 // A complete unsigned installer: MinimalPeImage() with the package appended.

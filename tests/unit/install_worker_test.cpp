@@ -4,6 +4,7 @@
 
 #include <deque>
 
+#include "setup/install_log.h"
 #include "setup/startup.h"
 #include "setup/switches.h"
 #include "base/byte_io.h"
@@ -220,7 +221,9 @@ TEST_F(Worker, AbortAtTheDecodeLeavesNoScreensaverAndNoWorkFile) {
   EXPECT_TRUE(WorkFiles().empty());
 }
 
-TEST_F(Worker, BlocksThatDoNotDecodePrompt) {
+// A damaged block decodes the same way every time, so no prompt is raised:
+// with nobody to answer it a quiet installation would wait forever.
+TEST_F(Worker, BlocksThatDoNotDecodeFailAtOnceWithoutAPrompt) {
   struct Case {
     const char* name;
     void (*damage)(std::vector<uint8_t>& installer, uint64_t data_offset);
@@ -241,21 +244,122 @@ TEST_F(Worker, BlocksThatDoNotDecodePrompt) {
     link_.Result = 0;
     link_.Finished = 0;
     prompts_ = 0;
-    answers_ = {kPromptAbort};
     EXPECT_EQ(Run(), WorkerResult::Failed) << c.name;
-    EXPECT_EQ(prompts_, 1) << c.name;
+    EXPECT_EQ(prompts_, 0) << c.name;
     EXPECT_FALSE(fs_.HasFile(kScr)) << c.name;
     EXPECT_TRUE(WorkFiles().empty()) << c.name;
   }
 }
 
-TEST_F(Worker, NothingToCopyFailsAtTheReadBack) {
+TEST_F(Worker, DestinationThatCannotBeWrittenStillPrompts) {
   Load();
-  state_.PackageDataOffset = fs_.FileBytes(kInstaller).size();
-  answers_ = {kPromptRetry, kPromptAbort};
+  int refused = 0;
+  faulty_.fail_create = [&](const std::string& path) { return path == kScr && refused++ < 1; };
+  answers_ = {kPromptRetry};
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(prompts_, 1);
+  EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
+}
+
+TEST_F(Worker, AFileShorterThanItsBlockFailsWithoutAPrompt) {
+  Load();
+  // The installer lost its end after start-up read it.
+  std::vector<uint8_t> installer = fs_.FileBytes(kInstaller);
+  installer.resize(state_.PackageDataOffset + state_.ScreensaverBlockLength - 1);
+  fs_.AddFile(kInstaller, installer);
   EXPECT_EQ(Run(), WorkerResult::Failed);
-  EXPECT_EQ(prompts_, 2);
+  EXPECT_EQ(prompts_, 0);
   EXPECT_TRUE(WorkFiles().empty());
+}
+
+TEST_F(Worker, CopiesExactlyTheBlockAndNotWhatFollowsIt) {
+  pkg_.padding = 5;
+  Load();
+  uint64_t work_file_size = 0;
+  faulty_.on_close = [&](const std::string& path) {
+    if (path.find("vrtl") != std::string::npos && work_file_size == 0) {
+      work_file_size = fs_.FileBytes(path).size();
+    }
+  };
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  EXPECT_EQ(work_file_size, state_.ScreensaverBlockLength);
+  EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
+}
+
+// With /n nobody answers: a destination held open is retried a bounded
+// number of times, a moment apart, then the installation fails; one that
+// comes free in time installs.
+TEST_F(Worker, WithNoInteractionTheWorkerAnswersItself) {
+  for (const int held_for : {3, 1000}) {
+    SetupState fresh;
+    state_ = fresh;
+    state_.WorkFolder = PrepareWorkFolder(fs_);
+    fs_.RemoveFile(kScr);
+    Load("/q /n");
+    ASSERT_EQ(state_.NoInteraction, 1);
+    int refused = 0;
+    faulty_.fail_create = [&](const std::string& path) {
+      return path == kScr && refused++ < held_for;
+    };
+    const uint64_t slept_before = fs_.slept_ms;
+    link_.Result = 0;
+    link_.Finished = 0;
+    prompts_ = 0;
+    const WorkerResult result = Run();
+    EXPECT_EQ(prompts_, 0) << held_for;
+    const uint64_t slept = fs_.slept_ms - slept_before;
+    if (held_for == 3) {
+      EXPECT_EQ(result, WorkerResult::Completed);
+      EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
+    } else {
+      EXPECT_EQ(result, WorkerResult::Failed);
+      EXPECT_EQ(refused, 11) << "the first try and ten retries";
+      EXPECT_GE(slept, 4000u) << "the retries are spread over seconds";
+      EXPECT_LE(slept, 10000u);
+      EXPECT_FALSE(fs_.HasFile(kScr));
+      EXPECT_TRUE(WorkFiles().empty());
+    }
+  }
+}
+
+TEST_F(Worker, TheLogNamesEachStepAndWhyOneFailed) {
+  constexpr char kLog[] = "C:\\logs\\setup.log";
+  fs_.MakeFolder("C:\\logs");
+  Load("/q /n");
+  faulty_.fail_create = [&](const std::string& path) { return path == kScr; };
+  ASSERT_TRUE(Log().Open(faulty_, kLog));
+  EXPECT_EQ(Run(), WorkerResult::Failed);
+  Log().Close();
+  const std::vector<uint8_t> bytes = fs_.FileBytes(kLog);
+  const std::string log(bytes.begin(), bytes.end());
+  EXPECT_TRUE(log.starts_with("\xEF\xBB\xBF")) << "marked as UTF-8";
+  for (const char* expected : {
+           "copy the screensaver block: ok,",
+           "install C:\\windows\\Sysnative\\starfield.scr: failed: create "
+           "C:\\windows\\Sysnative\\starfield.scr: error 32\r\n",
+           "no one to ask: retry 1 of 10 in 500 ms\r\n",
+           "no one to ask: giving up after 10 retries\r\n",
+       }) {
+    EXPECT_NE(log.find(expected), std::string::npos) << expected << "\nin:\n" << log;
+  }
+}
+
+TEST_F(Worker, ALogThatCannotBeWrittenChangesNothing) {
+  constexpr char kLog[] = "C:\\setup.log";
+  Load();
+  // Not even created: the folder is missing.
+  EXPECT_FALSE(Log().Open(faulty_, "C:\\missing\\setup.log"));
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  // Created, then the disk fills after its first line: the log is dropped,
+  // the run goes on.
+  faulty_.fail_write = [&](const std::string& path, uint64_t at) { return path == kLog && at > 0; };
+  link_.Result = 0;
+  link_.Finished = 0;
+  ASSERT_TRUE(Log().Open(faulty_, kLog));
+  EXPECT_EQ(Run(), WorkerResult::Completed);
+  Log().Close();
+  EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
+  EXPECT_EQ(prompts_, 0);
 }
 
 TEST_F(Worker, StopDuringTheCopyEndsAtTheNextCheck) {

@@ -151,7 +151,10 @@ TEST_F(Startup, ADamagedPictureStillLoads) {
   EXPECT_TRUE(fs_.List(kWork).empty());
 }
 
-TEST_F(Startup, UnreadablePackagesEndSilentlyWithoutTouchingTheState) {
+// Whatever makes a package unreadable, start-up ends in kDamaged with exit
+// code 2 and leaves the package values alone; the switches are still read,
+// since a quiet run must not show the message.
+TEST_F(Startup, UnreadablePackagesEndAsDamagedWithoutTouchingThePackageValues) {
   struct Case {
     const char* name;
     std::vector<uint8_t> file;
@@ -169,6 +172,11 @@ TEST_F(Startup, UnreadablePackagesEndSilentlyWithoutTouchingTheState) {
   empty_name.record.scr_file_name = "";
   TestPackage long_name;
   long_name.record.scr_file_name = std::string(250, 'n');
+  // The record's block length against the bytes that are there.
+  TestPackage long_block;
+  long_block.block_length_skew = 8;  // past any alignment padding
+  TestPackage no_block;
+  no_block.stated_block_length = 4;
   const Case cases[] = {
       {"empty file", {}},
       {"stub only", testing::MinimalPeImage()},
@@ -176,24 +184,28 @@ TEST_F(Startup, UnreadablePackagesEndSilentlyWithoutTouchingTheState) {
       {"file name with a path", BuildInstaller(bad_name)},
       {"empty file name", BuildInstaller(empty_name)},
       {"file name too long for a path", BuildInstaller(long_name)},
+      {"block longer than the file holds", BuildInstaller(long_block)},
+      {"block shorter than its header", BuildInstaller(no_block)},
   };
   for (const Case& c : cases) {
     SetupState fresh;
     fresh.WorkFolder = state_.WorkFolder;
     fs_.AddFile(kInstaller, c.file);
-    EXPECT_FALSE(StartUp(fs_, fresh, "s.exe /q")) << c.name;
-    EXPECT_EQ(fresh.QuietMode, 0) << c.name << ": switches parsed";
+    EXPECT_EQ(StartUp(fs_, fresh, "s.exe /q"), RunMode::kDamaged) << c.name;
+    EXPECT_EQ(fresh.ExitCode, kExitDamaged) << c.name;
+    EXPECT_EQ(fresh.QuietMode, 1) << c.name << ": the switches are read all the same";
     EXPECT_TRUE(fresh.UninstallerBlock.empty()) << c.name;
     EXPECT_TRUE(fresh.CompanionProgram.empty()) << c.name;
     EXPECT_TRUE(fresh.ScreenSaverTitle.empty()) << c.name;
   }
   fs_.RemoveFile(kInstaller);
-  EXPECT_FALSE(StartUp(fs_, state_, "s.exe")) << "installer missing";
+  EXPECT_EQ(StartUp(fs_, state_, "s.exe"), RunMode::kDamaged) << "installer missing";
 }
 
-TEST_F(Startup, UnknownSystemFolderEndsLikeAnUnreadablePackage) {
+TEST_F(Startup, UnknownSystemFolderEndsAsAFailure) {
   fs_.system_directory.clear();
   EXPECT_FALSE(Run(TestPackage{}));
+  EXPECT_EQ(state_.ExitCode, kExitFailed);
 }
 
 TEST(ScrFileName, Validity) {

@@ -75,6 +75,46 @@ TEST(Switches, ArgumentsFollowTheProgramPath) {
   for (auto [line, args] : cases) EXPECT_EQ(ArgumentsOf(line), args) << line;
 }
 
+TEST(Switches, NoInteractionIsASwitchOfItsOwn) {
+  const std::pair<const char*, int32_t> cases[] = {
+      {"/q /n", 1}, {"/N", 1}, {"/q", 0}, {"/u /f", 0}, {"", 0},
+  };
+  for (auto [args, expected] : cases) {
+    SetupState s = AfterPackage();
+    ApplySwitches(AsciiLower(args), s);
+    EXPECT_EQ(s.NoInteraction, expected) << args;
+  }
+}
+
+// /log=PATH leaves the arguments whole before the other switches are looked
+// for, so a path holding "/q" or "/u" never turns into those switches.
+TEST(Switches, LogSwitchIsTakenOutWithItsPath) {
+  struct Case {
+    const char* args;
+    const char* path;
+    const char* rest;
+  };
+  const Case cases[] = {
+      {"/q /log=C:\\logs\\setup.log", "C:\\logs\\setup.log", "/q "},
+      {"/LOG=\"C:\\My Logs\\a.log\" /q", "C:\\My Logs\\a.log", " /q"},
+      {"/log=c:/u/q.txt /f", "c:/u/q.txt", " /f"},
+      {"/log=\"C:\\open quote", "C:\\open quote", ""},
+      {"/log= /q", "", " /q"},
+      {"/q /f", "", "/q /f"},
+  };
+  for (const Case& c : cases) {
+    std::string args = c.args;
+    EXPECT_EQ(TakeLogSwitch(args), c.path) << c.args;
+    EXPECT_EQ(args, c.rest) << c.args;
+  }
+  SetupState s = AfterPackage();
+  std::string args = "/log=c:/u/q.txt";
+  TakeLogSwitch(args);
+  ApplySwitches(AsciiLower(args), s);
+  EXPECT_EQ(s.UninstallMode, 0);
+  EXPECT_EQ(s.QuietMode, 0);
+}
+
 TEST(RunMode, FirstMatchingRowWins) {
   struct Case {
     int32_t help, detect, uninstall, quiet;
