@@ -28,13 +28,19 @@ std::string TakeLogSwitch(std::string& arguments) {
   static constexpr std::string_view kLogSwitch = "/log=";
   const size_t at = AsciiLower(arguments).find(kLogSwitch);
   if (at == std::string::npos) return {};
+  size_t erase_from = at;
   size_t begin = at + kLogSwitch.size();
+  // Quoted either around the path (/log="C:\My Logs\x.log") or around the
+  // whole switch ("/log=C:\My Logs\x.log"), as a program starting this one
+  // with an argument list writes it.
+  const bool switch_quoted = at > 0 && arguments[at - 1] == '"';
+  const bool path_quoted = !switch_quoted && begin < arguments.size() && arguments[begin] == '"';
+  if (switch_quoted) erase_from = at - 1;
+  if (path_quoted) ++begin;
   size_t end;
   size_t resume;
-  if (begin < arguments.size() && arguments[begin] == '"') {
-    ++begin;
-    end = arguments.find('"', begin);
-    if (end == std::string::npos) end = arguments.size();
+  if (switch_quoted || path_quoted) {
+    end = std::min(arguments.find('"', begin), arguments.size());
     resume = std::min(end + 1, arguments.size());
   } else {
     end = begin;
@@ -42,7 +48,7 @@ std::string TakeLogSwitch(std::string& arguments) {
     resume = end;
   }
   std::string path = arguments.substr(begin, end - begin);
-  arguments.erase(at, resume - at);
+  arguments.erase(erase_from, resume - erase_from);
   return path;
 }
 

@@ -19,9 +19,9 @@ enum class RunMode {
 
 // Takes the /log=PATH switch out of the arguments (so that its path is never
 // read as other switches) and returns PATH: the rest of that argument, or
-// the text between quotes when PATH starts with one ("/log=\"C:\My
-// Logs\x.log\""). The switch name's letter case is ignored. Empty when there
-// is no such switch or its path is empty.
+// the text up to the closing quote when the path or the whole switch is
+// quoted. The switch name's letter case is ignored. Empty when there is no
+// such switch or its path is empty.
 std::string TakeLogSwitch(std::string& arguments);
 
 // The text after the program's own path in a Windows command line, with the

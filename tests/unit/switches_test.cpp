@@ -99,6 +99,7 @@ TEST(Switches, LogSwitchIsTakenOutWithItsPath) {
       {"/LOG=\"C:\\My Logs\\a.log\" /q", "C:\\My Logs\\a.log", " /q"},
       {"/log=c:/u/q.txt /f", "c:/u/q.txt", " /f"},
       {"/log=\"C:\\open quote", "C:\\open quote", ""},
+      {"/q \"/log=C:\\My Logs\\b.log\" /f", "C:\\My Logs\\b.log", "/q  /f"},
       {"/log= /q", "", " /q"},
       {"/q /f", "", "/q /f"},
   };
