@@ -155,7 +155,9 @@ Result<Stub> ReadStub(const BuildRequest& request, const lumiset::PeFacts& scr,
 
 void WarnAboutTexts(const std::string& utf8, const std::filesystem::path& path,
                     const Console& console) {
-  for (const std::string& warning : TextWarnings(utf8, Utf8FromPath(path))) console.Warn(warning);
+  for (const TextWarning& warning : TextWarnings(utf8, Utf8FromPath(path))) {
+    console.Warn(warning.message);
+  }
 }
 
 Result<std::string> ReadText(const std::optional<std::filesystem::path>& path,
