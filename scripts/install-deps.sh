@@ -10,7 +10,7 @@ packages=(
   xvfb xdotool imagemagick osslsigncode
   clang libclang-rt-14-dev
   libgtest-dev googletest zlib1g-dev
-  libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
+  libtomlplusplus-dev libcli11-dev nlohmann-json3-dev libstb-dev
   nsis
   python3 python3-pytest openssl
 )

@@ -15,10 +15,10 @@ constexpr uint16_t kGerman = 3;
 constexpr uint16_t kRussian = 8;
 
 TextInput Value(std::string utf8, std::string origin = "m.toml:2: title") {
-  return {std::move(utf8), std::move(origin), false};
+  return {std::move(utf8), std::move(origin), false, {}};
 }
 TextInput File(std::string utf8, std::string origin = "licence.txt") {
-  return {std::move(utf8), std::move(origin), true};
+  return {std::move(utf8), std::move(origin), true, {}};
 }
 
 TEST(ConvertToAnsi, PicksTheCodePageAndConverts) {

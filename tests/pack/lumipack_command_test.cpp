@@ -1,24 +1,24 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
+#include <thread>
 
 #include "base/byte_io.h"
 #include "base/memory_file.h"
+#include "command_fixture.h"
 #include "package/package_format.h"
 #include "support/test_package.h"
+#include "test_pictures.h"
 
 // Runs the lumipack program itself, as users do: exit codes, files on disk
 // and messages are what these tests look at.
 
-namespace lumipack {
+namespace lumipack::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,137 +26,19 @@ using nlohmann::json;
 
 constexpr uint32_t kPeChecksumOffset = 0x80 + 4 + 20 + 64;
 
-std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+// A 40 x 10 24-bit BMP the installer reads.
+const std::vector<uint8_t> kWholeBmp =
+    lumiset::testing::MakeBmp(40, 10, 24, 0, {}, std::vector<uint8_t>(40 * 3 * 10, 0x40));
 
-std::vector<uint8_t> SixtyFourBitPe() {
-  std::vector<uint8_t> image = lumiset::testing::MinimalPeImage(2048);
-  lumiset::StoreU16(&image[0x80 + 4], lumiset::kMachineX64);
-  uint8_t* optional = &image[0x80 + 4 + 20];
-  lumiset::StoreU16(optional, 0x20B);
-  lumiset::StoreU32(optional + 108, 16);  // NumberOfRvaAndSizes in a PE32+ header
-  return image;
+std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t size) {
+  bytes.resize(size);
+  return bytes;
 }
-
-std::vector<uint8_t> PngHeader(uint32_t width, uint32_t height) {
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
-                              0,    0,   0,   13,  'I',  'H',  'D',  'R'};
-  for (uint32_t v : {width, height}) {
-    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<uint8_t>(v >> shift));
-  }
-  png.insert(png.end(), {8, 2, 0, 0, 0, 0x90, 0x77, 0x53, 0xDE, 0, 0, 0, 0, 'I', 'E', 'N', 'D'});
-  return png;
-}
-
-std::vector<uint8_t> JpegHeader(uint16_t width, uint16_t height) {
-  return {0xFF,
-          0xD8,
-          0xFF,
-          0xC0,
-          0,
-          11,
-          8,
-          static_cast<uint8_t>(height >> 8),
-          static_cast<uint8_t>(height),
-          static_cast<uint8_t>(width >> 8),
-          static_cast<uint8_t>(width),
-          1,
-          1,
-          0x11,
-          0,
-          0xFF,
-          0xD9};
-}
-
-bool HaveProgram(const std::string& name) {
-  return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-struct Outcome {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-class LumipackCommand : public ::testing::Test {
- public:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "lumipack-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    Write("stub.exe", lumiset::testing::MinimalPeImage());
-    Write("starfield.scr", lumiset::testing::MinimalPeImage(8192));
-    Write("m.toml", kBaseManifest);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-
-  static constexpr const char* kBaseManifest =
-      "title = \"Starfield\"\n"
-      "company = \"Lumiset Samples\"\n"
-      "copyright = \"(c) 2026 Lumiset Samples\"\n"
-      "screensaver = \"starfield.scr\"\n"
-      "stub = \"stub.exe\"\n";
-
-  fs::path Path(const std::string& name) const { return dir_ / name; }
-
-  void Write(const std::string& name, std::span<const uint8_t> bytes) const {
-    fs::create_directories(Path(name).parent_path());
-    std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-  }
-  void Write(const std::string& name, std::string_view text) const { Write(name, Bytes(text)); }
-
-  std::vector<uint8_t> Read(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  std::string ReadText(const std::string& name) const {
-    const std::vector<uint8_t> bytes = Read(name);
-    return {bytes.begin(), bytes.end()};
-  }
-
-  // Runs `env lumipack args` in the test folder.
-  Outcome Lumipack(const std::string& args, const std::string& env = "",
-                   const std::string& program = LUMIPACK_EXE) const {
-    const std::string command = "cd '" + dir_.string() + "' && " + env + " '" + program + "' " +
-                                args + " >.stdout 2>.stderr";
-    const int status = std::system(command.c_str());
-    Outcome run;
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadText(".stdout");
-    run.err = ReadText(".stderr");
-    fs::remove(Path(".stdout"));
-    fs::remove(Path(".stderr"));
-    return run;
-  }
-
-  json Inspect(const std::string& installer) const {
-    const Outcome run = Lumipack("inspect --json " + installer);
-    EXPECT_EQ(run.code, 0) << run.err;
-    return json::parse(run.out, nullptr, false);
-  }
-
-  std::set<std::string> Listing() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
-      names.insert(fs::relative(entry.path(), dir_).string());
-    }
-    return names;
-  }
-
-  fs::path dir_;
-};
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE(std::string(haystack).find(needle), std::string::npos) << (haystack)
 
 TEST_F(LumipackCommand, EverythingSurvivesExtractAndRebuild) {
   Write("licence.txt", "Licence for {ScrName}.\n#ifgerman\nLizenz für {ScrName}.\n#endif\n");
   Write("info.txt", "Installed into {DestFolder}.");
-  Write("header.png", PngHeader(400, 50));
+  Write("header.png", PngFile(400, 50));
   Write("uninstall.exe", lumiset::testing::MinimalPeImage(1000));
   Write("tool.exe", lumiset::testing::MinimalPeImage(700));
   Write("m.toml", std::string(kBaseManifest) +
@@ -322,7 +204,7 @@ TEST_F(LumipackCommand, BuildsFromTheCommandLineAlone) {
 
 TEST_F(LumipackCommand, TakesTheStubOfTheRightArchitectureFromBesideItself) {
   fs::create_directories(Path("bin"));
-  fs::copy_file(LUMIPACK_EXE, Path("bin/lumipack"));
+  fs::copy_file(Program(), Path("bin/lumipack"));
   Write("bin/lumiset.exe", lumiset::testing::MinimalPeImage(640));
   Write("bin/lumiset64.exe", SixtyFourBitPe());
   Write("x64.scr", SixtyFourBitPe());
@@ -366,8 +248,9 @@ TEST_F(LumipackCommand, RefusesAStubThatContradictsTheArchitecture) {
     const char* message;  // empty: the build succeeds
   };
   for (const Case& c : {
-           Case{"--arch x64", "stub.exe: the stub is a 32-bit (x86) program, but --arch asks "
-                              "for 64-bit (x64)"},
+           Case{"--arch x64",
+                "stub.exe: the stub is a 32-bit (x86) program, but --arch asks "
+                "for 64-bit (x64)"},
            Case{"--arch x86 --stub stub64.exe", "the stub is a 64-bit (x64) program"},
            Case{"--arch x86", ""},
            // Without an explicit architecture any stub goes: the 32-bit one
@@ -415,7 +298,11 @@ TEST_F(LumipackCommand, RefusesBadInputAndWritesNothing) {
       {"no screensaver", [](const LumipackCommand& t) { t.Write("m.toml", "title = \"T\"\n"); },
        "build m.toml -o out.exe", "no screensaver"},
       {"screensaver missing", none, "build m.toml -o out.exe --screensaver gone.scr",
-       "gone.scr: no such file"},
+       "--screensaver: gone.scr: no such file"},
+      {"licence missing", manifest("licence = \"nope.txt\"\n"), "build m.toml -o out.exe",
+       "m.toml:6: licence: nope.txt: no such file"},
+      {"stub missing", [](const LumipackCommand& t) { fs::remove(t.Path("stub.exe")); },
+       "build m.toml -o out.exe", "m.toml:5: stub: stub.exe: no such file"},
       {"screensaver not a program", file("text.scr", Bytes("MZ but not really")),
        "build m.toml -o out.exe --screensaver text.scr", "text.scr: not a PE image"},
       {"screensaver empty", file("empty.scr", {}),
@@ -454,8 +341,24 @@ TEST_F(LumipackCommand, RefusesBadInputAndWritesNothing) {
        "build m.toml -o out.exe --licence l.txt", "l.txt:1:4: not valid UTF-8"},
       {"picture of another kind", file("p.gif", Bytes("GIF89a....")),
        "build m.toml -o out.exe --picture p.gif", "p.gif: not a BMP, JPEG or PNG file"},
+      {"PNG cut to 40 bytes", file("p.png", Cut(PngFile(64, 16), 40)),
+       "build m.toml -o out.exe --picture p.png", "p.png: the PNG cannot be used: it is cut short"},
+      {"BMP cut to 60 bytes", file("p.bmp", Cut(kWholeBmp, 60)),
+       "build m.toml -o out.exe --picture p.bmp", "p.bmp: the BMP cannot be used: it is cut short"},
+      {"BMP claiming 100000 x 100000 pixels",
+       file("p.bmp", lumiset::testing::MakeBmp(100000, 100000, 24, 0, {}, Bytes("pixels"))),
+       "build m.toml -o out.exe --picture p.bmp",
+       "p.bmp: the BMP cannot be used: 100000x100000 pixels is more than the installer's limit"},
       {"empty uninstaller", file("u.exe", {}), "build m.toml -o out.exe --uninstaller u.exe",
-       "u.exe: the file is empty"},
+       "--uninstaller: u.exe: the file is empty"},
+      {"uninstaller not a program", file("u.exe", Bytes("echo uninstall")),
+       "build m.toml -o out.exe --uninstaller u.exe",
+       "u.exe: the uninstaller is not a PE image (a Windows program)"},
+      {"companion missing", manifest("companion = \"c.exe\"\n"), "build m.toml -o out.exe",
+       "m.toml:6: companion: c.exe: no such file"},
+      {"companion not a program", file("c.exe", Bytes("a shell script")),
+       "build m.toml -o out.exe --companion c.exe",
+       "c.exe: the companion program is not a PE image (a Windows program)"},
       {"output folder missing", none, "build m.toml -o no/such/out.exe", "does not exist"},
       {"output is a folder",
        [](const LumipackCommand& t) { fs::create_directory(t.Path("d.exe")); },
@@ -475,26 +378,56 @@ TEST_F(LumipackCommand, RefusesBadInputAndWritesNothing) {
 }
 
 TEST_F(LumipackCommand, UsageErrorsExitWithTwo) {
-  const char* const cases[] = {
-      "",
-      "frobnicate",
-      "build m.toml",
-      "build m.toml -o out.exe --no-such-option",
-      "build m.toml -o out.exe --language klingon",
-      "build m.toml -o out.exe --accent-color red",
-      "build m.toml -o out.exe --sign-with only-one",
-      "build m.toml -o out.exe --threads 0",
-      "inspect",
-      "extract out.exe",
+  struct Case {
+    const char* args;
+    const char* hint;  // the help the message points at
   };
-  for (const char* args : cases) {
-    Outcome run = Lumipack(args);
-    EXPECT_EQ(run.code, 2) << args << "\n" << run.err;
-    EXPECT_FALSE(fs::exists(Path("out.exe"))) << args;
+  const Case cases[] = {
+      {"", "'lumipack --help'"},
+      {"frobnicate", "'lumipack --help'"},
+      {"build m.toml -o out.exe --no-such-option", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --language klingon", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --accent-color red", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --sign-with only-one", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --threads 0", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --fast --best", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --output-dir .", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --quiet --verbose", "'lumipack build --help'"},
+      {"check m.toml -o out.exe --message-format xml", "'lumipack check --help'"},
+      {"inspect", "'lumipack inspect --help'"},
+      {"extract out.exe", "'lumipack extract --help'"},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Lumipack(c.args);
+    EXPECT_EQ(run.code, 2) << c.args << "\n" << run.err;
+    EXPECT_TRUE(run.err.starts_with("lumipack: error: ")) << c.args << "\n" << run.err;
+    EXPECT_CONTAINS(run.err, c.hint);
+    EXPECT_FALSE(fs::exists(Path("out.exe"))) << c.args;
   }
   EXPECT_EQ(Lumipack("--help").code, 0);
   EXPECT_EQ(Lumipack("build --help").code, 0);
   EXPECT_CONTAINS(Lumipack("--version").out, "1.");
+}
+
+TEST_F(LumipackCommand, HelpNamesEveryValueAndTheExitCodes) {
+  for (const char* command : {"", "build ", "check ", "inspect ", "extract "}) {
+    SCOPED_TRACE(command);
+    const Outcome help = Lumipack(std::string(command) + "--help");
+    ASSERT_EQ(help.code, 0);
+    EXPECT_LACKS(help.out, "{false}");
+    EXPECT_LACKS(help.out, "UINT");
+    EXPECT_LACKS(help.out, "Excludes");
+    for (const char* line : {"Exit codes:", "  0    success", "  1    bad input or output",
+                             "  2    a command line that does not parse", "  130  interrupted"}) {
+      EXPECT_CONTAINS(help.out, line);
+    }
+  }
+  const Outcome build = Lumipack("build --help");
+  for (const char* line : {"--desktop-icon,--no-desktop-icon ", "--threads N ", "--best ",
+                           "--sign-with CERT KEY ", "--werror ", "-q,--quiet ", "-v,--verbose ",
+                           "--no-progress ", "--message-format FORMAT ", "--output-dir FOLDER "}) {
+    EXPECT_CONTAINS(build.out, line);
+  }
 }
 
 TEST_F(LumipackCommand, LateFailureKeepsTheOldOutputAndNoScratchFile) {
@@ -512,8 +445,9 @@ TEST_F(LumipackCommand, LateFailureKeepsTheOldOutputAndNoScratchFile) {
 }
 
 TEST_F(LumipackCommand, WarnsAboutPicturesAndTextsButBuilds) {
-  Write("wide.bmp", lumiset::testing::MakeBmp(600, 80, 24, 0, {}, std::vector<uint8_t>(8, 0)));
-  Write("photo.png", JpegHeader(200, 40));
+  Write("wide.bmp",
+        lumiset::testing::MakeBmp(600, 80, 24, 0, {}, std::vector<uint8_t>(600 * 3 * 80, 0)));
+  Write("photo.png", JpegFile(200, 40));
   Write("l.txt", "Hello {UserName}\n#ifgermn\n");
   Outcome wide = Lumipack("build m.toml -o a.exe --picture wide.bmp --licence l.txt");
   ASSERT_EQ(wide.code, 0) << wide.err;
@@ -523,7 +457,10 @@ TEST_F(LumipackCommand, WarnsAboutPicturesAndTextsButBuilds) {
 
   Outcome jpeg = Lumipack("build m.toml -o b.exe --picture photo.png");
   ASSERT_EQ(jpeg.code, 0) << jpeg.err;
-  EXPECT_EQ(jpeg.err, "") << "a JPEG inside the band needs no warning";
+  EXPECT_LACKS(jpeg.err, "header band");
+  EXPECT_CONTAINS(jpeg.err,
+                  "photo.png: the installer shows only BMP pictures; this JPEG is stored but the "
+                  "pages show no picture");
   EXPECT_EQ(Inspect("b.exe")["record"]["fields"]["picture_format"], lumiset::kPictureJpeg);
 }
 
@@ -608,6 +545,140 @@ TEST_F(LumipackCommand, DamagedInstallersAreReportedNotTrusted) {
   EXPECT_EQ(Lumipack("inspect missing.exe").code, 1);
 }
 
+TEST_F(LumipackCommand, ABrokenPictureInsideAnInstallerIsReported) {
+  // Another writer's installer whose picture block decodes but whose BMP is
+  // cut short: the installer would show no picture.
+  lumiset::testing::TestPackage package;
+  package.picture = Cut(kWholeBmp, 60);
+  package.record.picture_format = lumiset::kPictureBmp;
+  package.screensaver = lumiset::testing::MinimalPeImage(3000);
+  Write("other.exe", lumiset::testing::BuildInstaller(package));
+
+  const Outcome inspect = Lumipack("inspect other.exe");
+  EXPECT_EQ(inspect.code, 1);
+  EXPECT_CONTAINS(inspect.out, "picture        ");
+  EXPECT_CONTAINS(inspect.out, "the BMP cannot be used: it is cut short");
+  EXPECT_CONTAINS(inspect.err, "damaged: the page picture: the BMP cannot be used");
+  const Outcome as_json = Lumipack("inspect --json other.exe");
+  EXPECT_EQ(as_json.code, 1);
+  json report = json::parse(as_json.out, nullptr, false);
+  ASSERT_TRUE(report.is_object()) << as_json.out;
+  EXPECT_EQ(report["ok"], false);
+  EXPECT_CONTAINS(report["items"]["picture"].value("problem", ""), "cut short");
+
+  // Its parts still come out, so nothing is lost; the rebuild refuses the
+  // picture with the reason.
+  const Outcome extracted = Lumipack("extract other.exe x");
+  ASSERT_EQ(extracted.code, 0) << extracted.err;
+  EXPECT_CONTAINS(extracted.err, "the page picture: the BMP cannot be used");
+  EXPECT_EQ(Read("x/header.bmp"), package.picture);
+  const Outcome rebuilt = Lumipack("build x/lumipack.toml -o again.exe");
+  EXPECT_EQ(rebuilt.code, 1);
+  EXPECT_CONTAINS(rebuilt.err, "header.bmp: the BMP cannot be used: it is cut short");
+}
+
+TEST_F(LumipackCommand, TheCompanionIsReportedAsStoredNotChecked) {
+  const std::vector<uint8_t> tool = lumiset::testing::MinimalPeImage(4096);
+  Write("tool.exe", tool);
+  const Outcome built = Lumipack("build m.toml -o out.exe --companion tool.exe");
+  ASSERT_EQ(built.code, 0) << built.err;
+  EXPECT_CONTAINS(built.out, "stored as is: the package keeps no check value for it");
+
+  // Sixteen bytes flipped inside the companion: nothing can notice, and
+  // inspect must not claim that it checked them.
+  std::vector<uint8_t> installer = Read("out.exe");
+  const auto at = std::search(installer.begin(), installer.end(), tool.begin(), tool.end());
+  ASSERT_NE(at, installer.end());
+  for (size_t i = 2048; i < 2048 + 16; ++i) at[static_cast<std::ptrdiff_t>(i)] ^= 0x5A;
+  Write("flipped.exe", installer);
+  for (const char* name : {"out.exe", "flipped.exe"}) {
+    SCOPED_TRACE(name);
+    const Outcome inspect = Lumipack(std::string("inspect ") + name);
+    EXPECT_EQ(inspect.code, 0) << inspect.err;
+    EXPECT_LACKS(inspect.out, "every item decodes");
+    EXPECT_CONTAINS(inspect.out, "stored, not checked");
+    EXPECT_CONTAINS(inspect.out,
+                    "result         every compressed item decodes; the companion program is "
+                    "stored, not checked");
+    json companion = Inspect(name)["items"]["companion"];
+    EXPECT_EQ(companion["checked"], false);
+    EXPECT_EQ(companion["status"], "stored, not checked");
+    EXPECT_EQ(Inspect(name)["items"]["screensaver"]["checked"], true);
+  }
+}
+
+TEST_F(LumipackCommand, InspectJsonPrintsAnObjectEvenWhenItCannotRead) {
+  Write("text.exe", "not a program");
+  Write("plain.exe", lumiset::testing::MinimalPeImage());
+  struct Case {
+    const char* file;
+    const char* problem;
+  };
+  for (const Case& c : {Case{"missing.exe", "missing.exe: no such file"},
+                        Case{"text.exe", "text.exe: not a PE image"},
+                        Case{"plain.exe", "plain.exe: no package found"}}) {
+    SCOPED_TRACE(c.file);
+    const Outcome run = Lumipack(std::string("inspect --json ") + c.file);
+    EXPECT_EQ(run.code, 1);
+    json report = json::parse(run.out, nullptr, false);
+    ASSERT_TRUE(report.is_object()) << run.out;
+    EXPECT_EQ(report["ok"], false);
+    EXPECT_EQ(report["file"], c.file);
+    EXPECT_CONTAINS(report.value("problem", ""), c.problem);
+    EXPECT_CONTAINS(run.err, std::string("lumipack: error: ") + c.problem);
+  }
+}
+
+TEST_F(LumipackCommand, TheSummaryCountsTheScreensaverAsInspectDoes) {
+  Write("tool.exe", lumiset::testing::MinimalPeImage(333));
+  Write("big.scr", IncompressiblePe(100000 + 3));
+  for (const char* extra : {"", "--companion tool.exe --picture p.bmp", "--screensaver big.scr"}) {
+    SCOPED_TRACE(extra);
+    Write("p.bmp", kWholeBmp);
+    const Outcome built = Lumipack(std::string("build m.toml -o out.exe ") + extra);
+    ASSERT_EQ(built.code, 0) << built.err;
+    const uint64_t stored = Inspect("out.exe")["items"]["screensaver"]["stored_size"];
+    EXPECT_CONTAINS(built.out, ", " + std::to_string(stored) + " in the package\n");
+  }
+}
+
+TEST_F(LumipackCommand, TheFileNameMayEndInScr) {
+  struct Case {
+    const char* given;
+    const char* stored;
+  };
+  for (const Case& c :
+       {Case{"stars", "stars"}, Case{"stars.scr", "stars"}, Case{"Stars.SCR", "Stars"},
+        Case{"stars.scr.scr", "stars.scr"}, Case{"stars.screen", "stars.screen"}}) {
+    SCOPED_TRACE(c.given);
+    const Outcome built = Lumipack(std::string("build m.toml -o out.exe --file-name ") + c.given);
+    ASSERT_EQ(built.code, 0) << built.err;
+    EXPECT_CONTAINS(built.out, std::string("file name    ") + c.stored + ".scr\n");
+    EXPECT_EQ(Inspect("out.exe")["record"]["fields"]["scr_file_name"], c.stored);
+  }
+  // A stored name that ends in .scr (installed as NAME.scr.scr) survives
+  // extraction and rebuilding.
+  lumiset::testing::TestPackage package;
+  package.record.scr_file_name = "odd.scr";
+  package.screensaver = lumiset::testing::MinimalPeImage(3000);
+  Write("other.exe", lumiset::testing::BuildInstaller(package));
+  ASSERT_EQ(Lumipack("extract other.exe x").code, 0);
+  ASSERT_EQ(Lumipack("build x/lumipack.toml -o again.exe").code, 0);
+  EXPECT_EQ(Inspect("again.exe")["record"]["fields"]["scr_file_name"], "odd.scr");
+}
+
+TEST_F(LumipackCommand, BestAndFastOverrideTheManifest) {
+  Write("big.scr", lumiset::testing::MinimalPeImage(300000));
+  ASSERT_EQ(Lumipack("build m.toml --screensaver big.scr -o best.exe").code, 0);
+  ASSERT_EQ(Lumipack("build m.toml --screensaver big.scr -o fast.exe --fast").code, 0);
+  Write("fast.toml", std::string(kBaseManifest) + "compression = \"fast\"\n");
+  ASSERT_EQ(Lumipack("build fast.toml --screensaver big.scr -o a.exe").code, 0);
+  ASSERT_EQ(Lumipack("build fast.toml --screensaver big.scr -o b.exe --best").code, 0);
+  EXPECT_EQ(Read("a.exe"), Read("fast.exe"));
+  EXPECT_EQ(Read("b.exe"), Read("best.exe"));
+  EXPECT_NE(Read("best.exe"), Read("fast.exe"));
+}
+
 TEST_F(LumipackCommand, ExtractNeedsAnEmptyOrNewFolder) {
   ASSERT_EQ(Lumipack("build m.toml -o out.exe").code, 0);
   Write("full/keep.txt", "mine");
@@ -653,5 +724,39 @@ TEST_F(LumipackCommand, SignsWithOsslsigncode) {
   EXPECT_EQ(rebuilt, plain);
 }
 
+TEST_F(LumipackCommand, SignedBuildsAreReproducibleWithSourceDateEpoch) {
+  if (!HaveProgram("openssl") || !HaveProgram("osslsigncode")) {
+    GTEST_SKIP() << "needs the openssl and osslsigncode programs";
+  }
+  const std::string make_cert =
+      "cd '" + dir_.string() +
+      "' && openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=Test -days 2 "
+      "-keyout key.pem -out cert.pem >/dev/null 2>&1";
+  ASSERT_EQ(std::system(make_cert.c_str()), 0);
+  const std::string sign = "build m.toml --sign-with cert.pem key.pem -o ";
+  // 2023-11-14 22:13:20 UTC.
+  const std::string epoch = "SOURCE_DATE_EPOCH=1700000000";
+  ASSERT_EQ(Lumipack(sign + "one.exe", epoch).code, 0);
+  // A signing time is in whole seconds: the second build must fall in
+  // another second to show that the time does not come from the clock.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  ASSERT_EQ(Lumipack(sign + "two.exe", epoch).code, 0);
+  EXPECT_EQ(Read("one.exe"), Read("two.exe"));
+  const std::string verify = "cd '" + dir_.string() +
+                             "' && osslsigncode verify -CAfile cert.pem -in one.exe 2>&1 | "
+                             "grep -i 'signing time' >.time";
+  ASSERT_EQ(std::system(verify.c_str()), 0);
+  EXPECT_CONTAINS(ReadText(".time"), "Nov 14 22:13:20 2023");
+
+  for (const char* bad : {"SOURCE_DATE_EPOCH=yesterday", "SOURCE_DATE_EPOCH=-5",
+                          "SOURCE_DATE_EPOCH=", "SOURCE_DATE_EPOCH=99999999999999999999"}) {
+    SCOPED_TRACE(bad);
+    const Outcome run = Lumipack(sign + "three.exe", bad);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_CONTAINS(run.err, "is not a number of seconds since 1970");
+    EXPECT_FALSE(fs::exists(Path("three.exe")));
+  }
+}
+
 }  // namespace
-}  // namespace lumipack
+}  // namespace lumipack::testing

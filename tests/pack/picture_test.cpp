@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/test_package.h"
+#include "test_pictures.h"
 
 namespace lumipack {
 namespace {
@@ -67,6 +68,81 @@ TEST(IdentifyPicture, RefusesOtherFiles) {
   const std::vector<std::vector<uint8_t>> others = {
       {}, {'B'}, {'G', 'I', 'F', '8', '9', 'a'}, {0x89, 'P', 'N', 'G'}, {0xFF, 0xD8}};
   for (const std::vector<uint8_t>& bytes : others) EXPECT_FALSE(IdentifyPicture(bytes));
+}
+
+std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t size) {
+  bytes.resize(size);
+  return bytes;
+}
+
+std::optional<std::string> ProblemOf(const std::vector<uint8_t>& bytes) {
+  std::optional<PictureInfo> info = IdentifyPicture(bytes);
+  if (!info) return "not identified";
+  return PictureProblem(bytes, *info);
+}
+
+TEST(PictureProblem, WholePicturesTheInstallerReadsPass) {
+  const std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00};
+  const std::vector<std::pair<const char*, std::vector<uint8_t>>> pictures = {
+      {"24-bit BMP", MakeBmp(40, 10, 24, 0, {}, std::vector<uint8_t>(40 * 3 * 10, 7))},
+      {"8-bit BMP with a palette", MakeBmp(4, 2, 8, 0, palette, std::vector<uint8_t>(8, 1))},
+      // Two rows of four pixels as runs, then the end of the picture.
+      {"RLE8 BMP", MakeBmp(4, 2, 8, 1, palette, {4, 1, 0, 0, 4, 2, 0, 0, 0, 1})},
+      {"PNG", testing::PngFile(120, 40)},
+      {"JPEG", testing::JpegFile(64, 48)},
+  };
+  for (const auto& [name, bytes] : pictures) {
+    EXPECT_EQ(ProblemOf(bytes), std::nullopt) << name;
+  }
+}
+
+TEST(PictureProblem, BrokenPicturesSayWhy) {
+  const std::vector<uint8_t> bmp = MakeBmp(40, 10, 24, 0, {}, std::vector<uint8_t>(40 * 3 * 10));
+  std::vector<uint8_t> png = testing::PngFile(64, 16);
+  std::vector<uint8_t> bad_zlib = png;
+  // The zlib stream's first byte inside the first IDAT chunk: signature,
+  // IHDR (25 bytes), then the IDAT's length and type.
+  bad_zlib[8 + 25 + 8] = 0xFF;
+  std::vector<uint8_t> huge_png = png;
+  huge_png[16] = 0x00;  // the width, big-endian: 0x00F00000 pixels
+  huge_png[17] = 0xF0;
+  const std::vector<uint8_t> jpeg = testing::JpegFile(64, 64);
+  const std::vector<uint32_t> sixteen(16, 0);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"BMP cut to 60 bytes", Cut(bmp, 60),
+       "it is cut short: its 40x10 pixels need 1200 bytes from byte 54, but the file has 60 "
+       "bytes"},
+      {"BMP cut inside its header", Cut(bmp, 30), "it is cut short inside its header"},
+      {"BMP claiming 100000 x 100000", MakeBmp(100000, 100000, 24, 0, {}, std::vector<uint8_t>(64)),
+       "100000x100000 pixels is more than the installer's limit of 32768 pixels a side"},
+      {"BMP over the pixel limit", MakeBmp(32768, 32768, 32, 0, {}, std::vector<uint8_t>(64)),
+       "more than the installer's 64 MiB limit"},
+      {"top-down BMP", MakeBmp(40, -10, 24, 0, {}, std::vector<uint8_t>(40 * 3 * 10)),
+       "stored top-down"},
+      {"RLE4 BMP", MakeBmp(4, 4, 4, 2, sixteen, {0, 1}), "its compression, RLE4, is one"},
+      {"BMP of 2 bits a pixel", MakeBmp(4, 4, 2, 0, {}, std::vector<uint8_t>(16)),
+       "2 bits a pixel is a depth the installer does not read"},
+      {"BMP with a colour table cut short",
+       Cut(MakeBmp(4, 2, 8, 1, std::vector<uint32_t>(256, 0), {}), 200),
+       "the installer's BMP reader refuses it"},
+      {"PNG cut to 40 bytes", Cut(png, 40), "cut short"},
+      {"PNG cut in its data", Cut(png, png.size() / 2), "cut short, damaged"},
+      {"PNG with a damaged stream", bad_zlib, "cut short, damaged"},
+      {"PNG claiming 15 million pixels a row", huge_png,
+       "x16 pixels is more than the installer's limit for pictures (32768 pixels a side"},
+      {"JPEG cut in half", Cut(jpeg, jpeg.size() / 2), "cut short, damaged"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::optional<std::string> problem = ProblemOf(c.bytes);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find(c.reason), std::string::npos) << *problem;
+  }
 }
 
 }  // namespace

@@ -35,14 +35,22 @@ std::string NormaliseLineEnds(std::string_view text) {
   return out;
 }
 
-std::string Place(const TextInput& input, const Piece& piece, size_t index) {
+std::string Where(const TextInput& input, size_t line, size_t column) {
   if (!input.from_file) return input.origin;
-  std::string place = input.origin;
-  place += ':';
-  place += std::to_string(piece.line);
-  place += ':';
-  place += std::to_string(index + 1);
+  return input.origin + ":" + std::to_string(line) + ":" + std::to_string(column);
+}
+
+Place PlaceOf(const TextInput& input, size_t line, size_t column) {
+  Place place = input.place;
+  if (input.from_file) {
+    place.line = static_cast<uint32_t>(line);
+    place.column = static_cast<uint32_t>(column);
+  }
   return place;
+}
+
+Status Failure(const TextInput& input, size_t line, size_t column, const std::string& problem) {
+  return Status::Failure(Where(input, line, column) + ": " + problem, PlaceOf(input, line, column));
 }
 
 CodePage BlockCodePage(int32_t block, CodePage outside) {
@@ -70,16 +78,8 @@ Result<AnsiTexts> ConvertToAnsi(std::span<const TextInput> texts, uint16_t langu
   for (size_t t = 0; t < texts.size(); ++t) {
     const TextInput& input = texts[t];
     TextPosition bad;
-    if (!DecodeUtf8(input.utf8, &bad)) {
-      std::string place = input.origin;
-      if (input.from_file) {
-        place += ':';
-        place += std::to_string(bad.line);
-        place += ':';
-        place += std::to_string(bad.column);
-      }
-      return Status::Failure(place + ": not valid UTF-8");
-    }
+    if (!DecodeUtf8(input.utf8, &bad))
+      return Failure(input, bad.line, bad.column, "not valid UTF-8");
     std::vector<TextLine> lines;
     std::string normalised;
     if (input.from_file) {
@@ -95,11 +95,11 @@ Result<AnsiTexts> ConvertToAnsi(std::span<const TextInput> texts, uint16_t langu
       Piece piece{t, DecodeUtf8(line.text).value_or(std::u32string()), line.language, line.number};
       for (size_t i = 0; i < piece.chars.size(); ++i) {
         if (piece.chars[i] == 0) {
-          return Status::Failure(Place(input, piece, i) +
-                                 ": U+0000 cannot be stored; it would end the text there");
+          return Failure(input, piece.line, i + 1,
+                         "U+0000 cannot be stored; it would end the text there");
         }
         if (piece.block == 0 && !first_cyrillic && IsCyrillic(piece.chars[i])) {
-          first_cyrillic = Place(input, piece, i);
+          first_cyrillic = Where(input, piece.line, i + 1);
         }
       }
       pieces.push_back(std::move(piece));
@@ -116,10 +116,10 @@ Result<AnsiTexts> ConvertToAnsi(std::span<const TextInput> texts, uint16_t langu
     for (size_t i = 0; i < piece.chars.size(); ++i) {
       const std::optional<uint8_t> byte = EncodeAnsiChar(piece.chars[i], code_page);
       if (!byte) {
-        return Status::Failure(Place(texts[piece.text], piece, i) + ": " +
-                               DescribeChar(piece.chars[i]) + " is not in " +
-                               std::string(CodePageName(code_page)) + ", " +
-                               CodePageReason(piece.block, language, code_page, first_cyrillic));
+        return Failure(texts[piece.text], piece.line, i + 1,
+                       DescribeChar(piece.chars[i]) + " is not in " +
+                           std::string(CodePageName(code_page)) + ", " +
+                           CodePageReason(piece.block, language, code_page, first_cyrillic));
       }
       bytes += static_cast<char>(*byte);
     }

@@ -19,6 +19,9 @@ struct TextInput {
   // dropped, every line end becomes CR LF, language blocks are honoured and
   // messages give line and column.
   bool from_file = false;
+  // The same place for JSON readers: the value's manifest line and key, or
+  // the file and its key (line and column are added).
+  Place place;
 };
 
 struct AnsiTexts {

@@ -1,23 +1,57 @@
 #include "command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <charconv>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "extractor.h"
 #include "file_io.h"
 #include "host.h"
-#include "installer_report.h"
 #include "installer_builder.h"
 #include "installer_reader.h"
+#include "installer_report.h"
 #include "language.h"
 #include "manifest.h"
+#include "signer.h"
 
 namespace lumipack {
 namespace {
 
 constexpr unsigned kMaxThreads = 256;
+// The manifest argument that reads the manifest from standard input.
+constexpr const char* kStandardInputArgument = "-";
+
+constexpr const char* kExitCodesHelp =
+    "Exit codes:\n"
+    "  0    success\n"
+    "  1    bad input or output: a missing or unreadable file, a value or\n"
+    "       manifest that cannot be used, a damaged installer, an output that\n"
+    "       cannot be written, or warnings under --werror\n"
+    "  2    a command line that does not parse\n"
+    "  130  interrupted (143 after SIGTERM); scratch files are removed first";
+
+// Help lines without CLI11's "{false}" after each --name,!--no-name pair,
+// and with an option's value named as the option says, without the
+// "Excludes: ..." and "x 2" notes (the descriptions say what matters).
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_option_opts(const CLI::Option* opt) const override {
+    if (opt->get_type_size() == 0) return {};
+    return " " + opt->get_type_name() + (opt->get_required() ? " (required)" : "");
+  }
+
+  std::string make_option_name(const CLI::Option* opt, bool is_positional) const override {
+    if (is_positional) return opt->get_name(true, false);
+    std::string names;
+    for (const std::string& s : opt->get_snames()) names += (names.empty() ? "-" : ",-") + s;
+    for (const std::string& l : opt->get_lnames()) names += (names.empty() ? "--" : ",--") + l;
+    return names;
+  }
+};
 
 // A --name/--no-name pair; unset unless one of them is given.
 struct Switch {
@@ -35,6 +69,7 @@ struct TextOverride {
 };
 
 struct PathOverride {
+  const char* key = "";
   std::optional<std::filesystem::path> Manifest::*field = nullptr;
   std::string value;
   CLI::Option* option = nullptr;
@@ -56,14 +91,54 @@ std::string CheckColour(const std::string& text) {
   return ParseColour(text) ? std::string() : "must be a colour written #RRGGBB";
 }
 
-int Fail(const Console& console, const std::string& message) {
-  console.err << "lumipack: error: " << message << '\n';
-  return kExitBadInput;
+std::string CheckThreads(const std::string& text) {
+  unsigned n = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (error == std::errc() && end == text.data() + text.size() && n >= 1 && n <= kMaxThreads) {
+    return {};
+  }
+  return "must be a whole number from 1 to " + std::to_string(kMaxThreads);
+}
+
+std::function<std::string(const std::string&)> OneOf(std::vector<std::string> choices) {
+  return [choices](const std::string& value) -> std::string {
+    for (const std::string& c : choices) {
+      if (value == c) return {};
+    }
+    std::string list;
+    for (size_t i = 0; i < choices.size(); ++i) {
+      list += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + choices[i];
+    }
+    return "must be " + list;
+  };
+}
+
+// Reporting options that every command that writes takes.
+struct ReportArguments {
+  bool quiet = false;
+  bool verbose = false;
+  bool no_progress = false;
+};
+
+void AddReportOptions(CLI::App& command, ReportArguments& r, bool has_progress) {
+  CLI::Option* quiet = command.add_flag("-q,--quiet", r.quiet, "Print only warnings and errors");
+  command.add_flag("-v,--verbose", r.verbose, "Also tell each step")->excludes(quiet);
+  if (has_progress) {
+    command.add_flag("--no-progress", r.no_progress,
+                     "No progress bar (there is one only when standard error is a terminal)");
+  }
+}
+
+void Apply(const ReportArguments& r, Console& console) {
+  console.quiet = r.quiet;
+  console.verbose = r.verbose;
+  console.progress = !r.no_progress;
 }
 
 struct BuildArguments {
   std::string manifest;
   std::string output;
+  std::string output_dir;
   std::deque<TextOverride> texts;
   std::deque<PathOverride> paths;
   std::deque<Switch> switches;
@@ -73,51 +148,76 @@ struct BuildArguments {
   ValueOption arch;
   std::vector<std::string> sign_with;
   bool fast = false;
-  unsigned threads = 0;
+  bool best = false;
+  std::string threads;
+  bool werror = false;
+  std::string message_format = "human";
+  ReportArguments report;
 };
 
 void AddBuildOptions(CLI::App& build, BuildArguments& a) {
-  build.add_option("manifest", a.manifest, "The installer's manifest (TOML)");
-  build.add_option("-o,--output", a.output, "The installer to write")->required();
+  build
+      .add_option("manifest", a.manifest,
+                  "The installer's manifest (TOML); - reads it from standard input")
+      ->type_name("MANIFEST");
+  CLI::Option* output =
+      build
+          .add_option("-o,--output", a.output,
+                      "The installer to write (default: the title and Setup.exe, beside the "
+                      "manifest)")
+          ->type_name("FILE");
+  build
+      .add_option("--output-dir", a.output_dir,
+                  "The existing folder to write TITLESetup.exe into, instead of the manifest's")
+      ->type_name("FOLDER")
+      ->excludes(output);
   const std::tuple<const char*, const char*, std::optional<std::string> Manifest::*, const char*>
       texts[] = {
           {"title", keys::kTitle, &Manifest::title, "The screensaver's title"},
           {"company", keys::kCompany, &Manifest::company, "The company name"},
           {"copyright", keys::kCopyright, &Manifest::copyright, "The copyright line"},
           {"file-name", keys::kFileName, &Manifest::file_name,
-           "The installed screensaver's file name, without .scr"},
+           "The installed screensaver's file name (.scr is added when missing)"},
       };
   for (const auto& [name, key, field, help] : texts) {
     TextOverride& t = a.texts.emplace_back();
     t.key = key;
     t.field = field;
-    t.option = build.add_option(std::string("--") + name, t.value, help);
+    t.option = build.add_option(std::string("--") + name, t.value, help)->type_name("TEXT");
   }
-  const std::tuple<const char*, std::optional<std::filesystem::path> Manifest::*, const char*>
+  const std::tuple<const char*, const char*, std::optional<std::filesystem::path> Manifest::*,
+                   const char*>
       paths[] = {
-          {"screensaver", &Manifest::screensaver, "The screensaver file (.scr)"},
-          {"licence", &Manifest::licence, "The licence text (UTF-8)"},
-          {"info", &Manifest::info, "The information text (UTF-8)"},
-          {"picture", &Manifest::picture, "The header picture (BMP, JPEG or PNG)"},
-          {"uninstaller", &Manifest::uninstaller, "The uninstaller program"},
-          {"companion", &Manifest::companion, "The companion program"},
-          {"stub", &Manifest::stub, "The installer program the package is appended to"},
+          {"screensaver", keys::kScreensaver, &Manifest::screensaver,
+           "The screensaver file (.scr)"},
+          {"licence", keys::kLicence, &Manifest::licence, "The licence text (UTF-8)"},
+          {"info", keys::kInfo, &Manifest::info, "The information text (UTF-8)"},
+          {"picture", keys::kPicture, &Manifest::picture, "The header picture (BMP, JPEG or PNG)"},
+          {"uninstaller", keys::kUninstaller, &Manifest::uninstaller, "The uninstaller program"},
+          {"companion", keys::kCompanion, &Manifest::companion, "The companion program"},
+          {"stub", keys::kStub, &Manifest::stub,
+           "The installer program the package is appended to"},
       };
-  for (const auto& [name, field, help] : paths) {
+  for (const auto& [name, key, field, help] : paths) {
     PathOverride& p = a.paths.emplace_back();
+    p.key = key;
     p.field = field;
-    p.option = build.add_option(std::string("--") + name, p.value, help);
+    p.option = build.add_option(std::string("--") + name, p.value, help)->type_name("FILE");
   }
   a.language.option = build
                           .add_option("--language", a.language.value,
                                       "auto, english, french, german, spanish, italian, dutch, "
                                       "portuguese or russian")
+                          ->type_name("LANGUAGE")
                           ->check(CheckLanguage);
   a.header_text_color.option =
-      build.add_option("--header-text-color", a.header_text_color.value, "#RRGGBB")
+      build.add_option("--header-text-color", a.header_text_color.value, "The header text colour")
+          ->type_name("#RRGGBB")
           ->check(CheckColour);
   a.accent_color.option =
-      build.add_option("--accent-color", a.accent_color.value, "#RRGGBB")->check(CheckColour);
+      build.add_option("--accent-color", a.accent_color.value, "The accent colour")
+          ->type_name("#RRGGBB")
+          ->check(CheckColour);
   const std::tuple<const char*, std::optional<uint16_t> Manifest::*, const char*> switches[] = {
       {"setup-options", &Manifest::show_setup_options, "Show the setup options"},
       {"open-display-properties", &Manifest::open_display_properties,
@@ -134,16 +234,32 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
     s.option = build.add_flag(std::string("--") + name + ",!--no-" + name, s.value,
                               std::string(help) + " (--no-" + name + " to not)");
   }
-  build.add_option("--sign-with", a.sign_with, "Sign with a PEM certificate and key (CERT KEY)")
+  build.add_option("--sign-with", a.sign_with, "Sign with a PEM certificate and key")
+      ->type_name("CERT KEY")
       ->expected(2);
   a.arch.option = build
                       .add_option("--arch", a.arch.value,
                                   "The installer's architecture: x86, x64, or auto (the "
                                   "screensaver's own)")
-                      ->check(CLI::IsMember({"x86", "x64", "auto"}));
-  build.add_flag("--fast", a.fast, "Compress quickly rather than small");
-  build.add_option("--threads", a.threads, "Compression threads (default: one per processor)")
-      ->check(CLI::Range(1u, kMaxThreads));
+                      ->type_name("ARCH")
+                      ->check(OneOf({"x86", "x64", "auto"}));
+  CLI::Option* fast =
+      build.add_flag("--fast", a.fast, "Compress quickly (zlib level 1) rather than small");
+  build.add_flag("--best", a.best, "Compress small (zlib level 9), the default")->excludes(fast);
+  build
+      .add_option("--threads", a.threads,
+                  "Compression threads, 1 to " + std::to_string(kMaxThreads) +
+                      " (default: one per processor); the output does not depend on it")
+      ->type_name("N")
+      ->check(CheckThreads);
+  build.add_flag("--werror", a.werror, "Treat warnings as errors: write nothing after one");
+  build
+      .add_option("--message-format", a.message_format,
+                  "human, or json: each warning and error and a closing summary as one JSON "
+                  "object a line on standard output")
+      ->type_name("FORMAT")
+      ->check(OneOf({"human", "json"}));
+  AddReportOptions(build, a.report, true);
 }
 
 std::optional<std::filesystem::path> StubFolder() {
@@ -152,21 +268,31 @@ std::optional<std::filesystem::path> StubFolder() {
   return self->parent_path();
 }
 
-int RunBuild(BuildArguments& a, const Console& console) {
+// The request the arguments describe: the manifest with the command line
+// laid over it.
+Result<BuildRequest> MakeRequest(BuildArguments& a) {
   BuildRequest request;
-  if (!a.manifest.empty()) {
-    Result<Manifest> manifest = LoadManifest(PathFromUtf8(a.manifest));
-    if (!manifest) return Fail(console, manifest.message());
+  if (a.manifest == kStandardInputArgument) {
+    Result<Manifest> manifest = LoadManifestFromStandardInput();
+    if (!manifest) return manifest.status();
     request.settings = std::move(*manifest);
+  } else if (!a.manifest.empty()) {
+    const std::filesystem::path path = PathFromUtf8(a.manifest);
+    Result<Manifest> manifest = LoadManifest(path);
+    if (!manifest) return manifest.status();
+    request.settings = std::move(*manifest);
+    request.output_folder = path.parent_path();
   }
   Manifest& m = request.settings;
   for (const TextOverride& t : a.texts) {
     if (t.option->count() == 0) continue;
     m.*(t.field) = t.value;
-    m.origins[t.key] = "--" + t.option->get_lnames().front();
+    m.origins[t.key] = Origin{{}, 0, 0, "--" + t.option->get_lnames().front()};
   }
   for (const PathOverride& p : a.paths) {
-    if (p.option->count() != 0) m.*(p.field) = PathFromUtf8(p.value);
+    if (p.option->count() == 0) continue;
+    m.*(p.field) = PathFromUtf8(p.value);
+    m.origins[p.key] = Origin{{}, 0, 0, "--" + p.option->get_lnames().front()};
   }
   for (const Switch& s : a.switches) {
     if (s.option->count() != 0) m.*(s.field) = s.value ? 1 : 0;
@@ -178,39 +304,81 @@ int RunBuild(BuildArguments& a, const Console& console) {
   if (a.accent_color.option->count() != 0) m.accent_color = ParseColour(a.accent_color.value);
   if (a.arch.option->count() != 0) {
     m.arch = ArchFromName(a.arch.value);
-    m.origins[keys::kArch] = "--arch";
+    m.origins[keys::kArch] = Origin{{}, 0, 0, "--arch"};
   }
   if (a.fast) m.fast = true;
+  if (a.best) m.fast = false;
 
-  request.output = PathFromUtf8(a.output);
-  request.threads = a.threads != 0 ? a.threads : std::min(ProcessorCount(), kMaxThreads);
+  if (!a.output.empty()) request.output = PathFromUtf8(a.output);
+  if (!a.output_dir.empty()) request.output_folder = PathFromUtf8(a.output_dir);
+  unsigned threads = 0;
+  std::from_chars(a.threads.data(), a.threads.data() + a.threads.size(), threads);
+  request.threads = threads != 0 ? threads : std::min(ProcessorCount(), kMaxThreads);
   request.stub_folder = StubFolder();
+  request.warnings_are_errors = a.werror;
   if (!a.sign_with.empty()) {
     request.sign_certificate = PathFromUtf8(a.sign_with[0]);
     request.sign_key = PathFromUtf8(a.sign_with[1]);
+    Result<std::optional<int64_t>> time = SigningTimeFrom(std::getenv("SOURCE_DATE_EPOCH"));
+    if (!time) return time.status();
+    request.signing_time = *time;
   }
-  if (Status s = BuildInstallerFile(request, console); !s) return Fail(console, s.message());
-  return kExitOk;
+  return request;
 }
 
-int RunInspect(const std::string& installer, bool as_json, const Console& console) {
+int RunBuild(BuildArguments& a, bool check_only, Console& console) {
+  Apply(a.report, console);
+  if (a.message_format == "json") console.format = MessageFormat::kJson;
+  Result<BuildOutcome> outcome = Status::Failure("not built");
+  {
+    Result<BuildRequest> request = MakeRequest(a);
+    if (request) {
+      request->check_only = check_only;
+      outcome = BuildInstallerFile(*request, console);
+    } else {
+      outcome = request.status();
+    }
+  }
+  if (!outcome) console.Error(outcome.status());
+  if (console.format == MessageFormat::kJson) {
+    nlohmann::json summary = {{"type", "summary"},
+                              {"command", check_only ? "check" : "build"},
+                              {"ok", outcome.ok()},
+                              {"warnings", console.warnings},
+                              {"errors", outcome.ok() ? 0 : 1}};
+    summary["output"] = outcome ? nlohmann::json(Utf8FromPath(outcome->output)) : nullptr;
+    summary["size"] = outcome && !check_only ? nlohmann::json(outcome->size) : nullptr;
+    summary["signed"] = outcome && outcome->is_signed;
+    console.out << summary.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  }
+  return outcome ? kExitOk : kExitBadInput;
+}
+
+int RunInspect(const std::string& installer, bool as_json, Console& console) {
   Result<InstallerContents> contents = ReadInstaller(PathFromUtf8(installer));
-  if (!contents) return Fail(console, contents.message());
+  if (!contents) {
+    if (as_json) console.out << InspectionFailureJson(installer, contents.message());
+    console.Error(contents.status());
+    return kExitBadInput;
+  }
   if (as_json) {
     console.out << InspectionJson(*contents);
   } else {
     PrintInspection(*contents, console.out);
   }
   if (!contents->ok()) {
-    return Fail(console, contents->name + ": damaged: " + contents->FirstProblem());
+    console.Error(contents->name + ": damaged: " + contents->FirstProblem());
+    return kExitBadInput;
   }
   return kExitOk;
 }
 
 }  // namespace
 
-int RunLumipack(const std::vector<std::string>& args, const Console& console) {
-  CLI::App app{"Builds, inspects and unpacks Lumiset screensaver installers.", "lumipack"};
+int RunLumipack(const std::vector<std::string>& args, Console& console) {
+  CLI::App app{"Builds, checks, inspects and unpacks Lumiset screensaver installers.", "lumipack"};
+  app.formatter(std::make_shared<HelpFormatter>());
+  app.footer(kExitCodesHelp);
   app.set_version_flag("--version", LUMIPACK_VERSION);
   app.require_subcommand(1);
 
@@ -218,41 +386,60 @@ int RunLumipack(const std::vector<std::string>& args, const Console& console) {
   BuildArguments build_args;
   AddBuildOptions(*build, build_args);
 
+  CLI::App* check = app.add_subcommand(
+      "check", "Check a manifest and every input as build would, and write nothing");
+  BuildArguments check_args;
+  AddBuildOptions(*check, check_args);
+
   CLI::App* inspect = app.add_subcommand("inspect", "Show and check what an installer holds");
   std::string inspect_path;
   bool as_json = false;
-  inspect->add_option("installer", inspect_path, "The installer")->required();
-  inspect->add_flag("--json", as_json, "Print JSON");
+  inspect->add_option("installer", inspect_path, "The installer")->required()->type_name("FILE");
+  inspect->add_flag("--json", as_json, "Print JSON; on failure {\"ok\": false, \"problem\": ...}");
 
   CLI::App* extract = app.add_subcommand("extract", "Write an installer's parts into a folder");
   std::string extract_path;
   std::string extract_folder;
-  extract->add_option("installer", extract_path, "The installer")->required();
-  extract->add_option("folder", extract_folder, "The folder to create")->required();
+  ReportArguments extract_report;
+  extract->add_option("installer", extract_path, "The installer")->required()->type_name("FILE");
+  extract->add_option("folder", extract_folder, "The folder to create (or an empty one)")
+      ->required()
+      ->type_name("FOLDER");
+  AddReportOptions(*extract, extract_report, false);
 
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
-  } catch (const CLI::Success& e) {
-    return app.exit(e, console.out, console.err);
   } catch (const CLI::ParseError& e) {
-    if (app.exit(e, console.out, console.err) == 0) return kExitOk;
+    // --help and --version end parsing with exit code 0.
+    if (e.get_exit_code() == 0) return app.exit(e, console.out, console.err);
+    std::string command = "lumipack";
+    for (const CLI::App* sub : {build, check, inspect, extract}) {
+      if (sub->parsed()) command += " " + sub->get_name();
+    }
+    console.err << "lumipack: error: " << e.what() << "\n"
+                << "Run '" << command << " --help' for the options.\n";
     return kExitUsage;
   }
 
   try {
-    if (*build) return RunBuild(build_args, console);
+    if (*build) return RunBuild(build_args, false, console);
+    if (*check) return RunBuild(check_args, true, console);
     if (*inspect) return RunInspect(inspect_path, as_json, console);
+    Apply(extract_report, console);
     if (Status s =
             ExtractInstaller(PathFromUtf8(extract_path), PathFromUtf8(extract_folder), console);
         !s) {
-      return Fail(console, s.message());
+      console.Error(s);
+      return kExitBadInput;
     }
   } catch (const std::bad_alloc&) {
-    return Fail(console, "out of memory");
+    console.Error("out of memory");
+    return kExitBadInput;
   } catch (const std::exception& e) {
-    return Fail(console, e.what());
+    console.Error(e.what());
+    return kExitBadInput;
   }
   return kExitOk;
 }

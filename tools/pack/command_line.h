@@ -15,6 +15,6 @@ inline constexpr int kExitUsage = 2;
 
 // Runs `lumipack` with UTF-8 arguments (the program name first) and returns
 // the exit code.
-int RunLumipack(const std::vector<std::string>& args, const Console& console);
+int RunLumipack(const std::vector<std::string>& args, Console& console);
 
 }  // namespace lumipack

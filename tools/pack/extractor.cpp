@@ -5,10 +5,12 @@
 
 #include "code_page.h"
 #include "file_io.h"
+#include "host.h"
 #include "installer_builder.h"
 #include "installer_reader.h"
 #include "manifest_writer.h"
 #include "base/byte_io.h"
+#include "names.h"
 #include "scratch_path.h"
 
 namespace lumipack {
@@ -57,18 +59,25 @@ Result<std::vector<uint8_t>> ReadStubPart(lumiset::ReadableFile& file, const Ins
 Status WriteScreensaver(lumiset::ReadableFile& file, const InstallerContents& c,
                         const std::filesystem::path& path) {
   const std::string name = Utf8FromPath(path);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return Status::Failure(name + ": cannot be created");
+  Result<std::unique_ptr<NewFile>> out = NewFile::Create(path, std::nullopt);
+  if (!out) return out.status();
   const uint64_t start = c.items.data_offset + lumiset::kBlockHeaderSize;
   lumiset::FileRegionSource source(file, start, c.items.data_end);
-  StreamSink sink(out);
+  FileSink sink(**out);
   const lumiset::DecodeStatus status =
       lumiset::InflateStream(source, sink, c.screensaver.capacity.value_or(0));
-  out.close();
-  if (status != lumiset::DecodeStatus::kOk || out.fail()) {
+  const bool closed = (*out)->Close();
+  if (status != lumiset::DecodeStatus::kOk || !closed) {
     return Status::Failure(name + ": cannot be written");
   }
   return {};
+}
+
+// The file name to write into the manifest so that a rebuild stores
+// `stored` again: a build drops one ".scr" from the end of the name it is
+// given, so a stored name that itself ends in ".scr" gets another.
+std::string FileNameSetting(const std::string& stored) {
+  return EndsWithScrExtension(stored) ? stored + std::string(kScrExtension) : stored;
 }
 
 bool WasPackedFast(lumiset::ReadableFile& file, const InstallerContents& c) {
@@ -87,17 +96,17 @@ Status WriteText(const std::filesystem::path& path, const std::string& utf8) {
 }  // namespace
 
 Status ExtractInstaller(const std::filesystem::path& installer, const std::filesystem::path& folder,
-                        const Console& console) {
+                        Console& console) {
   if (Status s = CheckTargetFolder(folder); !s) return s;
   Result<InstallerContents> read = ReadInstaller(installer);
   if (!read) return read.status();
   const InstallerContents& c = *read;
-  if (!c.ok()) return Status::Failure(c.name + ": cannot extract, " + c.FirstProblem());
+  if (!c.ItemsDecode()) return Status::Failure(c.name + ": cannot extract, " + c.FirstProblem());
   Result<std::unique_ptr<FileReader>> opened = FileReader::Open(installer);
   if (!opened) return opened.status();
   lumiset::ReadableFile& file = **opened;
 
-  ScratchPath scratch(folder);
+  ScratchPath scratch(folder, ScratchPath::Kind::kFolder);
   const std::filesystem::path& dir = scratch.path();
   std::error_code ec;
   if (!std::filesystem::create_directory(dir, ec)) {
@@ -113,7 +122,7 @@ Status ExtractInstaller(const std::filesystem::path& installer, const std::files
   m.copyright = text(r.copyright.substr(0, bar));
   if (bar != std::string::npos) m.copyright_rest = text(r.copyright.substr(bar + 1));
   m.language = r.language;
-  m.file_name = text(r.scr_file_name);
+  m.file_name = FileNameSetting(text(r.scr_file_name));
   m.fast = WasPackedFast(file, c);
   m.show_setup_options = r.show_setup_options;
   m.open_display_properties = r.open_display_properties;
@@ -139,47 +148,48 @@ Status ExtractInstaller(const std::filesystem::path& installer, const std::files
 
   Result<std::vector<uint8_t>> stub = ReadStubPart(file, c);
   if (!stub) return stub.status();
-  m.stub = dir / kExtractedStub;
+  m.stub = scratch.FileInside(kExtractedStub);
   if (Status s = WriteFileBytes(*m.stub, *stub); !s) return s;
 
-  m.screensaver = dir / kExtractedScreensaver;
+  m.screensaver = scratch.FileInside(kExtractedScreensaver);
   if (Status s = WriteScreensaver(file, c, *m.screensaver); !s) return s;
 
   if (!r.licence_text.empty()) {
-    m.licence = dir / kExtractedLicence;
+    m.licence = scratch.FileInside(kExtractedLicence);
     if (Status s = WriteText(*m.licence, c.Utf8(r.licence_text, true)); !s) return s;
   }
   if (!r.info_text.empty()) {
-    m.info = dir / kExtractedInfo;
+    m.info = scratch.FileInside(kExtractedInfo);
     if (Status s = WriteText(*m.info, c.Utf8(r.info_text, true)); !s) return s;
   }
   if (c.picture.present) {
     const uint16_t format =
         c.picture_info ? static_cast<uint16_t>(c.picture_info->format) : r.picture_format;
-    m.picture = dir / PathFromUtf8(std::string(kExtractedPictureStem) +
+    m.picture = scratch.FileInside(std::string(kExtractedPictureStem) +
                                    std::string(PictureExtension(format)));
     if (Status s = WriteFileBytes(*m.picture, c.picture_bytes); !s) return s;
-    if (!c.picture_info) {
-      console.Warn(c.name +
-                   ": the page picture is not a BMP, JPEG or PNG file; "
-                   "lumipack build will refuse it");
+    if (!c.picture_problem.empty()) {
+      console.Warn(c.name + ": the page picture: " + c.picture_problem +
+                   "; lumipack build will refuse it");
     }
   }
   if (c.uninstaller.present) {
-    m.uninstaller = dir / kExtractedUninstaller;
+    m.uninstaller = scratch.FileInside(kExtractedUninstaller);
     if (Status s = WriteFileBytes(*m.uninstaller, c.uninstaller_bytes); !s) return s;
   }
   if (c.companion.present) {
-    m.companion = dir / kExtractedCompanion;
+    m.companion = scratch.FileInside(kExtractedCompanion);
     if (Status s = WriteFileBytes(*m.companion, c.items.companion_item); !s) return s;
   }
 
   const std::string manifest = WriteManifest(
       m, dir, "Extracted by lumipack extract; lumipack build rebuilds the installer from it.");
-  if (Status s = WriteText(dir / kExtractedManifest, manifest); !s) return s;
+  if (Status s = WriteText(scratch.FileInside(kExtractedManifest), manifest); !s) return s;
   if (Status s = scratch.MoveFolderTo(folder); !s) return s;
 
-  console.out << "extracted " << c.name << " into " << Utf8FromPath(folder) << "\n";
+  if (!console.quiet) {
+    console.out << "extracted " << c.name << " into " << Utf8FromPath(folder) << "\n";
+  }
   return {};
 }
 

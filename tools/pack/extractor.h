@@ -26,6 +26,6 @@ inline constexpr const char* kExtractedCompanion = "companion.exe";
 // byte. Nothing is written unless every item decodes, and a failure part
 // way leaves no folder behind.
 Status ExtractInstaller(const std::filesystem::path& installer, const std::filesystem::path& folder,
-                        const Console& console);
+                        Console& console);
 
 }  // namespace lumipack

@@ -1,6 +1,9 @@
 #include "file_io.h"
 
+#include <algorithm>
 #include <system_error>
+
+#include "host.h"
 
 namespace lumipack {
 
@@ -49,21 +52,91 @@ Result<std::vector<uint8_t>> ReadFileBytes(const std::filesystem::path& path, ui
   return bytes;
 }
 
-Status WriteFileBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-  const std::string name = Utf8FromPath(path);
-  bool ok = false;
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return Status::Failure(name + ": cannot be created");
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    ok = !out.fail();
+Status WriteFileBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                      std::optional<std::filesystem::perms> mode,
+                      const std::function<void(uint64_t done)>& progress) {
+  // Pieces small enough for a progress bar to move and for an interrupt to
+  // be noticed between them.
+  constexpr size_t kPiece = 1u << 20;
+  Result<std::unique_ptr<NewFile>> file = NewFile::Create(path, mode);
+  if (!file) return file.status();
+  bool ok = true;
+  for (size_t done = 0; ok && done < bytes.size();) {
+    const size_t n = std::min(kPiece, bytes.size() - done);
+    ok = (*file)->Write(bytes.subspan(done, n));
+    done += n;
+    if (ok && progress) progress(done);
   }
+  ok = (*file)->Close() && ok;
   if (ok) return {};
   std::error_code ec;
   std::filesystem::remove(path, ec);
-  return Status::Failure(name + ": cannot be written (is the disk full?)");
+  return Status::Failure(Utf8FromPath(path) + ": cannot be written (is the disk full?)");
+}
+
+namespace {
+
+std::string KindOf(std::filesystem::file_type type) {
+  switch (type) {
+    case std::filesystem::file_type::directory:
+      return "a folder";
+    case std::filesystem::file_type::character:
+      return "a character device";
+    case std::filesystem::file_type::block:
+      return "a block device";
+    case std::filesystem::file_type::fifo:
+      return "a named pipe (FIFO)";
+    case std::filesystem::file_type::socket:
+      return "a socket";
+    default:
+      return "not a regular file";
+  }
+}
+
+constexpr std::filesystem::perms kAnyWrite = std::filesystem::perms::owner_write |
+                                             std::filesystem::perms::group_write |
+                                             std::filesystem::perms::others_write;
+
+}  // namespace
+
+Result<OutputTarget> ResolveOutput(const std::filesystem::path& output) {
+  namespace fs = std::filesystem;
+  const std::string name = Utf8FromPath(output);
+  std::error_code ec;
+  OutputTarget target{output, std::nullopt};
+  const fs::file_status link = fs::symlink_status(output, ec);
+  std::string via;  // ", a link to TARGET," when the output is a link
+  if (fs::is_symlink(link)) {
+    // Written through: the link stays and the file it names is replaced.
+    const fs::path resolved = fs::canonical(output, ec);
+    if (ec) {
+      const fs::path to = fs::read_symlink(output, ec);
+      return Status::Failure(name + ": is a symbolic link to " + Utf8FromPath(to) +
+                             ", which does not exist; lumipack writes through links only to "
+                             "existing files");
+    }
+    target.path = resolved;
+    via = " (a symbolic link to " + Utf8FromPath(resolved) + ")";
+  }
+  const fs::file_status status = fs::status(target.path, ec);
+  if (!fs::exists(status)) {
+    const fs::path parent = target.path.parent_path();
+    if (!parent.empty() && !fs::is_directory(parent, ec)) {
+      return Status::Failure(name + ": the folder " + Utf8FromPath(parent) + " does not exist");
+    }
+    return target;
+  }
+  if (!fs::is_regular_file(status)) {
+    return Status::Failure(name + via + ": is " + KindOf(status.type()) +
+                           "; lumipack writes installers only to regular files");
+  }
+  if ((status.permissions() & kAnyWrite) == fs::perms::none) {
+    return Status::Failure(name + via +
+                           ": is read-only; lumipack does not replace it (make it writable or "
+                           "remove it first)");
+  }
+  target.keep_permissions = status.permissions() & fs::perms::mask;
+  return target;
 }
 
 Result<std::unique_ptr<FileReader>> FileReader::Open(const std::filesystem::path& path) {
@@ -86,9 +159,6 @@ bool FileReader::ReadAt(uint64_t offset, void* dst, size_t n) {
   return static_cast<size_t>(stream_.gcount()) == n;
 }
 
-bool StreamSink::Write(const uint8_t* src, size_t n) {
-  stream_.write(reinterpret_cast<const char*>(src), static_cast<std::streamsize>(n));
-  return !stream_.fail();
-}
+bool FileSink::Write(const uint8_t* src, size_t n) { return file_.Write(std::span(src, n)); }
 
 }  // namespace lumipack

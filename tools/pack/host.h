@@ -2,9 +2,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "result.h"
 
 namespace lumipack {
 
@@ -24,10 +28,34 @@ std::optional<std::filesystem::path> ExecutablePath();
 
 bool StderrIsTerminal();
 
+// The width of the terminal that standard error shows in, in characters:
+// what the terminal says, else the COLUMNS variable, else 0 (unknown).
+unsigned TerminalColumns();
+
+// All of standard input, read as bytes; a failure when it holds more than
+// `max_size` bytes or cannot be read.
+Result<std::string> ReadStandardInput(uint64_t max_size);
+
 uint32_t ProcessId();
 
 // How many threads can run at once; at least 1.
 unsigned ProcessorCount();
+
+// A file this program creates and writes. Creating fails when the name is
+// taken, so a file or link planted under the name is never written through.
+// Until the file is closed it can be removed by name, also from another
+// thread (on Windows other programs can read and delete it too).
+class NewFile {
+ public:
+  // `mode` sets the permissions where the system has them (POSIX mode
+  // bits); without it the system's default for new files applies.
+  static Result<std::unique_ptr<NewFile>> Create(const std::filesystem::path& path,
+                                                 std::optional<std::filesystem::perms> mode);
+  virtual ~NewFile() = default;
+  [[nodiscard]] virtual bool Write(std::span<const uint8_t> bytes) = 0;
+  // Flushes and closes; false when anything written did not reach the file.
+  [[nodiscard]] virtual bool Close() = 0;
+};
 
 // Moves `from` over `to`, replacing a file already there, in one step where
 // the file system allows it. Both lie in the same folder.

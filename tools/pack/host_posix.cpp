@@ -2,12 +2,21 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
 #include <thread>
+
+#include "file_io.h"
+#include "interrupt.h"
 
 extern char** environ;
 
@@ -27,6 +36,83 @@ std::optional<std::filesystem::path> ExecutablePath() {
 }
 
 bool StderrIsTerminal() { return isatty(fileno(stderr)) == 1; }
+
+unsigned TerminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col != 0) return size.ws_col;
+  if (const char* columns = std::getenv("COLUMNS")) {
+    unsigned value = 0;
+    const char* end = columns + std::strlen(columns);
+    if (std::from_chars(columns, end, value).ptr == end) return value;
+  }
+  return 0;
+}
+
+Result<std::string> ReadStandardInput(uint64_t max_size) {
+  std::string text;
+  char buffer[64 << 10];
+  for (;;) {
+    const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Status::Failure("standard input cannot be read");
+    if (got == 0) return text;
+    if (static_cast<uint64_t>(got) > max_size - text.size()) {
+      return Status::Failure("standard input holds more than the " + std::to_string(max_size) +
+                             " bytes allowed");
+    }
+    text.append(buffer, static_cast<size_t>(got));
+  }
+}
+
+namespace {
+
+class PosixNewFile final : public NewFile {
+ public:
+  explicit PosixNewFile(int fd) : fd_(fd) {}
+  ~PosixNewFile() override {
+    if (fd_ >= 0) close(fd_);
+  }
+  PosixNewFile(const PosixNewFile&) = delete;
+  PosixNewFile& operator=(const PosixNewFile&) = delete;
+
+  bool Write(std::span<const uint8_t> bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t n = write(fd_, bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      bytes = bytes.subspan(static_cast<size_t>(n));
+    }
+    return true;
+  }
+
+  bool Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    return close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<NewFile>> NewFile::Create(const std::filesystem::path& path,
+                                                 std::optional<std::filesystem::perms> mode) {
+  const mode_t bits = mode ? static_cast<mode_t>(*mode & std::filesystem::perms::mask) : 0666;
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, bits);
+  if (fd < 0) {
+    return Status::Failure(Utf8FromPath(path) + ": cannot be created (" +
+                           std::generic_category().message(errno) + ")");
+  }
+  // The umask narrows the mode open() sets; a mode asked for is set whole.
+  if (mode && fchmod(fd, bits) != 0) {
+    close(fd);
+    unlink(path.c_str());
+    return Status::Failure(Utf8FromPath(path) + ": its permissions cannot be set");
+  }
+  return std::unique_ptr<NewFile>(new PosixNewFile(fd));
+}
 
 uint32_t ProcessId() { return static_cast<uint32_t>(getpid()); }
 
@@ -62,6 +148,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args) {
     close(pipe_fds[0]);
     return run;
   }
+  SetInterruptChild(pid);
 
   char buffer[4096];
   for (;;) {
@@ -77,8 +164,12 @@ ProgramRun RunProgram(const std::vector<std::string>& args) {
 
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return run;
+    if (errno != EINTR) {
+      SetInterruptChild(0);
+      return run;
+    }
   }
+  SetInterruptChild(0);
   run.started = true;
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run;

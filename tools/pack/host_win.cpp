@@ -2,10 +2,18 @@
 
 #include <windows.h>  // lean and without min/max: see CMakeLists.txt
 
+#include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "file_io.h"
+#include "interrupt.h"
 
 namespace lumipack {
 namespace {
@@ -97,6 +105,89 @@ std::optional<std::filesystem::path> ExecutablePath() {
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
+unsigned TerminalColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) {
+    const int width = info.srWindow.Right - info.srWindow.Left + 1;
+    if (width > 0) return static_cast<unsigned>(width);
+  }
+  if (const char* columns = std::getenv("COLUMNS")) {
+    unsigned value = 0;
+    const char* end = columns + std::strlen(columns);
+    if (std::from_chars(columns, end, value).ptr == end) return value;
+  }
+  return 0;
+}
+
+Result<std::string> ReadStandardInput(uint64_t max_size) {
+  // Bytes as they are: no CR LF translation and no end at Ctrl-Z.
+  _setmode(_fileno(stdin), _O_BINARY);
+  std::string text;
+  char buffer[64 << 10];
+  for (;;) {
+    const size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
+    if (got > max_size - text.size()) {
+      return Status::Failure("standard input holds more than the " + std::to_string(max_size) +
+                             " bytes allowed");
+    }
+    text.append(buffer, got);
+    if (got < sizeof buffer) {
+      if (std::ferror(stdin)) return Status::Failure("standard input cannot be read");
+      return text;
+    }
+  }
+}
+
+namespace {
+
+class WinNewFile final : public NewFile {
+ public:
+  explicit WinNewFile(HANDLE file) : file_(file) {}
+  ~WinNewFile() override {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+  }
+  WinNewFile(const WinNewFile&) = delete;
+  WinNewFile& operator=(const WinNewFile&) = delete;
+
+  bool Write(std::span<const uint8_t> bytes) override {
+    while (!bytes.empty()) {
+      // After Ctrl-C the write fails, so the caller unwinds and removes
+      // the file before the console handler gives up waiting.
+      if (InterruptRequested()) return false;
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
+      DWORD written = 0;
+      if (!WriteFile(file_, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+      bytes = bytes.subspan(written);
+    }
+    return true;
+  }
+
+  bool Close() override {
+    const HANDLE file = file_;
+    file_ = INVALID_HANDLE_VALUE;
+    return CloseHandle(file) != 0;
+  }
+
+ private:
+  HANDLE file_;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<NewFile>> NewFile::Create(const std::filesystem::path& path,
+                                                 std::optional<std::filesystem::perms> mode) {
+  // FILE_SHARE_DELETE lets the console handler remove the file while it is
+  // open. Windows has no mode bits; read-only outputs are refused before.
+  (void)mode;
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return Status::Failure(Utf8FromPath(path) + ": cannot be created (error " +
+                           std::to_string(GetLastError()) + ")");
+  }
+  return std::unique_ptr<NewFile>(new WinNewFile(file));
+}
+
 uint32_t ProcessId() { return GetCurrentProcessId(); }
 
 unsigned ProcessorCount() {
@@ -140,6 +231,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args) {
   Handle process_handle(process.hProcess);
   Handle thread_handle(process.hThread);
   write_end.Reset();
+  SetInterruptChild(reinterpret_cast<intptr_t>(process_handle.get()));
 
   char buffer[4096];
   DWORD got = 0;
@@ -150,6 +242,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args) {
     }
   }
   WaitForSingleObject(process_handle.get(), INFINITE);
+  SetInterruptChild(0);
   DWORD code = 0;
   if (!GetExitCodeProcess(process_handle.get(), &code)) return run;
   run.started = true;

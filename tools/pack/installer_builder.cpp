@@ -5,6 +5,7 @@
 
 #include "ansi_text.h"
 #include "file_io.h"
+#include "host.h"
 #include "language.h"
 #include "names.h"
 #include "base/memory_file.h"
@@ -29,25 +30,26 @@ using lumiset::kMaxRecordItem;
 using lumiset::kMaxUninstallerDecoded;
 using lumiset::kMaxUninstallerItem;
 
-// Compresses blocks at one level on a number of threads, with a progress
-// bar for large ones.
+// The parts of the progress bar: compressing the screensaver takes most of
+// the time, writing the installer the rest; 100 % once it is in place.
+constexpr unsigned kCompressedPercent = 90;
+constexpr unsigned kWrittenPercent = 99;
+
+// Compresses blocks at one level on a number of threads.
 class Compressor {
  public:
-  Compressor(int level, unsigned threads, const Console& console)
-      : level_(level), threads_(threads), console_(console) {}
+  Compressor(int level, unsigned threads) : level_(level), threads_(threads) {}
 
   int level() const { return level_; }
 
   // "TVZB", the content's size and the content's zlib stream, the stream
   // written straight behind the core's block header.
-  Result<std::vector<uint8_t>> Block(std::span<const uint8_t> content,
-                                     const std::string& label) const {
-    ProgressBar bar(console_.err, console_.terminal && content.size() >= kProgressMinimumBytes,
-                    "compressing " + label, content.size());
+  Result<std::vector<uint8_t>> Block(std::span<const uint8_t> content, const std::string& label,
+                                     ProgressBar* bar = nullptr) const {
     DeflateOptions options;
     options.level = level_;
     options.threads = threads_;
-    options.progress = [&bar](uint64_t done) { bar.Update(done); };
+    if (bar != nullptr) options.progress = [bar](uint64_t done) { bar->Update(done); };
     std::vector<uint8_t> block = lumiset::WrapBlock(static_cast<uint32_t>(content.size()), {});
     if (!AppendParallelDeflate(content, options, block)) {
       return Status::Failure(label + ": compression failed (out of memory?)");
@@ -58,17 +60,29 @@ class Compressor {
  private:
   int level_;
   unsigned threads_;
-  const Console& console_;
 };
 
-Status TooLarge(const std::string& what, uint64_t size, uint64_t limit) {
+Status TooLarge(const std::string& what, uint64_t size, uint64_t limit, const Place& place = {}) {
   return Status::Failure(what + ": " + std::to_string(size) + " bytes compressed, more than the " +
-                         std::to_string(limit) + " bytes the installer accepts");
+                             std::to_string(limit) + " bytes the installer accepts",
+                         place);
 }
 
-Result<std::vector<uint8_t>> ReadProgram(const std::filesystem::path& path, uint64_t limit) {
+// A failure to read the file a setting names: the message says which
+// setting, and where it was set, so the user knows what to change.
+Status ReadFailure(const Manifest& m, const char* key, const Status& failure) {
+  return Status::Failure(m.OriginOf(key) + ": " + failure.message(), m.PlaceOf(key));
+}
+
+// The whole of a program file; `key` names the setting that gave it, or is
+// null for a file no setting named.
+Result<std::vector<uint8_t>> ReadProgram(const Manifest& m, const char* key,
+                                         const std::filesystem::path& path, uint64_t limit) {
   Result<std::vector<uint8_t>> bytes = ReadFileBytes(path, limit);
-  if (bytes && bytes->empty()) return Status::Failure(Utf8FromPath(path) + ": the file is empty");
+  if (bytes && bytes->empty()) {
+    bytes = Status::Failure(Utf8FromPath(path) + ": the file is empty");
+  }
+  if (!bytes && key != nullptr) return ReadFailure(m, key, bytes.status());
   return bytes;
 }
 
@@ -76,27 +90,25 @@ Status CheckName(const Manifest& m, const char* key, std::string_view label,
                  const std::string& value) {
   if (std::optional<std::string> problem = NameProblem(value)) {
     return Status::Failure(m.OriginOf(key) + ": the " + std::string(label) + " \"" + value +
-                           "\" cannot be used: " + *problem);
-  }
-  return {};
-}
-
-Status CheckOutputFolder(const std::filesystem::path& output) {
-  const std::string name = Utf8FromPath(output);
-  std::error_code ec;
-  if (std::filesystem::is_directory(output, ec)) return Status::Failure(name + ": is a folder");
-  const std::filesystem::path parent = output.parent_path();
-  if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
-    return Status::Failure(name + ": the folder " + Utf8FromPath(parent) + " does not exist");
+                               "\" cannot be used: " + *problem,
+                           m.PlaceOf(key));
   }
   return {};
 }
 
 std::string StemOf(const std::filesystem::path& path) { return Utf8FromPath(path.stem()); }
 
+// `name` without a final ".scr" in any letter case: the installer adds it,
+// so a name given with it would be installed as NAME.scr.scr.
+std::string WithoutScrExtension(std::string name) {
+  if (EndsWithScrExtension(name)) name.resize(name.size() - kScrExtension.size());
+  return name;
+}
+
 struct Stub {
   std::vector<uint8_t> bytes;
   lumiset::PeFacts pe;
+  std::filesystem::path path;
 };
 
 // The stub for a screensaver of `scr`: the one the settings name, or the one
@@ -111,7 +123,8 @@ Result<Stub> ReadStub(const BuildRequest& request, const lumiset::PeFacts& scr,
   if (!path) {
     if (!wanted) {
       return Status::Failure(scr_name + ": a " + PeKindName(scr) +
-                             " has no matching stub; choose one with --arch x86|x64 or --stub");
+                                 " has no matching stub; choose one with --arch x86|x64 or --stub",
+                             m.PlaceOf(keys::kScreensaver));
     }
     const char* stub_name = *wanted == Arch::kX64 ? kStubNameX64 : kStubNameX86;
     std::error_code ec;
@@ -120,51 +133,57 @@ Result<Stub> ReadStub(const BuildRequest& request, const lumiset::PeFacts& scr,
       path = *request.stub_folder / stub_name;
     } else {
       return Status::Failure("no stub: put " + std::string(stub_name) +
-                             " beside lumipack, or name it with --stub or 'stub'");
+                                 " beside lumipack, or name it with --stub or 'stub'",
+                             Place{{}, 0, 0, keys::kStub});
     }
   }
   const std::string name = Utf8FromPath(*path);
-  Result<std::vector<uint8_t>> bytes = ReadProgram(*path, kMaxStubBytes);
+  const Place place = m.PlaceOf(keys::kStub);
+  Result<std::vector<uint8_t>> bytes =
+      ReadProgram(m, m.stub ? keys::kStub : nullptr, *path, kMaxStubBytes);
   if (!bytes) return bytes.status();
   std::optional<lumiset::PeFacts> pe = ReadPeOf(*bytes);
-  if (!pe) return Status::Failure(name + ": the stub is not a PE image (a Windows program)");
+  if (!pe) {
+    return Status::Failure(name + ": the stub is not a PE image (a Windows program)", place);
+  }
   const std::optional<Arch> stub_arch = ArchOf(*pe);
   if (!stub_arch) {
-    return Status::Failure(name + ": the stub is a " + PeKindName(*pe) +
-                           ", not an x86 or x64 program");
+    return Status::Failure(
+        name + ": the stub is a " + PeKindName(*pe) + ", not an x86 or x64 program", place);
   }
   if (m.arch && *m.arch != *stub_arch) {
     return Status::Failure(name + ": the stub is a " + std::string(ArchDescription(*stub_arch)) +
-                           " program, but " + m.OriginOf(keys::kArch) + " asks for " +
-                           std::string(ArchDescription(*m.arch)));
+                               " program, but " + m.OriginOf(keys::kArch) + " asks for " +
+                               std::string(ArchDescription(*m.arch)),
+                           m.PlaceOf(keys::kArch));
   }
   if (pe->cert_offset != 0) {
     return Status::Failure(name +
-                           ": the stub is signed; use an unsigned stub and sign the finished "
-                           "installer with --sign-with");
+                               ": the stub is signed; use an unsigned stub and sign the "
+                               "finished installer with --sign-with",
+                           place);
   }
   lumiset::MemoryFile file(*bytes);
   if (std::optional<lumiset::PackageLocation> where = lumiset::LocatePackage(file)) {
     std::optional<lumiset::PackageItems> items = lumiset::ReadPackageItems(file, *where);
     if (items && lumiset::DecodeRecord(items->record_item)) {
-      return Status::Failure(name + ": the stub already carries a package; is it an installer?");
+      return Status::Failure(name + ": the stub already carries a package; is it an installer?",
+                             place);
     }
   }
-  return Stub{std::move(*bytes), *pe};
+  return Stub{std::move(*bytes), *pe, *path};
 }
 
-void WarnAboutTexts(const std::string& utf8, const std::filesystem::path& path,
-                    const Console& console) {
-  for (const std::string& warning : TextWarnings(utf8, Utf8FromPath(path))) console.Warn(warning);
-}
-
-Result<std::string> ReadText(const std::optional<std::filesystem::path>& path,
-                             const Console& console) {
+Result<std::string> ReadText(const Manifest& m, const char* key,
+                             const std::optional<std::filesystem::path>& path, Console& console) {
   if (!path) return std::string();
   Result<std::vector<uint8_t>> bytes = ReadFileBytes(*path, kMaxTextFileBytes);
-  if (!bytes) return bytes.status();
+  if (!bytes) return ReadFailure(m, key, bytes.status());
   std::string text(bytes->begin(), bytes->end());
-  WarnAboutTexts(text, *path, console);
+  const std::string name = Utf8FromPath(*path);
+  for (const TextWarning& warning : TextWarnings(text, name)) {
+    console.Warn(warning.message, Place{name, warning.line, warning.column, key});
+  }
   return text;
 }
 
@@ -177,10 +196,10 @@ struct RecordDraft {
   std::string file_name;  // UTF-8, for the summary
 };
 
-Result<RecordDraft> DraftRecord(const Manifest& m, const Console& console) {
+Result<RecordDraft> DraftRecord(const Manifest& m, Console& console) {
   // Names first: they are quick to check and the most likely to be wrong.
   RecordDraft draft;
-  draft.file_name = m.file_name ? *m.file_name : StemOf(*m.screensaver);
+  draft.file_name = m.file_name ? WithoutScrExtension(*m.file_name) : StemOf(*m.screensaver);
   const std::string scr_name = Utf8FromPath(*m.screensaver);
   if (Status s = CheckName(m, keys::kTitle, "title", *m.title); !s) return s;
   if (Status s = CheckName(m, keys::kCompany, "company", *m.company); !s) return s;
@@ -188,34 +207,42 @@ Result<RecordDraft> DraftRecord(const Manifest& m, const Console& console) {
     if (Status s = CheckName(m, keys::kFileName, "file name", draft.file_name); !s) return s;
   } else if (std::optional<std::string> problem = NameProblem(draft.file_name)) {
     return Status::Failure(scr_name + ": the file name \"" + draft.file_name +
-                           "\" cannot be used: " + *problem + "; set 'file_name' to another");
+                               "\" cannot be used: " + *problem + "; set 'file_name' to another",
+                           m.PlaceOf(keys::kScreensaver));
   }
   const std::string copyright_line = m.copyright.value_or("");
   if (std::optional<std::string> problem = CopyrightLineProblem(copyright_line)) {
-    return Status::Failure(m.OriginOf(keys::kCopyright) +
-                           ": the copyright line cannot be used: " + *problem);
+    return Status::Failure(
+        m.OriginOf(keys::kCopyright) + ": the copyright line cannot be used: " + *problem,
+        m.PlaceOf(keys::kCopyright));
   }
 
-  Result<std::string> licence = ReadText(m.licence, console);
+  Result<std::string> licence = ReadText(m, keys::kLicence, m.licence, console);
   if (!licence) return licence.status();
-  Result<std::string> info = ReadText(m.info, console);
+  Result<std::string> info = ReadText(m, keys::kInfo, m.info, console);
   if (!info) return info.status();
 
   // Every text of the record goes through one conversion, so they share one
   // code page.
   std::string copyright = copyright_line;
   if (m.copyright_rest) copyright += "|" + *m.copyright_rest;
+  auto file_place = [](const std::optional<std::filesystem::path>& path, const char* key) {
+    return Place{path ? Utf8FromPath(*path) : std::string(), 0, 0, key};
+  };
   std::vector<TextInput> texts = {
-      {*m.title, m.OriginOf(keys::kTitle), false},
-      {copyright, m.OriginOf(keys::kCopyright), false},
-      {*m.company, m.OriginOf(keys::kCompany), false},
-      {*licence, m.licence ? Utf8FromPath(*m.licence) : "", true},
-      {draft.file_name, m.file_name ? m.OriginOf(keys::kFileName) : scr_name, false},
-      {*info, m.info ? Utf8FromPath(*m.info) : "", true},
+      {*m.title, m.OriginOf(keys::kTitle), false, m.PlaceOf(keys::kTitle)},
+      {copyright, m.OriginOf(keys::kCopyright), false, m.PlaceOf(keys::kCopyright)},
+      {*m.company, m.OriginOf(keys::kCompany), false, m.PlaceOf(keys::kCompany)},
+      {*licence, m.licence ? Utf8FromPath(*m.licence) : "", true,
+       file_place(m.licence, keys::kLicence)},
+      {draft.file_name, m.file_name ? m.OriginOf(keys::kFileName) : scr_name, false,
+       m.PlaceOf(m.file_name ? keys::kFileName : keys::kScreensaver)},
+      {*info, m.info ? Utf8FromPath(*m.info) : "", true, file_place(m.info, keys::kInfo)},
   };
   if (m.extension_texts) {
     for (const std::string& text : *m.extension_texts) {
-      texts.push_back({text, m.OriginOf(keys::kExtensionTexts), false});
+      texts.push_back(
+          {text, m.OriginOf(keys::kExtensionTexts), false, m.PlaceOf(keys::kExtensionTexts)});
     }
   }
   const uint16_t language = m.language.value_or(kAutoLanguage);
@@ -245,7 +272,8 @@ Result<RecordDraft> DraftRecord(const Manifest& m, const Console& console) {
   } else if (m.extension_numbers || m.extension_texts) {
     console.Warn(
         "reserved.numbers and reserved.texts are not stored: reserved.pair says the "
-        "record has no extension");
+        "record has no extension",
+        m.PlaceOf(m.extension_numbers ? "reserved.numbers" : keys::kExtensionTexts));
   }
   r.language = language;
   r.picture_format = m.picture_format.value_or(lumiset::kPictureBmp);
@@ -262,65 +290,67 @@ Result<RecordDraft> DraftRecord(const Manifest& m, const Console& console) {
   return draft;
 }
 
-// Reads, checks and compresses the header picture; sets the record's
-// picture format. Returns a line for the summary.
-Result<std::string> AddPicture(const Manifest& m, const Compressor& compress,
-                               lumiset::SetupRecord& record, lumiset::PackageContents& contents,
-                               const Console& console) {
+// The header picture, read and decoded whole to check it.
+struct Picture {
+  std::vector<uint8_t> bytes;
+  PictureInfo info;
+  std::string summary;  // for the build's summary
+};
+
+Result<Picture> ReadPicture(const Manifest& m, Console& console) {
   const std::string name = Utf8FromPath(*m.picture);
-  Result<std::vector<uint8_t>> picture = ReadProgram(*m.picture, kMaxPictureDecoded);
-  if (!picture) return picture.status();
-  std::optional<PictureInfo> identified = IdentifyPicture(*picture);
+  const Place place = m.PlaceOf(keys::kPicture);
+  Result<std::vector<uint8_t>> bytes =
+      ReadProgram(m, keys::kPicture, *m.picture, kMaxPictureDecoded);
+  if (!bytes) return bytes.status();
+  std::optional<PictureInfo> identified = IdentifyPicture(*bytes);
   if (!identified) {
-    return Status::Failure(name + ": not a BMP, JPEG or PNG file (judged by its first bytes)");
+    return Status::Failure(name + ": not a BMP, JPEG or PNG file (judged by its first bytes)",
+                           place);
+  }
+  const std::string_view format = PictureFormatName(identified->format);
+  if (std::optional<std::string> problem = PictureProblem(*bytes, *identified)) {
+    return Status::Failure(name + ": the " + std::string(format) + " cannot be used: " + *problem,
+                           place);
   }
   if (m.picture_format && *m.picture_format != identified->format) {
-    console.Warn(m.OriginOf("reserved.picture_format") +
-                 " is not stored: the picture's own format is");
+    console.Warn(
+        m.OriginOf("reserved.picture_format") + " is not stored: the picture's own format is",
+        m.PlaceOf("reserved.picture_format"));
   }
-  record.picture_format = identified->format;
-  std::string summary(PictureFormatName(identified->format));
+  if (identified->format != lumiset::kPictureBmp) {
+    console.Warn(name + ": the installer shows only BMP pictures; this " + std::string(format) +
+                     " is stored but the pages show no picture",
+                 place);
+  }
+  std::string summary(format);
   if (identified->width && identified->height) {
     const std::string size =
         std::to_string(*identified->width) + "x" + std::to_string(*identified->height);
     summary += ", " + size + " pixels";
     if (*identified->width > kHeaderBandWidth || *identified->height > kHeaderBandHeight) {
       console.Warn(name + ": " + size + " pixels is larger than the header band (" +
-                   std::to_string(kHeaderBandWidth) + "x" + std::to_string(kHeaderBandHeight) +
-                   "); the installer shows only part of it");
+                       std::to_string(kHeaderBandWidth) + "x" + std::to_string(kHeaderBandHeight) +
+                       "); the installer shows only part of it",
+                   place);
     }
-  } else {
-    console.Warn(name + ": the picture's size cannot be read from its header");
   }
-  Result<std::vector<uint8_t>> block = compress.Block(*picture, name);
-  if (!block) return block.status();
-  if (block->size() > kMaxPictureItem) return TooLarge(name, block->size(), kMaxPictureItem);
-  contents.picture_block = std::move(*block);
-  return summary;
+  return Picture{std::move(*bytes), *identified, std::move(summary)};
 }
 
-Status AddPrograms(const Manifest& m, const Compressor& compress,
-                   lumiset::PackageContents& contents, const Console& console) {
-  if (m.uninstaller) {
-    const std::string name = Utf8FromPath(*m.uninstaller);
-    Result<std::vector<uint8_t>> uninstaller = ReadProgram(*m.uninstaller, kMaxUninstallerDecoded);
-    if (!uninstaller) return uninstaller.status();
-    if (!ReadPeOf(*uninstaller)) console.Warn(name + ": the uninstaller is not a PE image");
-    Result<std::vector<uint8_t>> block = compress.Block(*uninstaller, name);
-    if (!block) return block.status();
-    if (block->size() > kMaxUninstallerItem) {
-      return TooLarge(name, block->size(), kMaxUninstallerItem);
-    }
-    contents.uninstaller_block = std::move(*block);
+// A program the installer runs (the uninstaller or the companion): it must
+// be a PE image, as the screensaver must.
+Result<std::vector<uint8_t>> ReadRunnable(const Manifest& m, const char* key,
+                                          const std::filesystem::path& path, uint64_t limit,
+                                          std::string_view what) {
+  Result<std::vector<uint8_t>> bytes = ReadProgram(m, key, path, limit);
+  if (!bytes) return bytes;
+  if (!ReadPeOf(*bytes)) {
+    return Status::Failure(Utf8FromPath(path) + ": the " + std::string(what) +
+                               " is not a PE image (a Windows program)",
+                           m.PlaceOf(key));
   }
-  if (m.companion) {
-    const std::string name = Utf8FromPath(*m.companion);
-    Result<std::vector<uint8_t>> companion = ReadProgram(*m.companion, kMaxCompanionItem);
-    if (!companion) return companion.status();
-    if (!ReadPeOf(*companion)) console.Warn(name + ": the companion program is not a PE image");
-    contents.companion_program = std::move(*companion);
-  }
-  return {};
+  return bytes;
 }
 
 Status AddRecord(const lumiset::SetupRecord& record, int level,
@@ -341,103 +371,253 @@ Status AddRecord(const lumiset::SetupRecord& record, int level,
   return {};
 }
 
-// Writes the installer under a scratch name, signs it into a second one
-// when asked, and moves the result over the output.
-Status WriteOutput(const BuildRequest& request, std::span<const uint8_t> installer) {
-  const std::string output = Utf8FromPath(request.output);
-  ScratchPath unsigned_file(request.output);
-  if (!WriteFileBytes(unsigned_file.path(), installer)) {
-    return Status::Failure(output + ": cannot be written (is its folder writable, the disk full?)");
-  }
-  if (!request.sign_certificate) return unsigned_file.MoveFileTo(request.output);
-  ScratchPath signed_file(request.output);
-  if (Status s = SignInstaller(unsigned_file.path(), signed_file.path(), *request.sign_certificate,
-                               *request.sign_key);
+// Writes the installer under a scratch name beside the target, signs it
+// into a second one when asked, and moves the result over the target,
+// keeping the permissions of a file it replaces.
+Status WriteOutput(const BuildRequest& request, const OutputTarget& target,
+                   std::span<const uint8_t> installer, ProgressBar& bar, Console& console) {
+  ScratchPath unsigned_file(target.path);
+  console.Note("writing " + Utf8FromPath(unsigned_file.path()));
+  bar.Step("writing " + Utf8FromPath(target.path.filename()), installer.size(), kCompressedPercent,
+           kWrittenPercent);
+  if (Status s = WriteFileBytes(unsigned_file.path(), installer, target.keep_permissions,
+                                [&bar](uint64_t done) { bar.Update(done); });
       !s) {
-    return s;
+    if (InterruptRequested()) return Status::Failure(Utf8FromPath(target.path) + ": interrupted");
+    return Status::Failure(Utf8FromPath(target.path) +
+                           ": cannot be written (is its folder writable, the disk full?)");
   }
-  return signed_file.MoveFileTo(request.output);
+  ScratchPath* result = &unsigned_file;
+  ScratchPath signed_file(target.path);
+  if (request.sign_certificate) {
+    bar.Step("signing " + Utf8FromPath(target.path.filename()), 1, kWrittenPercent,
+             kWrittenPercent);
+    console.Note("signing with " + std::string(kSigningProgram) +
+                 (request.signing_time ? ", signing time " + std::to_string(*request.signing_time) +
+                                             " from SOURCE_DATE_EPOCH"
+                                       : ", signing time now"));
+    if (Status s =
+            SignInstaller(unsigned_file.path(), signed_file.path(), *request.sign_certificate,
+                          *request.sign_key, request.signing_time);
+        !s) {
+      return s;
+    }
+    if (target.keep_permissions) {
+      std::error_code ec;
+      std::filesystem::permissions(signed_file.path(), *target.keep_permissions, ec);
+      if (ec) {
+        return Status::Failure(Utf8FromPath(target.path) +
+                               ": the signed installer's permissions cannot be set");
+      }
+    }
+    result = &signed_file;
+  }
+  console.Note("moving it to " + Utf8FromPath(target.path));
+  return result->MoveFileTo(target.path);
+}
+
+// Everything read from the inputs and checked, before compression.
+struct Inputs {
+  RecordDraft draft;
+  std::vector<uint8_t> screensaver;
+  lumiset::PeFacts screensaver_pe;
+  Stub stub;
+  std::optional<Picture> picture;
+  std::vector<uint8_t> uninstaller;
+  std::vector<uint8_t> companion;
+  std::optional<lumiset::PeFacts> companion_pe;
+};
+
+Result<Inputs> ReadInputs(const BuildRequest& request, Console& console) {
+  const Manifest& m = request.settings;
+  Result<RecordDraft> draft = DraftRecord(m, console);
+  if (!draft) return draft.status();
+
+  const std::string scr_name = Utf8FromPath(*m.screensaver);
+  console.Note("reading the screensaver " + scr_name);
+  Result<std::vector<uint8_t>> screensaver =
+      ReadProgram(m, keys::kScreensaver, *m.screensaver, kMaxScreensaverBytes);
+  if (!screensaver) return screensaver.status();
+  const std::optional<lumiset::PeFacts> scr_pe = ReadPeOf(*screensaver);
+  if (!scr_pe) {
+    return Status::Failure(scr_name + ": not a PE image; a screensaver is a Windows program (.scr)",
+                           m.PlaceOf(keys::kScreensaver));
+  }
+  Result<Stub> stub = ReadStub(request, *scr_pe, scr_name);
+  if (!stub) return stub.status();
+  console.Note("the stub is " + Utf8FromPath(stub->path) + ", a " + PeKindName(stub->pe));
+
+  Inputs in{std::move(*draft), std::move(*screensaver), *scr_pe, std::move(*stub), {}, {}, {}, {}};
+  if (m.picture) {
+    Result<Picture> picture = ReadPicture(m, console);
+    if (!picture) return picture.status();
+    in.picture = std::move(*picture);
+    in.draft.record.picture_format = in.picture->info.format;
+  }
+  if (m.uninstaller) {
+    Result<std::vector<uint8_t>> bytes =
+        ReadRunnable(m, keys::kUninstaller, *m.uninstaller, kMaxUninstallerDecoded, "uninstaller");
+    if (!bytes) return bytes.status();
+    in.uninstaller = std::move(*bytes);
+  }
+  if (m.companion) {
+    Result<std::vector<uint8_t>> bytes =
+        ReadRunnable(m, keys::kCompanion, *m.companion, kMaxCompanionItem, "companion program");
+    if (!bytes) return bytes.status();
+    in.companion = std::move(*bytes);
+    in.companion_pe = ReadPeOf(in.companion);
+  }
+  return in;
+}
+
+void PrintSummary(const BuildRequest& request, const Inputs& in, uint64_t companion_size,
+                  uint64_t installer_size, uint64_t scr_stored, const std::filesystem::path& output,
+                  Console& console) {
+  const Manifest& m = request.settings;
+  std::ostream& out = console.out;
+  const lumiset::SetupRecord& record = in.draft.record;
+  const std::string_view language_name = LanguageName(record.language);
+  if (request.check_only) {
+    out << "checked: everything needed for " << Utf8FromPath(output)
+        << " is sound; nothing written\n";
+  } else {
+    out << "wrote " << Utf8FromPath(output) << " (" << installer_size << " bytes"
+        << (request.sign_certificate ? ", then signed" : "") << ")\n";
+  }
+  out << "  stub         " << Utf8FromPath(in.stub.path) << ": " << in.stub.bytes.size()
+      << " bytes, " << PeKindName(in.stub.pe) << "\n";
+  out << "  screensaver  " << Utf8FromPath(*m.screensaver) << ": " << PeKindName(in.screensaver_pe)
+      << ", " << in.screensaver.size() << " bytes";
+  if (!request.check_only) out << ", " << scr_stored << " in the package";
+  out << "\n";
+  out << "  file name    " << in.draft.file_name << ".scr\n";
+  out << "  language     "
+      << (language_name.empty() ? std::to_string(record.language) : std::string(language_name))
+      << ", texts in " << CodePageName(in.draft.code_page) << "\n";
+  if (in.picture) out << "  picture      " << in.picture->summary << "\n";
+  if (m.uninstaller) out << "  uninstaller  " << Utf8FromPath(*m.uninstaller) << "\n";
+  if (m.companion) {
+    out << "  companion    " << Utf8FromPath(*m.companion) << ": "
+        << (in.companion_pe ? PeKindName(*in.companion_pe) : std::string("a program")) << ", "
+        << companion_size << " bytes, stored as is: the package keeps no check value for it\n";
+  }
+  if (console.warnings != 0) {
+    out << "  warnings     " << console.warnings << "\n";
+  }
 }
 
 }  // namespace
 
-Status BuildInstallerFile(const BuildRequest& request, const Console& console) {
+Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& console) {
   const Manifest& m = request.settings;
   if (!m.screensaver) {
     return Status::Failure(
-        "no screensaver: set 'screensaver' in the manifest or pass --screensaver");
+        "no screensaver: set 'screensaver' in the manifest or pass --screensaver",
+        Place{{}, 0, 0, keys::kScreensaver});
   }
-  if (!m.title) return Status::Failure("no title: set 'title' in the manifest or pass --title");
+  if (!m.title) {
+    return Status::Failure("no title: set 'title' in the manifest or pass --title",
+                           Place{{}, 0, 0, keys::kTitle});
+  }
   if (!m.company) {
-    return Status::Failure("no company: set 'company' in the manifest or pass --company");
+    return Status::Failure("no company: set 'company' in the manifest or pass --company",
+                           Place{{}, 0, 0, keys::kCompany});
   }
   if (request.sign_certificate.has_value() != request.sign_key.has_value()) {
     return Status::Failure("--sign-with needs a certificate and a key");
   }
-  if (Status s = CheckOutputFolder(request.output); !s) return s;
+  if (Status s = CheckName(m, keys::kTitle, "title", *m.title); !s) return s;
+  const std::filesystem::path output =
+      request.output ? *request.output
+                     : request.output_folder / PathFromUtf8(*m.title + kDefaultOutputSuffix);
+  Result<OutputTarget> target = ResolveOutput(output);
+  if (!target) return target.status();
 
-  Result<RecordDraft> draft = DraftRecord(m, console);
-  if (!draft) return draft.status();
-  lumiset::SetupRecord& record = draft->record;
+  Result<Inputs> inputs = ReadInputs(request, console);
+  if (!inputs) return inputs.status();
+  Inputs& in = *inputs;
+  if (request.warnings_are_errors && console.warnings != 0) {
+    return Status::Failure(std::to_string(console.warnings) + " warning" +
+                           (console.warnings == 1 ? "" : "s") +
+                           ", which --werror makes errors; nothing written");
+  }
+  if (request.check_only) {
+    if (console.ShowsSummary()) {
+      PrintSummary(request, in, in.companion.size(), 0, 0, output, console);
+    }
+    return BuildOutcome{output, 0, false};
+  }
+
+  const bool fast = m.fast.value_or(false);
+  const Compressor compress(fast ? kFastLevel : kBestLevel, request.threads);
+  console.Note("compressing at zlib level " + std::to_string(compress.level()) + " on " +
+               std::to_string(request.threads) + " thread" + (request.threads == 1 ? "" : "s"));
+  lumiset::PackageContents contents;
+  if (in.picture) {
+    const std::string name = Utf8FromPath(*m.picture);
+    Result<std::vector<uint8_t>> block = compress.Block(in.picture->bytes, name);
+    if (!block) return block.status();
+    if (block->size() > kMaxPictureItem) {
+      return TooLarge(name, block->size(), kMaxPictureItem, m.PlaceOf(keys::kPicture));
+    }
+    contents.picture_block = std::move(*block);
+  }
+  if (m.uninstaller) {
+    const std::string name = Utf8FromPath(*m.uninstaller);
+    Result<std::vector<uint8_t>> block = compress.Block(in.uninstaller, name);
+    if (!block) return block.status();
+    if (block->size() > kMaxUninstallerItem) {
+      return TooLarge(name, block->size(), kMaxUninstallerItem, m.PlaceOf(keys::kUninstaller));
+    }
+    contents.uninstaller_block = std::move(*block);
+  }
+  const uint64_t companion_size = in.companion.size();
+  contents.companion_program = std::move(in.companion);
 
   const std::string scr_name = Utf8FromPath(*m.screensaver);
-  Result<std::vector<uint8_t>> screensaver = ReadProgram(*m.screensaver, kMaxScreensaverBytes);
-  if (!screensaver) return screensaver.status();
-  const std::optional<lumiset::PeFacts> scr_pe = ReadPeOf(*screensaver);
-  if (!scr_pe) {
-    return Status::Failure(scr_name +
-                           ": not a PE image; a screensaver is a Windows program (.scr)");
-  }
-
-  Result<Stub> stub = ReadStub(request, *scr_pe, scr_name);
-  if (!stub) return stub.status();
-
-  const Compressor compress(m.fast.value_or(false) ? kFastLevel : kBestLevel, request.threads,
-                            console);
-  lumiset::PackageContents contents;
-  std::string picture_summary;
-  if (m.picture) {
-    Result<std::string> summary = AddPicture(m, compress, record, contents, console);
-    if (!summary) return summary.status();
-    picture_summary = std::move(*summary);
-  }
-  if (Status s = AddPrograms(m, compress, contents, console); !s) return s;
-
-  const uint64_t scr_size = screensaver->size();
+  ProgressBar bar(console.err,
+                  console.ShowsProgress() && in.screensaver.size() >= kProgressMinimumBytes,
+                  TerminalColumns());
+  bar.Step("compressing " + Utf8FromPath(m.screensaver->filename()), in.screensaver.size(), 0,
+           kCompressedPercent);
   {
-    Result<std::vector<uint8_t>> block = compress.Block(*screensaver, scr_name);
+    Result<std::vector<uint8_t>> block = compress.Block(in.screensaver, scr_name, &bar);
     if (!block) return block.status();
-    std::vector<uint8_t>().swap(*screensaver);
     contents.screensaver_block = std::move(*block);
   }
-  const uint64_t scr_block_size = contents.screensaver_block.size();
-  record.screensaver_block_length = static_cast<uint32_t>(scr_block_size);
+  lumiset::SetupRecord& record = in.draft.record;
+  record.screensaver_block_length = static_cast<uint32_t>(contents.screensaver_block.size());
   if (Status s = AddRecord(record, compress.level(), contents); !s) return s;
 
-  std::vector<uint8_t> installer = std::move(stub->bytes);
-  const uint64_t stub_size = installer.size();
+  std::vector<uint8_t> installer = in.stub.bytes;
   if (!lumiset::AppendPackage(installer, contents)) {
-    return Status::Failure(Utf8FromPath(request.output) +
+    return Status::Failure(Utf8FromPath(output) +
                            ": the installer would pass the 4 GiB its offsets can address");
   }
+  // The screensaver's bytes in the package as `inspect` counts them: from
+  // the end of the items before it to the trailer, alignment padding
+  // included.
+  uint64_t before_screensaver = in.stub.bytes.size();
+  for (const std::vector<uint8_t>* item :
+       {&contents.record_item, &contents.picture_block, &contents.uninstaller_block,
+        &contents.companion_program}) {
+    before_screensaver += 4 + item->size();
+  }
+  const uint64_t scr_stored = installer.size() - lumiset::kTrailerSize - before_screensaver;
   contents = {};
-  if (Status s = WriteOutput(request, installer); !s) return s;
+  if (Status s = WriteOutput(request, *target, installer, bar, console); !s) return s;
+  bar.Finish();
 
-  std::ostream& out = console.out;
-  const std::string_view language_name = LanguageName(record.language);
-  out << "wrote " << Utf8FromPath(request.output) << " (" << installer.size() << " bytes"
-      << (request.sign_certificate ? ", then signed" : "") << ")\n";
-  out << "  stub         " << stub_size << " bytes, " << PeKindName(stub->pe) << "\n";
-  out << "  screensaver  " << scr_name << ": " << PeKindName(*scr_pe) << ", " << scr_size
-      << " bytes, " << scr_block_size << " in the package\n";
-  out << "  file name    " << draft->file_name << ".scr\n";
-  out << "  language     "
-      << (language_name.empty() ? std::to_string(record.language) : std::string(language_name))
-      << ", texts in " << CodePageName(draft->code_page) << "\n";
-  if (m.picture) out << "  picture      " << picture_summary << "\n";
-  if (m.uninstaller) out << "  uninstaller  " << Utf8FromPath(*m.uninstaller) << "\n";
-  if (m.companion) out << "  companion    " << Utf8FromPath(*m.companion) << "\n";
-  return {};
+  uint64_t size = installer.size();
+  if (request.sign_certificate) {
+    std::error_code ec;
+    const uintmax_t signed_size = std::filesystem::file_size(target->path, ec);
+    if (!ec) size = signed_size;
+  }
+  if (console.ShowsSummary()) {
+    PrintSummary(request, in, companion_size, size, scr_stored, output, console);
+  }
+  return BuildOutcome{output, size, request.sign_certificate.has_value()};
 }
 
 }  // namespace lumipack

@@ -20,8 +20,11 @@ inline constexpr uint64_t kMaxTextFileBytes = 1u << 20;
 inline constexpr int kBestLevel = 9;
 inline constexpr int kFastLevel = 1;
 
-// Below this size a file compresses too quickly for a progress bar.
+// Below this size a screensaver compresses too quickly for a progress bar.
 inline constexpr uint64_t kProgressMinimumBytes = 4u << 20;
+
+// The name an installer gets when none is given: the title and this.
+inline constexpr const char* kDefaultOutputSuffix = "Setup.exe";
 
 // Defaults for settings neither the manifest nor the command line gives.
 inline constexpr uint16_t kDefaultShowSetupOptions = 1;
@@ -40,19 +43,39 @@ inline constexpr const char* kStubNameX64 = "lumiset64.exe";
 
 struct BuildRequest {
   Manifest settings;
-  std::filesystem::path output;
+  // The installer to write; unset: the title and kDefaultOutputSuffix in
+  // `output_folder` (empty: the working folder).
+  std::optional<std::filesystem::path> output;
+  std::filesystem::path output_folder;
+  // Check every input and the output as a build would, but compress and
+  // write nothing.
+  bool check_only = false;
+  // Fail, writing nothing, when anything gave a warning.
+  bool warnings_are_errors = false;
   unsigned threads = 1;
   // Where the stubs are when the settings name none: the packer's own
   // folder, holding lumiset.exe (x86) and lumiset64.exe (x64).
   std::optional<std::filesystem::path> stub_folder;
   std::optional<std::filesystem::path> sign_certificate;  // both or neither
   std::optional<std::filesystem::path> sign_key;
+  // The signature's signing time in seconds since 1970 (from
+  // SOURCE_DATE_EPOCH); unset: the time of signing.
+  std::optional<int64_t> signing_time;
+};
+
+// What a build wrote, or a check found it would write.
+struct BuildOutcome {
+  std::filesystem::path output;
+  uint64_t size = 0;  // 0 for a check
+  bool is_signed = false;
 };
 
 // Checks every input, builds the installer and writes it under a scratch
-// name beside `output`, signing it when asked, then moves it into place; on
-// any failure nothing is left at or beside `output`. Reports what it did on
-// console.out and warnings on console.err.
-Status BuildInstallerFile(const BuildRequest& request, const Console& console);
+// name beside the output, signing it when asked, then moves it into place;
+// on any failure nothing is left at or beside the output. An output that is
+// a symbolic link is written through; one that is not a regular file or is
+// read-only is refused; a replaced file's permissions are kept. Reports what
+// it did on console.out (unless quiet) and warnings through the console.
+Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& console);
 
 }  // namespace lumipack

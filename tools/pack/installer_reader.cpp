@@ -157,6 +157,11 @@ std::string InstallerContents::Utf8(const std::string& stored, bool has_blocks) 
 
 bool InstallerContents::ok() const { return FirstProblem().empty(); }
 
+bool InstallerContents::ItemsDecode() const {
+  return record && record_item.ok() && picture.ok() && uninstaller.ok() && companion.ok() &&
+         screensaver.ok();
+}
+
 bool InstallerContents::BlockLengthMatches() const {
   if (!record) return false;
   const uint64_t length = record->screensaver_block_length;
@@ -175,6 +180,7 @@ std::string InstallerContents::FirstProblem() const {
       return std::string(what) + ": " + std::string(DecodeStatusName(check->status));
   }
   if (!record) return "the record: its fields run past its end";
+  if (!picture_problem.empty()) return "the page picture: " + picture_problem;
   return {};
 }
 
@@ -210,7 +216,16 @@ Result<InstallerContents> ReadInstaller(const std::filesystem::path& path) {
 
   c.picture =
       DecodeItem(c.items.picture_item, offset, lumiset::kMaxPictureDecoded, &c.picture_bytes);
-  if (c.picture.present && c.picture.ok()) c.picture_info = IdentifyPicture(c.picture_bytes);
+  if (c.picture.present && c.picture.ok()) {
+    c.picture_info = IdentifyPicture(c.picture_bytes);
+    if (!c.picture_info) {
+      c.picture_problem = "not a BMP, JPEG or PNG file";
+    } else if (std::optional<std::string> problem =
+                   PictureProblem(c.picture_bytes, *c.picture_info)) {
+      c.picture_problem = "the " + std::string(PictureFormatName(c.picture_info->format)) +
+                          " cannot be used: " + *problem;
+    }
+  }
   offset += c.items.picture_item.size() + 4;
 
   c.uninstaller = DecodeItem(c.items.uninstaller_item, offset, lumiset::kMaxUninstallerDecoded,

@@ -21,6 +21,9 @@ struct ItemCheck {
   bool present = false;
   uint64_t offset = 0;       // of the item's bytes in the file
   uint64_t stored_size = 0;  // its bytes in the file
+  // Whether it is a compressed block, whose zlib stream carries a check
+  // value; the companion program is stored as is, with nothing to check
+  // its bytes against.
   bool compressed = true;
   std::optional<uint32_t> capacity;  // the stated decoded size, once read
   uint64_t decoded_size = 0;
@@ -45,6 +48,9 @@ struct InstallerContents {
   ItemCheck picture;
   std::vector<uint8_t> picture_bytes;
   std::optional<PictureInfo> picture_info;
+  // Why the decoded picture is not one the installer can use (not a BMP,
+  // JPEG or PNG file, or one that does not decode whole); empty when it is.
+  std::string picture_problem;
 
   ItemCheck uninstaller;
   std::vector<uint8_t> uninstaller_bytes;
@@ -64,7 +70,10 @@ struct InstallerContents {
   // texts, whose language blocks have code pages of their own.
   std::string Utf8(const std::string& stored, bool has_blocks = false) const;
 
-  // Whether every item decodes and the record parses.
+  // Whether every compressed item decodes and the record parses: the
+  // package can be taken apart.
+  bool ItemsDecode() const;
+  // ItemsDecode(), and the picture is sound.
   bool ok() const;
   // The first problem found, for messages; empty when ok().
   std::string FirstProblem() const;

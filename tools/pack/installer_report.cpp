@@ -28,10 +28,16 @@ std::string PeText(const std::optional<lumiset::PeFacts>& pe) {
   return pe ? std::string(PeKindName(*pe)) : "not a PE image";
 }
 
+// How `inspect` names what it knows of an item stored as is: its bytes
+// were not checked, because nothing in the package could check them.
+constexpr const char* kNotChecked = "stored, not checked";
+
 std::string SizesText(const ItemCheck& item) {
   if (!item.present) return "none";
   std::string text = std::to_string(item.stored_size) + " bytes at " + std::to_string(item.offset);
-  if (!item.compressed) return text + ", stored as is";
+  if (!item.compressed) {
+    return text + ": " + kNotChecked + " (kept as is, without a check value)";
+  }
   if (item.capacity) text += ", stated size " + std::to_string(*item.capacity);
   if (item.status == lumiset::DecodeStatus::kOk) {
     text += ", decodes to " + std::to_string(item.decoded_size) + " bytes";
@@ -47,7 +53,8 @@ json ItemJson(const ItemCheck& item) {
   j["compressed"] = item.compressed;
   j["capacity"] = item.capacity ? json(*item.capacity) : json(nullptr);
   j["decoded_size"] = item.decoded_size;
-  j["status"] = std::string(DecodeStatusName(item.status));
+  j["checked"] = item.compressed;
+  j["status"] = item.compressed ? std::string(DecodeStatusName(item.status)) : kNotChecked;
   j["ok"] = item.ok();
   return j;
 }
@@ -134,9 +141,8 @@ void PrintInspection(const InstallerContents& c, std::ostream& out) {
       if (c.picture_info->width && c.picture_info->height) {
         out << " " << *c.picture_info->width << "x" << *c.picture_info->height;
       }
-    } else {
-      out << ", not a BMP, JPEG or PNG file";
     }
+    out << (c.picture_problem.empty() ? ", decodes whole" : ", " + c.picture_problem);
   }
   out << "\n";
   out << "uninstaller    " << SizesText(c.uninstaller);
@@ -149,8 +155,14 @@ void PrintInspection(const InstallerContents& c, std::ostream& out) {
   if (c.screensaver.ok()) out << ", " << PeText(c.screensaver_pe);
   out << "\n";
   const std::string problem = c.FirstProblem();
-  out << "result         " << (problem.empty() ? "every item decodes" : "damaged: " + problem)
-      << "\n";
+  out << "result         ";
+  if (!problem.empty()) {
+    out << "damaged: " << problem << "\n";
+  } else if (c.companion.present) {
+    out << "every compressed item decodes; the companion program is " << kNotChecked << "\n";
+  } else {
+    out << "every item decodes\n";
+  }
 }
 
 std::string InspectionJson(const InstallerContents& c) {
@@ -213,6 +225,9 @@ std::string InspectionJson(const InstallerContents& c) {
   j["record"] = record;
 
   json picture = ItemJson(c.picture);
+  if (c.picture.present && c.picture.ok()) {
+    picture["problem"] = c.picture_problem.empty() ? json(nullptr) : json(c.picture_problem);
+  }
   if (c.picture_info) {
     picture["format"] = std::string(PictureFormatName(c.picture_info->format));
     picture["width"] = c.picture_info->width ? json(*c.picture_info->width) : json(nullptr);
@@ -229,6 +244,11 @@ std::string InspectionJson(const InstallerContents& c) {
                 {"uninstaller", uninstaller},
                 {"companion", companion},
                 {"screensaver", screensaver}};
+  return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string InspectionFailureJson(const std::string& file, const std::string& problem) {
+  const json j = {{"file", file}, {"ok", false}, {"problem", problem}};
   return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 

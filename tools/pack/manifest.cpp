@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "file_io.h"
+#include "host.h"
 #include "language.h"
 
 namespace lumipack {
@@ -46,13 +47,19 @@ class ManifestReader {
   std::string Where(const toml::source_region& region) const {
     return name_ + ":" + std::to_string(region.begin.line);
   }
+  Place PlaceOf(const toml::source_region& region, const std::string& key) const {
+    return Place{name_, region.begin.line, region.begin.column, key};
+  }
   Status Fail(const toml::node& v, const std::string& key, const std::string& problem) const {
-    return Status::Failure(Where(v.source()) + ": '" + key + "' " + problem);
+    return Status::Failure(Where(v.source()) + ": '" + key + "' " + problem,
+                           PlaceOf(v.source(), key));
   }
   Status WrongType(const toml::node& v, const std::string& key, const std::string& wanted) const {
     return Fail(v, key, "must be " + wanted + ", not " + TypeName(v));
   }
-  void Note(const toml::node& v, const std::string& key) { out_.origins[key] = Where(v.source()); }
+  void Note(const toml::node& v, const std::string& key) {
+    out_.origins[key] = Origin{name_, v.source().begin.line, v.source().begin.column, {}};
+  }
 
   Status String(const toml::node& v, const std::string& key, std::optional<std::string>& field);
   Status Path(const toml::node& v, const std::string& key,
@@ -285,7 +292,8 @@ Status ManifestReader::ReadTable(const toml::table& table, const std::string& pr
       bool is_table_name = false;
       for (const char* name : kTables) is_table_name = is_table_name || key == name;
       if (is_table_name) return WrongType(v, key, "a table");
-      return Status::Failure(Where(k.source()) + ": unknown key '" + key + "'");
+      return Status::Failure(Where(k.source()) + ": unknown key '" + key + "'",
+                             PlaceOf(k.source(), key));
     }
     if (Status s = handler(v, key); !s) return s;
   }
@@ -298,7 +306,14 @@ std::string Manifest::OriginOf(const std::string& key) const {
   auto it = origins.find(key);
   if (it == origins.end()) return key;
   // A command-line option names itself; a manifest line needs the key.
-  return it->second.starts_with("--") ? it->second : it->second + ": " + key;
+  if (!it->second.option.empty()) return it->second.option;
+  return it->second.file + ":" + std::to_string(it->second.line) + ": " + key;
+}
+
+Place Manifest::PlaceOf(const std::string& key) const {
+  auto it = origins.find(key);
+  if (it == origins.end() || !it->second.option.empty()) return Place{{}, 0, 0, key};
+  return Place{it->second.file, it->second.line, it->second.column, key};
 }
 
 Result<Manifest> ParseManifest(std::string_view text, const std::string& name,
@@ -308,8 +323,9 @@ Result<Manifest> ParseManifest(std::string_view text, const std::string& name,
     table = toml::parse(text, name);
   } catch (const toml::parse_error& e) {
     return Status::Failure(name + ":" + std::to_string(e.source().begin.line) + ":" +
-                           std::to_string(e.source().begin.column) + ": " +
-                           std::string(e.description()));
+                               std::to_string(e.source().begin.column) + ": " +
+                               std::string(e.description()),
+                           Place{name, e.source().begin.line, e.source().begin.column, {}});
   }
   Manifest manifest;
   ManifestReader reader(name, folder, manifest);
@@ -322,6 +338,12 @@ Result<Manifest> LoadManifest(const std::filesystem::path& path) {
   if (!bytes) return bytes.status();
   const std::string text(bytes->begin(), bytes->end());
   return ParseManifest(text, Utf8FromPath(path), path.parent_path());
+}
+
+Result<Manifest> LoadManifestFromStandardInput() {
+  Result<std::string> text = ReadStandardInput(kMaxManifestBytes);
+  if (!text) return text.status();
+  return ParseManifest(*text, kStandardInputName, std::filesystem::path());
 }
 
 std::optional<uint32_t> ParseColour(std::string_view text) {

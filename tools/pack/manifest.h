@@ -13,6 +13,14 @@
 
 namespace lumipack {
 
+// Where a value came from: a line of a manifest, or a command-line option.
+struct Origin {
+  std::string file;  // the manifest, as messages name it
+  uint32_t line = 0;
+  uint32_t column = 0;
+  std::string option;  // "--title" when the command line gave the value
+};
+
 // The settings for one installer as the manifest and the command line give
 // them; anything unset takes its default when the installer is built. Texts
 // are UTF-8; paths are absolute or relative to the working folder.
@@ -31,7 +39,7 @@ struct Manifest {
   std::optional<std::filesystem::path> companion;
   std::optional<std::filesystem::path> stub;
   std::optional<Arch> arch;  // unset: the screensaver's own architecture
-  std::optional<bool> fast;
+  std::optional<bool> fast;  // unset or false: the best compression
 
   std::optional<uint16_t> show_setup_options;
   std::optional<uint16_t> open_display_properties;
@@ -50,11 +58,15 @@ struct Manifest {
   std::optional<uint16_t> reserved_field;
   std::optional<uint16_t> picture_format;  // only without a picture
 
-  // Where each value came from ("lumipack.toml:3" or "--title"), by key,
-  // so messages about a value can point at it.
-  std::map<std::string, std::string> origins;
+  // Where each value came from, by key, so messages about a value can
+  // point at it.
+  std::map<std::string, Origin> origins;
 
+  // How messages name a value's place: "lumipack.toml:3: title", "--title",
+  // or the bare key when nothing set it.
   std::string OriginOf(const std::string& key) const;
+  // The same as a Place, for JSON readers.
+  Place PlaceOf(const std::string& key) const;
 };
 
 // The manifest keys, dotted for those inside a table.
@@ -83,6 +95,11 @@ inline constexpr uint64_t kMaxManifestBytes = 1u << 20;
 // Reads a manifest file. Relative paths in it are taken from the manifest's
 // folder. A failure names the file, the line and the key.
 Result<Manifest> LoadManifest(const std::filesystem::path& path);
+
+// How messages name a manifest read from standard input; relative paths in
+// it are taken from the working folder.
+inline constexpr const char* kStandardInputName = "<stdin>";
+Result<Manifest> LoadManifestFromStandardInput();
 
 // Parses manifest text; `name` is the file name for messages and `folder`
 // the folder that relative paths start from.

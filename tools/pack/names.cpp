@@ -48,6 +48,17 @@ std::optional<std::string> NameProblem(std::string_view name) {
   return std::nullopt;
 }
 
+bool EndsWithScrExtension(std::string_view name) {
+  if (name.size() <= kScrExtension.size()) return false;
+  const std::string_view ending = name.substr(name.size() - kScrExtension.size());
+  for (size_t i = 0; i < ending.size(); ++i) {
+    const char c = ending[i];
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower != kScrExtension[i]) return false;
+  }
+  return true;
+}
+
 std::optional<std::string> CopyrightLineProblem(std::string_view line) {
   const std::optional<std::u32string> chars = DecodeUtf8(line);
   if (!chars) return "it is not valid UTF-8";

@@ -18,6 +18,13 @@ inline constexpr size_t kMaxNameChars = 200;
 // CON or LPT1 (with or without an extension).
 std::optional<std::string> NameProblem(std::string_view name);
 
+// The ending the installer gives the screensaver's file name.
+inline constexpr std::string_view kScrExtension = ".scr";
+
+// Whether `name` ends in ".scr" (letter case aside) after at least one
+// other character.
+bool EndsWithScrExtension(std::string_view name);
+
 // Why a copyright line cannot be stored: it is one line, and the record
 // keeps what follows a "|" apart from the line.
 std::optional<std::string> CopyrightLineProblem(std::string_view line);

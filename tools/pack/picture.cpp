@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "base/byte_io.h"
+#include "base/memory_file.h"
+#include "package/dib.h"
+#include "png_jpeg_decoder.h"
 
 namespace lumipack {
 namespace {
@@ -73,7 +76,92 @@ void ReadJpegSize(std::span<const uint8_t> b, PictureInfo& info) {
   }
 }
 
+std::string Describe(uint32_t compression) {
+  switch (compression) {
+    case lumiset::kBiRle4:
+      return "RLE4";
+    case lumiset::kBiBitfields:
+      return "bit fields other than plain 32-bit BGR";
+    case 4:
+      return "an embedded JPEG";
+    case 5:
+      return "an embedded PNG";
+    default:
+      return "number " + std::to_string(compression);
+  }
+}
+
+// Why the installer's BMP reader refuses a file, in words, from the header
+// fields it looks at; nullopt when these raise no objection.
+std::optional<std::string> BmpHeaderProblem(std::span<const uint8_t> b) {
+  if (b.size() < kBmpInfoAt + 4) return "it is cut short: there is no header";
+  const uint32_t header_size = LoadU32(&b[kBmpInfoAt]);
+  const bool core = header_size == kBmpCoreHeaderSize;
+  if (!core && (header_size < lumiset::kInfoHeaderSize || header_size > 1024)) {
+    return "its header of " + std::to_string(header_size) +
+           " bytes is of a kind the installer does not read";
+  }
+  const size_t fields = core ? kBmpCoreHeaderSize : lumiset::kInfoHeaderSize;
+  if (b.size() < kBmpInfoAt + fields) return std::string("it is cut short inside its header");
+  int64_t width = 0;
+  int64_t height = 0;
+  uint32_t bits = 0;
+  uint32_t compression = lumiset::kBiRgb;
+  if (core) {
+    width = LoadU16(&b[18]);
+    height = LoadU16(&b[20]);
+    bits = LoadU16(&b[24]);
+  } else {
+    width = static_cast<int32_t>(LoadU32(&b[18]));
+    height = static_cast<int32_t>(LoadU32(&b[22]));
+    bits = LoadU16(&b[28]);
+    compression = LoadU32(&b[30]);
+  }
+  if (height < 0) return "it is stored top-down, which the installer does not read";
+  const std::string size = std::to_string(width) + "x" + std::to_string(height) + " pixels";
+  if (width <= 0 || height == 0) return "its size, " + size + ", is empty";
+  if (width > lumiset::kMaxDibSide || height > lumiset::kMaxDibSide) {
+    return size + " is more than the installer's limit of " + std::to_string(lumiset::kMaxDibSide) +
+           " pixels a side";
+  }
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+    return std::to_string(bits) + " bits a pixel is a depth the installer does not read";
+  }
+  const bool rle8 = compression == lumiset::kBiRle8 && bits == 8;
+  if (compression != lumiset::kBiRgb && compression != lumiset::kBiBitfields && !rle8) {
+    return "its compression, " + Describe(compression) + ", is one the installer does not read";
+  }
+  const uint64_t pixel_bytes =
+      lumiset::DibStride(static_cast<uint32_t>(width), bits) * static_cast<uint64_t>(height);
+  if (pixel_bytes > lumiset::kMaxDibPixelBytes) {
+    return size + " take " + std::to_string(pixel_bytes) + " bytes, more than the installer's " +
+           std::to_string(lumiset::kMaxDibPixelBytes >> 20) + " MiB limit";
+  }
+  const uint32_t pixels_at = LoadU32(&b[10]);
+  if (!rle8 && pixels_at != 0 && pixels_at + pixel_bytes > b.size()) {
+    return "it is cut short: its " + size + " need " + std::to_string(pixel_bytes) +
+           " bytes from byte " + std::to_string(pixels_at) + ", but the file has " +
+           std::to_string(b.size()) + " bytes";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<std::string> PictureProblem(std::span<const uint8_t> bytes, const PictureInfo& info) {
+  if (info.format != lumiset::kPictureBmp) {
+    return PngOrJpegProblem(bytes, static_cast<uint32_t>(lumiset::kMaxDibSide),
+                            lumiset::kMaxDibPixelBytes);
+  }
+  if (std::optional<std::string> problem = BmpHeaderProblem(bytes)) return problem;
+  lumiset::MemoryFile file(bytes);
+  if (!lumiset::ReadDib(file)) {
+    return std::string(
+        "the installer's BMP reader refuses it (its colour table or pixels are "
+        "cut short or damaged)");
+  }
+  return std::nullopt;
+}
 
 std::optional<PictureInfo> IdentifyPicture(std::span<const uint8_t> bytes) {
   PictureInfo info;

@@ -1,40 +1,56 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
 
 namespace lumipack {
 
+// Where a message points, for readers that want it apart from the text: a
+// file and a position in it, and the manifest key the message is about.
+// Each part is empty or 0 when unknown.
+struct Place {
+  std::string file;
+  uint32_t line = 0;    // counted from 1
+  uint32_t column = 0;  // counted from 1, in characters
+  std::string key;      // a manifest key, dotted inside tables: "options.desktop_icon"
+};
+
 // The outcome of a step that may fail: success, or a message for the user
-// that names the file or value and the problem.
+// that names the file or value and the problem, and the same place apart.
 class [[nodiscard]] Status {
  public:
   Status() = default;
-  static Status Failure(std::string message) { return Status(std::move(message)); }
+  static Status Failure(std::string message, Place place = {}) {
+    return Status(std::move(message), std::move(place));
+  }
 
   bool ok() const { return !failed_; }
   explicit operator bool() const { return ok(); }
   const std::string& message() const { return message_; }
+  const Place& place() const { return place_; }
 
  private:
-  explicit Status(std::string message) : message_(std::move(message)), failed_(true) {}
+  Status(std::string message, Place place)
+      : message_(std::move(message)), place_(std::move(place)), failed_(true) {}
 
   std::string message_;
+  Place place_;
   bool failed_ = false;
 };
 
-// A value, or the message of why there is none.
+// A value, or the status that says why there is none.
 template <typename T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : value_(std::move(value)) {}          // NOLINT: implicit by design
-  Result(Status failure) : error_(failure.message()) {}  // NOLINT: implicit by design
+  Result(T value) : value_(std::move(value)) {}             // NOLINT: implicit by design
+  Result(Status failure) : failure_(std::move(failure)) {}  // NOLINT: implicit by design
 
   bool ok() const { return value_.has_value(); }
   explicit operator bool() const { return ok(); }
-  const std::string& message() const { return error_; }
-  Status status() const { return ok() ? Status() : Status::Failure(error_); }
+  const std::string& message() const { return failure_.message(); }
+  const Status& status() const { return failure_; }
 
   T& operator*() { return *value_; }
   const T& operator*() const { return *value_; }
@@ -43,7 +59,7 @@ class [[nodiscard]] Result {
 
  private:
   std::optional<T> value_;
-  std::string error_;
+  Status failure_;
 };
 
 }  // namespace lumipack

@@ -14,7 +14,7 @@ std::atomic<unsigned> next_serial{0};
 
 }  // namespace
 
-ScratchPath::ScratchPath(const std::filesystem::path& final_path) {
+ScratchPath::ScratchPath(const std::filesystem::path& final_path, Kind kind) {
   const std::filesystem::path folder = final_path.parent_path();
   std::string stem(1, '.');
   stem += Utf8FromPath(final_path.filename());
@@ -25,6 +25,13 @@ ScratchPath::ScratchPath(const std::filesystem::path& final_path) {
   do {
     path_ = folder / PathFromUtf8(stem + std::to_string(next_serial.fetch_add(1)) + ".partial");
   } while (std::filesystem::exists(std::filesystem::symlink_status(path_, ec)));
+  cleanup_.emplace(path_, kind);
+}
+
+std::filesystem::path ScratchPath::FileInside(std::string_view name) {
+  std::filesystem::path file = path_ / PathFromUtf8(name);
+  inside_.emplace_back(file, Kind::kFile);
+  return file;
 }
 
 ScratchPath::~ScratchPath() {

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <list>
+#include <optional>
+#include <string_view>
 
+#include "interrupt.h"
 #include "result.h"
 
 namespace lumipack {
@@ -9,15 +13,22 @@ namespace lumipack {
 // An unused name beside a final output, for writing the output under before
 // it is complete. Whatever is left at that name (a file, or a folder and its
 // contents) is removed when the object goes, unless it was moved into place,
-// so a failure never leaves a partial output behind.
+// so a failure never leaves a partial output behind. An interrupt removes it
+// too (see interrupt.h): a scratch folder, and each file made through
+// FileInside.
 class ScratchPath {
  public:
-  explicit ScratchPath(const std::filesystem::path& final_path);
+  using Kind = InterruptCleanup::Kind;
+  explicit ScratchPath(const std::filesystem::path& final_path, Kind kind = Kind::kFile);
   ~ScratchPath();
   ScratchPath(const ScratchPath&) = delete;
   ScratchPath& operator=(const ScratchPath&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
+
+  // The path of a file to be made inside a scratch folder, registered for
+  // removal on an interrupt.
+  std::filesystem::path FileInside(std::string_view name);
 
   // Moves the scratch file over `final_path`, replacing a file there.
   Status MoveFileTo(const std::filesystem::path& final_path);
@@ -28,6 +39,8 @@ class ScratchPath {
  private:
   std::filesystem::path path_;
   bool moved_ = false;
+  std::optional<InterruptCleanup> cleanup_;
+  std::list<InterruptCleanup> inside_;
 };
 
 }  // namespace lumipack

@@ -1,6 +1,8 @@
 #include "signer.h"
 
+#include <charconv>
 #include <system_error>
+#include <vector>
 
 #include "file_io.h"
 #include "host.h"
@@ -33,13 +35,33 @@ Status CheckSigned(const std::filesystem::path& path) {
 
 }  // namespace
 
+Result<std::optional<int64_t>> SigningTimeFrom(const char* value) {
+  if (value == nullptr) return std::optional<int64_t>();
+  const std::string_view text(value);
+  int64_t seconds = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || seconds < 0 ||
+      seconds > kMaxSigningTime) {
+    return Status::Failure("SOURCE_DATE_EPOCH=" + std::string(text) +
+                           " is not a number of seconds since 1970 (0 to " +
+                           std::to_string(kMaxSigningTime) + ")");
+  }
+  return std::optional<int64_t>(seconds);
+}
+
 Status SignInstaller(const std::filesystem::path& input, const std::filesystem::path& output,
-                     const std::filesystem::path& certificate, const std::filesystem::path& key) {
+                     const std::filesystem::path& certificate, const std::filesystem::path& key,
+                     std::optional<int64_t> signing_time) {
   if (Status s = CheckReadable(certificate, "certificate"); !s) return s;
   if (Status s = CheckReadable(key, "key"); !s) return s;
-  const ProgramRun run =
-      RunProgram({kSigningProgram, "sign", "-certs", Utf8FromPath(certificate), "-key",
-                  Utf8FromPath(key), "-in", Utf8FromPath(input), "-out", Utf8FromPath(output)});
+  std::vector<std::string> args = {kSigningProgram,           "sign", "-certs",
+                                   Utf8FromPath(certificate), "-key", Utf8FromPath(key)};
+  if (signing_time) {
+    args.push_back("-time");
+    args.push_back(std::to_string(*signing_time));
+  }
+  args.insert(args.end(), {"-in", Utf8FromPath(input), "-out", Utf8FromPath(output)});
+  const ProgramRun run = RunProgram(args);
   if (!run.started) {
     return Status::Failure(std::string(kSigningProgram) +
                            " is not installed; --sign-with needs it on the PATH");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "language.h"
 #include "language_blocks.h"
 #include "package/language_filter.h"
 
@@ -27,41 +28,88 @@ size_t ColumnOf(std::string_view line, size_t byte) {
   return column;
 }
 
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// A directive in its plain spelling: "#endif", "#if<language>" or
+// "#ifdef <language>", letter case aside.
+std::string PlainSpelling(int32_t directive) {
+  if (directive == 0) return "#endif";
+  return "#if" + std::string(LanguageName(static_cast<uint16_t>(directive)));
+}
+
+bool IsPlainlySpelt(std::string_view line, int32_t directive) {
+  const std::string lower = Lower(line);
+  if (lower == PlainSpelling(directive)) return true;
+  if (directive == 0) return false;
+  const std::string_view language = LanguageName(static_cast<uint16_t>(directive));
+  return lower == "#ifdef" + std::string(language) || lower == "#ifdef " + std::string(language);
+}
+
 }  // namespace
 
-std::vector<std::string> TextWarnings(std::string_view utf8, const std::string& origin) {
-  std::vector<std::string> warnings;
+std::vector<TextWarning> TextWarnings(std::string_view utf8, const std::string& origin) {
+  std::vector<TextWarning> warnings;
+  auto warn = [&](size_t line, size_t column, const std::string& text) {
+    warnings.push_back(
+        {origin + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + text,
+         static_cast<uint32_t>(line), static_cast<uint32_t>(column)});
+  };
   const std::vector<std::string_view> lines = lumiset::SplitLines(utf8);
+  int32_t open_block = 0;
+  size_t opened_at = 0;
   for (size_t n = 0; n < lines.size(); ++n) {
     const std::string_view line = lines[n];
-    const std::string where = origin + ":" + std::to_string(n + 1) + ":";
-    if (!line.empty() && line[0] == '#' && LooksLikeDirective(line) && !DirectiveOf(line)) {
-      warnings.push_back(where + "1: '" + std::string(line) +
-                         "' is not a language directive the installer knows; it shows as text");
+    const std::optional<int32_t> directive = DirectiveOf(line);
+    if (directive) {
+      if (!IsPlainlySpelt(line, *directive)) {
+        warn(n + 1, 1,
+             "'" + std::string(line) + "' is read as " + PlainSpelling(*directive) +
+                 ": the installer drops the spaces in a directive; write " +
+                 PlainSpelling(*directive));
+      }
+      open_block = *directive;
+      opened_at = n;
+    } else if (!line.empty() && line[0] == '#' && LooksLikeDirective(line)) {
+      warn(n + 1, 1,
+           "'" + std::string(line) +
+               "' is not a language directive the installer knows; it shows as text");
     }
     for (size_t open = line.find('{'); open != std::string_view::npos;
          open = line.find('{', open + 1)) {
       const size_t close = line.find('}', open + 1);
-      const std::string column = std::to_string(ColumnOf(line, open));
+      const size_t column = ColumnOf(line, open);
       if (close == std::string_view::npos) {
         const bool closed_later =
             std::any_of(lines.begin() + static_cast<std::ptrdiff_t>(n) + 1, lines.end(),
                         [](std::string_view l) { return l.find('}') != std::string_view::npos; });
-        warnings.push_back(
-            where + column +
-            (closed_later ? ": '{' is not closed on its line; the installer shows ##UNKNOWN## "
+        warn(n + 1, column,
+             closed_later ? "'{' is not closed on its line; the installer shows ##UNKNOWN## "
                             "for everything up to the next '}'"
-                          : ": '{' is never closed; the installer drops the rest of the text"));
+                          : "'{' is never closed; the installer drops the rest of the text");
         break;
       }
       const std::string_view name = line.substr(open + 1, close - open - 1);
       if (std::find(std::begin(kPlaceholders), std::end(kPlaceholders), name) ==
           std::end(kPlaceholders)) {
-        warnings.push_back(where + column + ": {" + std::string(name) +
-                           "} is not a placeholder the installer knows; it shows as ##UNKNOWN##");
+        warn(n + 1, column,
+             "{" + std::string(name) +
+                 "} is not a placeholder the installer knows; it shows as ##UNKNOWN##");
       }
       open = close;
     }
+  }
+  if (open_block != 0) {
+    const std::string language(LanguageName(static_cast<uint16_t>(open_block)));
+    warn(opened_at + 1, 1,
+         "'" + std::string(lines[opened_at]) +
+             "' opens a block that no #endif closes; everything after it shows only in " +
+             static_cast<char>(language[0] - 'a' + 'A') + language.substr(1));
   }
   return warnings;
 }
