@@ -1,6 +1,7 @@
 #include "picture.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "support/test_package.h"
 #include "test_pictures.h"
@@ -96,6 +97,15 @@ TEST(PictureProblem, WholePicturesTheInstallerReadsPass) {
   }
 }
 
+// Recomputes the check value of the PNG chunk at `at`, so that a test's
+// change reaches what lies behind the check.
+void FixChunkCheck(std::vector<uint8_t>& png, size_t at) {
+  const uint32_t length = uint32_t{png[at]} << 24 | uint32_t{png[at + 1]} << 16 |
+                          uint32_t{png[at + 2]} << 8 | png[at + 3];
+  const uLong check = crc32(crc32(0, nullptr, 0), &png[at + 4], 4 + length);
+  for (int i = 0; i < 4; ++i) png[at + 8 + length + i] = static_cast<uint8_t>(check >> (24 - 8 * i));
+}
+
 TEST(PictureProblem, BrokenPicturesSayWhy) {
   const std::vector<uint8_t> bmp = MakeBmp(40, 10, 24, 0, {}, std::vector<uint8_t>(40 * 3 * 10));
   std::vector<uint8_t> png = testing::PngFile(64, 16);
@@ -103,9 +113,15 @@ TEST(PictureProblem, BrokenPicturesSayWhy) {
   // The zlib stream's first byte inside the first IDAT chunk: signature,
   // IHDR (25 bytes), then the IDAT's length and type.
   bad_zlib[8 + 25 + 8] = 0xFF;
+  std::vector<uint8_t> bad_zlib_checked = bad_zlib;
+  FixChunkCheck(bad_zlib_checked, 8 + 25);
   std::vector<uint8_t> huge_png = png;
   huge_png[16] = 0x00;  // the width, big-endian: 0x00F00000 pixels
   huge_png[17] = 0xF0;
+  FixChunkCheck(huge_png, 8);
+  std::vector<uint8_t> wide_png = png;
+  wide_png[19] = 65;  // one pixel wider than its rows
+  FixChunkCheck(wide_png, 8);
   const std::vector<uint8_t> jpeg = testing::JpegFile(64, 64);
   const std::vector<uint32_t> sixteen(16, 0);
   struct Case {
@@ -131,11 +147,15 @@ TEST(PictureProblem, BrokenPicturesSayWhy) {
        Cut(MakeBmp(4, 2, 8, 1, std::vector<uint32_t>(256, 0), {}), 200),
        "the installer's BMP reader refuses it"},
       {"PNG cut to 40 bytes", Cut(png, 40), "cut short"},
-      {"PNG cut in its data", Cut(png, png.size() / 2), "cut short, damaged"},
-      {"PNG with a damaged stream", bad_zlib, "cut short, damaged"},
+      {"PNG cut in its data", Cut(png, png.size() / 2), "cut short"},
+      {"PNG with a damaged chunk", bad_zlib, "a chunk's check value is wrong"},
+      {"PNG with a damaged stream", bad_zlib_checked, "its compressed image does not decode"},
+      {"PNG whose rows are narrower than its header says", wide_png,
+       "its image holds 3088 of 3136 bytes"},
       {"PNG claiming 15 million pixels a row", huge_png,
        "x16 pixels is more than the installer's limit for pictures (32768 pixels a side"},
-      {"JPEG cut in half", Cut(jpeg, jpeg.size() / 2), "cut short, damaged"},
+      {"JPEG cut in half", Cut(jpeg, jpeg.size() / 2), "cut short"},
+      {"JPEG without its end marker", Cut(jpeg, jpeg.size() - 2), "cut short"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

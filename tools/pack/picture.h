@@ -26,11 +26,11 @@ struct PictureInfo {
 // and reads its size from the header; nullopt when it is none of the three.
 std::optional<PictureInfo> IdentifyPicture(std::span<const uint8_t> bytes);
 
-// Decodes the whole picture to learn whether it is sound: a BMP with the
+// Reads the whole picture to learn whether it is sound: a BMP with the
 // installer's own reader, so what passes is what the installer can show; a
-// PNG or JPEG with stb_image. Memory stays within the installer's limits
-// for pictures whatever the header claims. nullopt when it decodes, else
-// the reason, e.g. "it is cut short: ...".
+// PNG or JPEG by its whole structure (png_jpeg_decoder.h). Memory stays
+// within the installer's limits for pictures whatever the header claims.
+// nullopt when it is sound, else the reason, e.g. "it is cut short: ...".
 std::optional<std::string> PictureProblem(std::span<const uint8_t> bytes, const PictureInfo& info);
 
 std::string_view PictureFormatName(uint16_t format);
