@@ -37,8 +37,12 @@ std::string InstalledFilesKey(const SetupState& state) {
   return "SOFTWARE\\" + state.CompanyName + "\\" + state.ScreenSaverTitle;
 }
 
+std::string UninstallEntryName(const SetupState& state) {
+  return Expanded("{ScreenSaverTitle} Screensaver", state);
+}
+
 std::string UninstallEntryKey(const SetupState& state) {
-  return std::string(kUninstallEntryKeyFormat) + state.ScreenSaverTitle + " Screensaver";
+  return std::string(kUninstallEntryKeyFormat) + UninstallEntryName(state);
 }
 
 void WriteUninstaller(Platform& p, SetupState& state) {
@@ -65,11 +69,10 @@ void WriteUninstaller(Platform& p, SetupState& state) {
   p.WriteIniString(settings, "uninstall", "scrtitle", Expanded("{ScreenSaverTitle}", state));
   state.CreatedFiles.push_back(settings);
 
-  const std::string entry =
-      std::string(kUninstallEntryKeyFormat) + Expanded("{ScreenSaverTitle} Screensaver", state);
+  const std::string entry = UninstallEntryKey(state);
   if (FitsKey(entry)) {
     p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "DisplayName",
-                          Expanded("{ScreenSaverTitle} Screensaver", state));
+                          UninstallEntryName(state));
     p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "UninstallString",
                           state.UninstallerPath);
   }
@@ -99,11 +102,12 @@ void CreateDesktopShortcut(Platform& p, SetupState& state) {
 void WriteInstalledFilesRecord(Platform& p, const SetupState& state) {
   const std::string key = InstalledFilesKey(state);
   if (!FitsKey(key)) return;
-  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, "ScreensaverFile", state.InstalledScrPath);
+  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, kRecordScreensaverValue,
+                        state.InstalledScrPath);
   for (size_t i = 0; i < state.CreatedFiles.size(); ++i) {
     p.WriteRegistryString(RegistryRoot::kCurrentUser, key, InstalledFileValueName(i), state.CreatedFiles[i]);
   }
-  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, "AppLanguage",
+  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, kRecordLanguageValue,
                         std::to_string(state.LanguageIndex));
 }
 
