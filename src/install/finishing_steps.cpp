@@ -1,6 +1,9 @@
 #include "install/finishing_steps.h"
 
+#include <cstdio>
+
 #include "base/platform_helpers.h"
+#include "package/default_uninstaller.h"
 #include "package/package_format.h"
 #include "setup/placeholders.h"
 
@@ -23,6 +26,61 @@ void MakeLink(Platform& p, SetupState& state, const std::string& link, const std
                       ToNativeSystemPath(p, working_folder));
   }
   state.CreatedFiles.push_back(link);
+}
+
+uint64_t FileSize(Platform& p, const std::string& path) {
+  std::unique_ptr<ReadableFile> file = p.OpenForRead(path, /*share_write=*/true);
+  return file ? file->Size() : 0;
+}
+
+// "YYYYMMDD", or empty for a date the clock cannot have given.
+std::string DateText(const CalendarDate& date) {
+  if (date.year < 1 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1 ||
+      date.day > 31) {
+    return {};
+  }
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d%02d%02d", date.year, date.month, date.day);
+  return text;
+}
+
+// The entry's values beside DisplayName and UninstallString: what the list
+// of installed programs and inventory tools show and use.
+void WriteEntryDetails(Platform& p, const SetupState& state, const std::string& entry) {
+  constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
+  // Only the default uninstaller is known to run without asking under /q.
+  if (BlockHoldsDefaultUninstaller(state.UninstallerBlock, kMaxUninstallerDecoded)) {
+    p.WriteRegistryString(kMachine, entry, "QuietUninstallString",
+                          "\"" + state.UninstallerPath + "\" /q");
+  } else {
+    p.DeleteRegistryValue(kMachine, entry, "QuietUninstallString");
+  }
+  // The list is shown by a 64-bit program, which has no Sysnative folder.
+  p.WriteRegistryString(kMachine, entry, "DisplayIcon",
+                        ToNativeSystemPath(p, state.InstalledScrPath));
+  p.WriteRegistryString(kMachine, entry, "Publisher", Expanded("{CompanyName}", state));
+  // A reinstallation from a package without them keeps no older ones.
+  const std::pair<const char*, const std::string*> optional_texts[] = {
+      {"DisplayVersion", &state.DisplayVersion}, {"URLInfoAbout", &state.AboutUrl}};
+  for (const auto& [name, text] : optional_texts) {
+    if (text->empty()) {
+      p.DeleteRegistryValue(kMachine, entry, name);
+    } else {
+      p.WriteRegistryString(kMachine, entry, name, *text);
+    }
+  }
+  uint64_t bytes = FileSize(p, state.InstalledScrPath);
+  for (const std::string& file : state.CreatedFiles) bytes += FileSize(p, file);
+  constexpr uint64_t kKib = 1024;
+  const uint64_t kib = (bytes + kKib - 1) / kKib;
+  p.WriteRegistryDword(kMachine, entry, "EstimatedSize",
+                       static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX)));
+  if (const std::string date = DateText(p.LocalDate()); !date.empty()) {
+    p.WriteRegistryString(kMachine, entry, "InstallDate", date);
+  }
+  // Nothing to modify or repair: the list offers only removal.
+  p.WriteRegistryDword(kMachine, entry, "NoModify", 1);
+  p.WriteRegistryDword(kMachine, entry, "NoRepair", 1);
 }
 
 }  // namespace
@@ -75,6 +133,7 @@ void WriteUninstaller(Platform& p, SetupState& state) {
                           UninstallEntryName(state));
     p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "UninstallString",
                           state.UninstallerPath);
+    WriteEntryDetails(p, state, entry);
   }
 }
 

@@ -37,8 +37,13 @@ inline constexpr const char* kUninstallEntryValues[] = {
 };
 
 // Writes the package's uninstaller as Uninstall.exe with Uninstall.ini into
-// Program Files\<company>\<title>, and the installed-programs entry. Sets
-// UninstallFolder and UninstallerPath; appends the two files to
+// Program Files\<company>\<title>, and the installed-programs entry:
+// DisplayName and UninstallString (the path as it is), then DisplayIcon (the
+// installed screensaver), Publisher, DisplayVersion and URLInfoAbout when
+// the package has them, EstimatedSize (KiB of the screensaver, the
+// uninstaller and its settings), InstallDate (YYYYMMDD), NoModify and
+// NoRepair, and, for the default uninstaller only, QuietUninstallString.
+// Sets UninstallFolder and UninstallerPath; appends the two files to
 // CreatedFiles when the program was written. Reports nothing.
 void WriteUninstaller(Platform& p, SetupState& state);
 
