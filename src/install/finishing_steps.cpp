@@ -1,7 +1,5 @@
 #include "install/finishing_steps.h"
 
-#include <cstdio>
-
 #include "base/platform_helpers.h"
 #include "package/default_uninstaller.h"
 #include "package/package_format.h"
@@ -39,8 +37,11 @@ std::string DateText(const CalendarDate& date) {
       date.day > 31) {
     return {};
   }
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d%02d%02d", date.year, date.month, date.day);
+  std::string text;
+  for (const auto& [value, digits] : {std::pair{date.year, 4}, {date.month, 2}, {date.day, 2}}) {
+    const std::string number = std::to_string(value);
+    text += std::string(static_cast<size_t>(digits) - number.size(), '0') + number;
+  }
   return text;
 }
 
