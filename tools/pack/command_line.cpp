@@ -71,6 +71,7 @@ struct BuildArguments {
   ValueOption header_text_color;
   ValueOption accent_color;
   ValueOption arch;
+  bool no_uninstaller = false;
   std::vector<std::string> sign_with;
   bool fast = false;
   unsigned threads = 0;
@@ -86,6 +87,9 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
           {"copyright", keys::kCopyright, &Manifest::copyright, "The copyright line"},
           {"file-name", keys::kFileName, &Manifest::file_name,
            "The installed screensaver's file name, without .scr"},
+          {"version", keys::kVersion, &Manifest::version,
+           "The screensaver's version, for the installed-programs list"},
+          {"url", keys::kUrl, &Manifest::url, "The screensaver's web page (http:// or https://)"},
       };
   for (const auto& [name, key, field, help] : texts) {
     TextOverride& t = a.texts.emplace_back();
@@ -108,6 +112,10 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
     p.field = field;
     p.option = build.add_option(std::string("--") + name, p.value, help);
   }
+  build
+      .add_flag("--no-uninstaller", a.no_uninstaller,
+                "No uninstaller, not even the default one beside the stub")
+      ->excludes("--uninstaller");
   a.language.option = build
                           .add_option("--language", a.language.value,
                                       "auto, english, french, german, spanish, italian, dutch, "
@@ -167,6 +175,11 @@ int RunBuild(BuildArguments& a, const Console& console) {
   }
   for (const PathOverride& p : a.paths) {
     if (p.option->count() != 0) m.*(p.field) = PathFromUtf8(p.value);
+  }
+  if (m.uninstaller) m.use_uninstaller.reset();
+  if (a.no_uninstaller) {
+    m.uninstaller.reset();
+    m.use_uninstaller = false;
   }
   for (const Switch& s : a.switches) {
     if (s.option->count() != 0) m.*(s.field) = s.value ? 1 : 0;

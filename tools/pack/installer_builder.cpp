@@ -1,6 +1,7 @@
 #include "installer_builder.h"
 
 #include <system_error>
+#include <tuple>
 #include <vector>
 
 #include "ansi_text.h"
@@ -8,6 +9,7 @@
 #include "language.h"
 #include "names.h"
 #include "base/memory_file.h"
+#include "package/default_uninstaller.h"
 #include "package/package_format.h"
 #include "package/setup_record.h"
 #include "parallel_deflate.h"
@@ -95,8 +97,10 @@ Status CheckOutputFolder(const std::filesystem::path& output) {
 std::string StemOf(const std::filesystem::path& path) { return Utf8FromPath(path.stem()); }
 
 struct Stub {
+  std::filesystem::path path;
   std::vector<uint8_t> bytes;
   lumiset::PeFacts pe;
+  Arch arch = Arch::kX86;
 };
 
 // The stub for a screensaver of `scr`: the one the settings name, or the one
@@ -150,7 +154,7 @@ Result<Stub> ReadStub(const BuildRequest& request, const lumiset::PeFacts& scr,
       return Status::Failure(name + ": the stub already carries a package; is it an installer?");
     }
   }
-  return Stub{std::move(*bytes), *pe};
+  return Stub{*path, std::move(*bytes), *pe, *stub_arch};
 }
 
 void WarnAboutTexts(const std::string& utf8, const std::filesystem::path& path,
@@ -166,6 +170,40 @@ Result<std::string> ReadText(const std::optional<std::filesystem::path>& path,
   std::string text(bytes->begin(), bytes->end());
   WarnAboutTexts(text, *path, console);
   return text;
+}
+
+// The version and the web page, as the installed-programs list shows them:
+// one line each within the installer's limits, the page a web address.
+Status CheckVersionAndUrl(const Manifest& m) {
+  const std::tuple<const char*, const std::optional<std::string>*, size_t> texts[] = {
+      {keys::kVersion, &m.version, lumiset::kMaxVersionChars},
+      {keys::kUrl, &m.url, lumiset::kMaxAboutUrlChars}};
+  for (const auto& [key, value, limit] : texts) {
+    if (!*value) continue;
+    const std::string& text = **value;
+    const std::string where = m.OriginOf(key) + ": ";
+    if (text.empty()) return Status::Failure(where + "is empty; leave it out instead");
+    if (text.size() > limit) {
+      return Status::Failure(where + "is longer than " + std::to_string(limit) + " bytes");
+    }
+    for (unsigned char c : text) {
+      if (c < 0x20 || c == 0x7F) {
+        return Status::Failure(where + "must be one line without control characters");
+      }
+    }
+  }
+  if (m.url) {
+    std::string lower = *m.url;
+    for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const bool web = (lower.starts_with("http://") && lower.size() > 7) ||
+                     (lower.starts_with("https://") && lower.size() > 8);
+    if (!web || m.url->find(' ') != std::string::npos) {
+      return Status::Failure(m.OriginOf(keys::kUrl) +
+                             ": must be a web address starting with http:// or https://, "
+                             "without spaces");
+    }
+  }
+  return {};
 }
 
 // The record with its texts converted and every other field from the
@@ -190,6 +228,7 @@ Result<RecordDraft> DraftRecord(const Manifest& m, const Console& console) {
     return Status::Failure(scr_name + ": the file name \"" + draft.file_name +
                            "\" cannot be used: " + *problem + "; set 'file_name' to another");
   }
+  if (Status s = CheckVersionAndUrl(m); !s) return s;
   const std::string copyright_line = m.copyright.value_or("");
   if (std::optional<std::string> problem = CopyrightLineProblem(copyright_line)) {
     return Status::Failure(m.OriginOf(keys::kCopyright) +
@@ -218,6 +257,10 @@ Result<RecordDraft> DraftRecord(const Manifest& m, const Console& console) {
       texts.push_back({text, m.OriginOf(keys::kExtensionTexts), false});
     }
   }
+  // The extras come last, so the reserved texts keep their places above.
+  const size_t extras = texts.size();
+  texts.push_back({m.version.value_or(""), m.OriginOf(keys::kVersion), false});
+  texts.push_back({m.url.value_or(""), m.OriginOf(keys::kUrl), false});
   const uint16_t language = m.language.value_or(kAutoLanguage);
   Result<AnsiTexts> ansi = ConvertToAnsi(texts, language);
   if (!ansi) return ansi.status();
@@ -247,6 +290,8 @@ Result<RecordDraft> DraftRecord(const Manifest& m, const Console& console) {
         "reserved.numbers and reserved.texts are not stored: reserved.pair says the "
         "record has no extension");
   }
+  r.version = ansi->texts[extras];
+  r.about_url = ansi->texts[extras + 1];
   r.language = language;
   r.picture_format = m.picture_format.value_or(lumiset::kPictureBmp);
   r.show_header_text = m.show_header_text.value_or(kDefaultShowHeaderText);
@@ -299,13 +344,48 @@ Result<std::string> AddPicture(const Manifest& m, const Compressor& compress,
   return summary;
 }
 
-Status AddPrograms(const Manifest& m, const Compressor& compress,
-                   lumiset::PackageContents& contents, const Console& console) {
-  if (m.uninstaller) {
-    const std::string name = Utf8FromPath(*m.uninstaller);
-    Result<std::vector<uint8_t>> uninstaller = ReadProgram(*m.uninstaller, kMaxUninstallerDecoded);
+// The uninstaller a package carries: the author's, none, or the default
+// one of the stub's architecture found beside the stub.
+struct UninstallerChoice {
+  std::optional<std::filesystem::path> path;
+  bool is_default = false;
+};
+
+Result<UninstallerChoice> ChooseUninstaller(const Manifest& m, const Stub& stub,
+                                            const Console& console) {
+  if (m.uninstaller) return UninstallerChoice{m.uninstaller, false};
+  if (m.use_uninstaller == false) return UninstallerChoice{};
+  const std::filesystem::path path =
+      stub.path.parent_path() / (stub.arch == Arch::kX64 ? LUMISET_DEFAULT_UNINSTALLER_X64
+                                                         : LUMISET_DEFAULT_UNINSTALLER_X86);
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(path, ec)) return UninstallerChoice{path, true};
+  const std::string missing = "the default uninstaller " + Utf8FromPath(path) + " is missing";
+  if (m.use_uninstaller == true) {
+    return Status::Failure(m.OriginOf(keys::kUninstaller) + " asks for it, but " + missing);
+  }
+  console.Warn(missing + ": the installer is built without an uninstaller, so the screensaver "
+               "gets no entry in the list of installed programs (put it beside the stub, or "
+               "set 'uninstaller = false' to build without one on purpose)");
+  return UninstallerChoice{};
+}
+
+Status AddPrograms(const Manifest& m, const UninstallerChoice& uninstaller_choice, Arch stub_arch,
+                   const Compressor& compress, lumiset::PackageContents& contents,
+                   const Console& console) {
+  if (uninstaller_choice.path) {
+    const std::filesystem::path& path = *uninstaller_choice.path;
+    const std::string name = Utf8FromPath(path);
+    Result<std::vector<uint8_t>> uninstaller = ReadProgram(path, kMaxUninstallerDecoded);
     if (!uninstaller) return uninstaller.status();
-    if (!ReadPeOf(*uninstaller)) console.Warn(name + ": the uninstaller is not a PE image");
+    const std::optional<lumiset::PeFacts> pe = ReadPeOf(*uninstaller);
+    if (!pe) console.Warn(name + ": the uninstaller is not a PE image");
+    // The default one must run wherever the stub does, and be the default one.
+    if (uninstaller_choice.is_default &&
+        (!pe || ArchOf(*pe) != stub_arch || !lumiset::IsDefaultUninstaller(*uninstaller))) {
+      return Status::Failure(name + ": not Lumiset's default uninstaller for " +
+                             std::string(ArchDescription(stub_arch)) + " programs");
+    }
     Result<std::vector<uint8_t>> block = compress.Block(*uninstaller, name);
     if (!block) return block.status();
     if (block->size() > kMaxUninstallerItem) {
@@ -401,7 +481,11 @@ Status BuildInstallerFile(const BuildRequest& request, const Console& console) {
     if (!summary) return summary.status();
     picture_summary = std::move(*summary);
   }
-  if (Status s = AddPrograms(m, compress, contents, console); !s) return s;
+  Result<UninstallerChoice> uninstaller = ChooseUninstaller(m, *stub, console);
+  if (!uninstaller) return uninstaller.status();
+  if (Status s = AddPrograms(m, *uninstaller, stub->arch, compress, contents, console); !s) {
+    return s;
+  }
 
   const uint64_t scr_size = screensaver->size();
   {
@@ -435,7 +519,13 @@ Status BuildInstallerFile(const BuildRequest& request, const Console& console) {
       << (language_name.empty() ? std::to_string(record.language) : std::string(language_name))
       << ", texts in " << CodePageName(draft->code_page) << "\n";
   if (m.picture) out << "  picture      " << picture_summary << "\n";
-  if (m.uninstaller) out << "  uninstaller  " << Utf8FromPath(*m.uninstaller) << "\n";
+  out << "  uninstaller  "
+      << (!uninstaller->path        ? std::string("none")
+          : uninstaller->is_default ? "default, " + Utf8FromPath(*uninstaller->path)
+                                    : Utf8FromPath(*uninstaller->path))
+      << "\n";
+  if (m.version) out << "  version      " << *m.version << "\n";
+  if (m.url) out << "  web page     " << *m.url << "\n";
   if (m.companion) out << "  companion    " << Utf8FromPath(*m.companion) << "\n";
   return {};
 }
