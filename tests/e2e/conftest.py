@@ -39,6 +39,12 @@ def screensaver():
 
 
 @pytest.fixture(scope="session")
+def default_uninstaller():
+    """The default uninstaller beside the stub, which lumipack embeds."""
+    return _required_path("LUMISET_UNINSTALLER")
+
+
+@pytest.fixture(scope="session")
 def lumipack():
     return _required_path("LUMISET_LUMIPACK")
 
