@@ -1,5 +1,8 @@
 #include "install/finishing_steps.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "base/platform_helpers.h"
 #include "package/default_uninstaller.h"
 #include "package/package_format.h"
