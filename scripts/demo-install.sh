@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs an installer quietly under Wine in a fresh prefix and a private Xvfb,
-# then reports what it installed: files, registry values and shortcuts.
+# then reports what it installed: files, registry values and shortcuts, and
+# the screensaver's entry in the list of installed programs.
 set -uo pipefail
 installer=$(realpath "$1")
 shift
@@ -40,11 +41,35 @@ find "$c/Program Files (x86)" "$c/Program Files" -mindepth 2 -type f -newer "$pr
 find "$c/users" -name '*.lnk' -newer "$prefix/system.reg" 2>/dev/null | sed "s|^$c|    C:|"
 echo "Screensaver setting (HKCU\\Control Panel\\Desktop):"
 reg_values 'HKCU\Control Panel\Desktop' | grep -i -E 'SCRNSAVE.EXE|ScreenSaveActive'
-echo "Installed-files record and uninstall entry:"
+echo "Installed-files record:"
 wine reg query 'HKCU\Software' /s "$view" 2>/dev/null | tr -d '\r' |
   awk 'BEGIN {RS=""} /ScreensaverFile/ {print}' | sed 's/^ */    /'
-wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s "$view" 2>/dev/null | tr -d '\r' |
-  awk 'BEGIN {RS=""} /UninstallString/ && / Screensaver\n/ {print}' | sed 's/^ */    /'
+# The entries of the list of installed programs that this installer made:
+# each key with a DisplayName "... Screensaver".
+entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s "$view" \
+  2>/dev/null | tr -d '\r' | awk 'BEGIN {RS=""} /DisplayName +REG_SZ +[^\n]* Screensaver\n/ {
+    print substr($0, 1, index($0, "\n") - 1) }')
+[ -n "$entries" ] ||
+  echo "Installed-programs entry (Settings > Apps): none (the package has no uninstaller)"
+while IFS= read -r key; do
+  [ -n "$key" ] || continue
+  echo "Installed-programs entry (Settings > Apps): ${key##*\\}"
+  # One "name = value" line each; numbers in decimal, the size in KiB.
+  wine reg query "$key" "$view" 2>/dev/null | tr -d '\r' |
+    awk 'function hex(text,   n, i) {
+           n = 0
+           for (i = 3; i <= length(text); i++) {
+             n = n * 16 + index("0123456789abcdef", tolower(substr(text, i, 1))) - 1
+           }
+           return n
+         }
+         / REG_/ {
+           name = $1; type = $2; $1 = ""; $2 = ""; sub(/^ +/, "")
+           value = type == "REG_DWORD" ? hex($0) : $0
+           if (name == "EstimatedSize") value = value " KiB"
+           print "    " name " = " value
+         }'
+done <<<"$entries"
 work=$(find "$c/users" -maxdepth 4 -type d -name Tolvane | head -n1)
 if [ -n "$work" ]; then
   left=$(find "$work" -maxdepth 1 -type f \( -iname 'vrtl*' -o -iname 'dialog*' \) | wc -l)

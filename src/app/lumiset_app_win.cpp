@@ -114,6 +114,8 @@ class CLumisetApp {
 
   bool Uninstall() {
     if (!RunUninstall(g_platform, g_setup)) {
+      // The copy is still there: a script must not read this as success.
+      g_setup.ExitCode = kExitFailed;
       Log().Line("uninstall: failed: the screensaver file could not be deleted");
       return false;
     }

@@ -35,6 +35,13 @@ struct FindEntry {
 
 enum class MessageIcon { kError, kInformation, kStop };
 
+// A day on the local calendar.
+struct CalendarDate {
+  int year = 0;   // e.g. 2026
+  int month = 0;  // 1 to 12
+  int day = 0;    // 1 to 31
+};
+
 // A file opened for reading at arbitrary offsets.
 class ReadableFile {
  public:
@@ -80,6 +87,17 @@ class Platform {
   // without its terminating zero. True exactly when the value was stored.
   virtual bool WriteRegistryString(RegistryRoot root, const std::string& subkey,
                                    const std::string& name, const std::string& text) = 0;
+  // Creates the key with any missing parents and stores `value` as
+  // REG_DWORD. True exactly when the value was stored.
+  virtual bool WriteRegistryDword(RegistryRoot root, const std::string& subkey,
+                                  const std::string& name, uint32_t value) = 0;
+  // Deletes one value of any type. False when the key cannot be opened or
+  // the value is missing or cannot be deleted.
+  virtual bool DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+                                   const std::string& name) = 0;
+  // True when the key exists and holds neither a value nor a subkey; false
+  // otherwise, also when it cannot be opened or queried.
+  virtual bool RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) = 0;
 
   // True when this 32-bit process runs on 64-bit Windows; false where the
   // system cannot tell (it predates the question).
@@ -136,6 +154,8 @@ class Platform {
   virtual std::optional<std::string> ShortPathName(const std::string& path) = 0;
   // Makes a folder the process's current directory.
   virtual bool SetCurrentFolder(const std::string& path) = 0;
+  // Today on the local clock.
+  virtual CalendarDate LocalDate() = 0;
 
   // A key of an initialization file's section; empty when missing. At most
   // 255 bytes are returned.
@@ -204,6 +224,17 @@ class ForwardingPlatform : public Platform {
                            const std::string& name, const std::string& text) override {
     return target_.WriteRegistryString(root, subkey, name, text);
   }
+  bool WriteRegistryDword(RegistryRoot root, const std::string& subkey, const std::string& name,
+                          uint32_t value) override {
+    return target_.WriteRegistryDword(root, subkey, name, value);
+  }
+  bool DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+                           const std::string& name) override {
+    return target_.DeleteRegistryValue(root, subkey, name);
+  }
+  bool RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) override {
+    return target_.RegistryKeyIsEmpty(root, path);
+  }
   bool IsWow64() override { return target_.IsWow64(); }
   std::optional<PathKind> QueryPath(const std::string& path) override {
     return target_.QueryPath(path);
@@ -239,6 +270,7 @@ class ForwardingPlatform : public Platform {
     return target_.ShortPathName(path);
   }
   bool SetCurrentFolder(const std::string& path) override { return target_.SetCurrentFolder(path); }
+  CalendarDate LocalDate() override { return target_.LocalDate(); }
   std::string ReadIniString(const std::string& file, const std::string& section,
                             const std::string& key) override {
     return target_.ReadIniString(file, section, key);

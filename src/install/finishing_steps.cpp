@@ -1,6 +1,10 @@
 #include "install/finishing_steps.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "base/platform_helpers.h"
+#include "package/default_uninstaller.h"
 #include "package/package_format.h"
 #include "setup/placeholders.h"
 
@@ -25,6 +29,64 @@ void MakeLink(Platform& p, SetupState& state, const std::string& link, const std
   state.CreatedFiles.push_back(link);
 }
 
+uint64_t FileSize(Platform& p, const std::string& path) {
+  std::unique_ptr<ReadableFile> file = p.OpenForRead(path, /*share_write=*/true);
+  return file ? file->Size() : 0;
+}
+
+// "YYYYMMDD", or empty for a date the clock cannot have given.
+std::string DateText(const CalendarDate& date) {
+  if (date.year < 1 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1 ||
+      date.day > 31) {
+    return {};
+  }
+  std::string text;
+  for (const auto& [value, digits] : {std::pair{date.year, 4}, {date.month, 2}, {date.day, 2}}) {
+    const std::string number = std::to_string(value);
+    text += std::string(static_cast<size_t>(digits) - number.size(), '0') + number;
+  }
+  return text;
+}
+
+// The entry's values beside DisplayName and UninstallString: what the list
+// of installed programs and inventory tools show and use.
+void WriteEntryDetails(Platform& p, const SetupState& state, const std::string& entry) {
+  constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
+  // Only the default uninstaller is known to run without asking under /q.
+  if (BlockHoldsDefaultUninstaller(state.UninstallerBlock, kMaxUninstallerDecoded)) {
+    p.WriteRegistryString(kMachine, entry, "QuietUninstallString",
+                          "\"" + state.UninstallerPath + "\" /q");
+  } else {
+    p.DeleteRegistryValue(kMachine, entry, "QuietUninstallString");
+  }
+  // The list is shown by a 64-bit program, which has no Sysnative folder.
+  p.WriteRegistryString(kMachine, entry, "DisplayIcon",
+                        ToNativeSystemPath(p, state.InstalledScrPath));
+  p.WriteRegistryString(kMachine, entry, "Publisher", Expanded("{CompanyName}", state));
+  // A reinstallation from a package without them keeps no older ones.
+  const std::pair<const char*, const std::string*> optional_texts[] = {
+      {"DisplayVersion", &state.DisplayVersion}, {"URLInfoAbout", &state.AboutUrl}};
+  for (const auto& [name, text] : optional_texts) {
+    if (text->empty()) {
+      p.DeleteRegistryValue(kMachine, entry, name);
+    } else {
+      p.WriteRegistryString(kMachine, entry, name, *text);
+    }
+  }
+  uint64_t bytes = FileSize(p, state.InstalledScrPath);
+  for (const std::string& file : state.CreatedFiles) bytes += FileSize(p, file);
+  constexpr uint64_t kKib = 1024;
+  const uint64_t kib = (bytes + kKib - 1) / kKib;
+  p.WriteRegistryDword(kMachine, entry, "EstimatedSize",
+                       static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX)));
+  if (const std::string date = DateText(p.LocalDate()); !date.empty()) {
+    p.WriteRegistryString(kMachine, entry, "InstallDate", date);
+  }
+  // Nothing to modify or repair: the list offers only removal.
+  p.WriteRegistryDword(kMachine, entry, "NoModify", 1);
+  p.WriteRegistryDword(kMachine, entry, "NoRepair", 1);
+}
+
 }  // namespace
 
 std::string InstalledFileValueName(size_t index) {
@@ -37,8 +99,12 @@ std::string InstalledFilesKey(const SetupState& state) {
   return "SOFTWARE\\" + state.CompanyName + "\\" + state.ScreenSaverTitle;
 }
 
+std::string UninstallEntryName(const SetupState& state) {
+  return Expanded("{ScreenSaverTitle} Screensaver", state);
+}
+
 std::string UninstallEntryKey(const SetupState& state) {
-  return std::string(kUninstallEntryKeyFormat) + state.ScreenSaverTitle + " Screensaver";
+  return std::string(kUninstallEntryKeyFormat) + UninstallEntryName(state);
 }
 
 void WriteUninstaller(Platform& p, SetupState& state) {
@@ -65,13 +131,13 @@ void WriteUninstaller(Platform& p, SetupState& state) {
   p.WriteIniString(settings, "uninstall", "scrtitle", Expanded("{ScreenSaverTitle}", state));
   state.CreatedFiles.push_back(settings);
 
-  const std::string entry =
-      std::string(kUninstallEntryKeyFormat) + Expanded("{ScreenSaverTitle} Screensaver", state);
+  const std::string entry = UninstallEntryKey(state);
   if (FitsKey(entry)) {
     p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "DisplayName",
-                          Expanded("{ScreenSaverTitle} Screensaver", state));
+                          UninstallEntryName(state));
     p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "UninstallString",
                           state.UninstallerPath);
+    WriteEntryDetails(p, state, entry);
   }
 }
 
@@ -99,11 +165,12 @@ void CreateDesktopShortcut(Platform& p, SetupState& state) {
 void WriteInstalledFilesRecord(Platform& p, const SetupState& state) {
   const std::string key = InstalledFilesKey(state);
   if (!FitsKey(key)) return;
-  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, "ScreensaverFile", state.InstalledScrPath);
+  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, kRecordScreensaverValue,
+                        state.InstalledScrPath);
   for (size_t i = 0; i < state.CreatedFiles.size(); ++i) {
     p.WriteRegistryString(RegistryRoot::kCurrentUser, key, InstalledFileValueName(i), state.CreatedFiles[i]);
   }
-  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, "AppLanguage",
+  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, kRecordLanguageValue,
                         std::to_string(state.LanguageIndex));
 }
 

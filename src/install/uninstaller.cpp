@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "install/finishing_steps.h"
 #include "base/platform_helpers.h"
+#include "install/finishing_steps.h"
+#include "setup/install_log.h"
 #include "setup/switches.h"
 
 namespace lumiset {
@@ -51,8 +52,9 @@ void DeleteTree(Platform& p, RegistryRoot root, const std::string& path, int dep
   p.DeleteRegistryKey(root, path);
 }
 
-// Shell folders that hold what the installer made and must never go.
-std::vector<std::string> KeptFolders(Platform& p) {
+}  // namespace
+
+std::vector<std::string> ShellFoldersToKeep(Platform& p) {
   std::vector<std::string> keep;
   for (SpecialFolder f : {SpecialFolder::kDesktop, SpecialFolder::kPrograms,
                           SpecialFolder::kProgramFiles}) {
@@ -65,8 +67,6 @@ std::vector<std::string> KeptFolders(Platform& p) {
   }
   return keep;
 }
-
-}  // namespace
 
 void RestoreScreensaverSettings(Platform& p, const SetupState& s) {
   const std::string ini = WithBackslash(p.WindowsDirectory()) + "system.ini";
@@ -111,6 +111,31 @@ void DeleteRegistryTree(Platform& p, RegistryRoot root, const std::string& path)
   DeleteTree(p, root, path, 0);
 }
 
+void DeleteInstallationKeys(Platform& p, const SetupState& s) {
+  const std::string record = InstalledFilesKey(s);
+  p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, kRecordScreensaverValue);
+  for (size_t i = 0; i < s.InstalledFiles.size() && !s.InstalledFiles[i].empty(); ++i) {
+    p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, InstalledFileValueName(i));
+  }
+  p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, kRecordLanguageValue);
+  if (p.RegistryKeyIsEmpty(RegistryRoot::kCurrentUser, record)) {
+    p.DeleteRegistryKey(RegistryRoot::kCurrentUser, record);
+  }
+
+  // Another product may own an entry of the same name: then it is not ours.
+  const std::string entry = UninstallEntryKey(s);
+  if (p.ReadRegistryString(RegistryRoot::kLocalMachine, entry, "DisplayName") !=
+      UninstallEntryName(s)) {
+    return;
+  }
+  for (const char* value : kUninstallEntryValues) {
+    p.DeleteRegistryValue(RegistryRoot::kLocalMachine, entry, value);
+  }
+  if (p.RegistryKeyIsEmpty(RegistryRoot::kLocalMachine, entry)) {
+    p.DeleteRegistryKey(RegistryRoot::kLocalMachine, entry);
+  }
+}
+
 bool RunUninstall(Platform& p, SetupState& s) {
   const std::string key = InstalledFilesKey(s);
   for (std::string& slot : s.InstalledFiles) slot.clear();
@@ -123,18 +148,22 @@ bool RunUninstall(Platform& p, SetupState& s) {
   RestoreScreensaverSettings(p, s);
 
   if (FileExists(p, s.InstalledScrPath) && !p.RemoveFile(s.InstalledScrPath)) {
-    p.Beep(MessageIcon::kInformation);
-    p.ShowLocalizedMessage(LocalizedId(kUninstallFailedString, s.LanguageIndex), kMessageCaption,
-                           MessageIcon::kError);
+    Log().Failed("delete " + s.InstalledScrPath);
+    // With nobody there (/n) the message would wait forever: the exit code
+    // and the log tell instead.
+    if (!s.NoInteraction) {
+      p.Beep(MessageIcon::kInformation);
+      p.ShowLocalizedMessage(LocalizedId(kUninstallFailedString, s.LanguageIndex),
+                             kMessageCaption, MessageIcon::kError);
+    }
     return false;
   }
-  const std::vector<std::string> keep = KeptFolders(p);
+  const std::vector<std::string> keep = ShellFoldersToKeep(p);
   for (const std::string& file : s.InstalledFiles) {
     if (file.empty()) break;
     RemoveFileAndEmptyFolders(p, file, keep);
   }
-  DeleteRegistryTree(p, RegistryRoot::kCurrentUser, key);
-  DeleteRegistryTree(p, RegistryRoot::kLocalMachine, UninstallEntryKey(s));
+  DeleteInstallationKeys(p, s);
   if (s.ShowScreens) {
     p.ShowLocalizedMessage(LocalizedId(kUninstallDoneString, s.LanguageIndex), kMessageCaption,
                            MessageIcon::kInformation);

@@ -24,6 +24,26 @@ void WriteString(ByteWriter& w, const std::string& text) {
   w.buffer().push_back(0);
 }
 
+// Reads the extras after the last field into `rec`; leaves them empty when
+// the bytes are not extras or do not parse.
+void ReadExtras(ByteReader& r, SetupRecord& rec) {
+  std::span<const uint8_t> magic = r.Bytes(sizeof kExtrasMagic);
+  if (!r.ok() || !std::equal(magic.begin(), magic.end(), std::begin(kExtrasMagic))) return;
+  std::string version;
+  std::string about_url;
+  const uint16_t count = r.U16();
+  for (uint16_t i = 0; i < count && r.ok(); ++i) {
+    const uint16_t tag = r.U16();
+    std::string text;
+    if (!ReadString(r, &text)) return;
+    if (tag == kExtraVersionTag) version = std::move(text);
+    if (tag == kExtraAboutUrlTag) about_url = std::move(text);
+  }
+  if (!r.ok()) return;
+  if (version.size() <= kMaxVersionChars) rec.version = std::move(version);
+  if (about_url.size() <= kMaxAboutUrlChars) rec.about_url = std::move(about_url);
+}
+
 }  // namespace
 
 std::optional<SetupRecord> ParseSetupRecord(std::span<const uint8_t> bytes) {
@@ -59,6 +79,7 @@ std::optional<SetupRecord> ParseSetupRecord(std::span<const uint8_t> bytes) {
   rec.screensaver_block_length = r.U32();
   ReadString(r, &rec.info_text);
   if (!r.ok()) return std::nullopt;
+  ReadExtras(r, rec);
   return rec;
 }
 
@@ -93,6 +114,19 @@ std::vector<uint8_t> EncodeSetupRecord(const SetupRecord& rec) {
   w.U16(rec.show_info_page);
   w.U32(rec.screensaver_block_length);
   WriteString(w, rec.info_text);
+  const std::pair<uint16_t, const std::string*> extras[] = {
+      {kExtraVersionTag, &rec.version}, {kExtraAboutUrlTag, &rec.about_url}};
+  uint16_t count = 0;
+  for (const auto& [tag, text] : extras) count += text->empty() ? 0 : 1;
+  if (count != 0) {
+    w.Bytes(kExtrasMagic);
+    w.U16(count);
+    for (const auto& [tag, text] : extras) {
+      if (text->empty()) continue;
+      w.U16(tag);
+      WriteString(w, *text);
+    }
+  }
   std::vector<uint8_t> out = w.Take();
   StoreU32(out.data(), static_cast<uint32_t>(out.size() - 4));
   return out;

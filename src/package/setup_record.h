@@ -18,9 +18,17 @@
 //          entry, desktop icon, detect an installed copy, information page
 //   u32    screensaver block length
 //   string information text
+//   -- optional, the extras --
+//   4 bytes "LSXT", u16 count, count x (u16 tag, string)
 //
 // A string is a u32 length n and n bytes; its text ends at the first zero
 // byte or after n bytes.
+//
+// The extras carry what later packers add: readers that predate them ignore
+// bytes after the information text, so a package with extras still installs
+// with them. Tags: 1 the screensaver's version, 2 its web page; a reader
+// skips tags it does not know. Extras that do not parse, or a text over its
+// limit, are dropped without failing the record.
 
 #include <array>
 #include <cstdint>
@@ -32,6 +40,14 @@
 namespace lumiset {
 
 inline constexpr uint32_t kNoExtension = 0xFFFFFFFFu;
+
+inline constexpr uint8_t kExtrasMagic[4] = {'L', 'S', 'X', 'T'};
+inline constexpr uint16_t kExtraVersionTag = 1;
+inline constexpr uint16_t kExtraAboutUrlTag = 2;
+// Longest texts of the extras: a version such as "2.10.3 beta" and a web
+// address, as the installed-programs list shows them.
+inline constexpr size_t kMaxVersionChars = 64;
+inline constexpr size_t kMaxAboutUrlChars = 1024;
 
 enum PictureFormat : uint16_t { kPictureBmp = 0, kPictureJpeg = 1, kPicturePng = 2 };
 
@@ -67,6 +83,9 @@ struct SetupRecord {
   uint16_t show_info_page = 0;
   uint32_t screensaver_block_length = 0;
   std::string info_text;
+  // The extras; empty when absent. Written only when one is set.
+  std::string version;    // DisplayVersion of the installed-programs entry
+  std::string about_url;  // its URLInfoAbout
 
   bool HasExtension() const {
     return reserved_low != kNoExtension && reserved_high != kNoExtension;
@@ -74,10 +93,12 @@ struct SetupRecord {
 };
 
 // Parses a decoded record. nullopt when a length or a string runs past the
-// record's end. Bytes after the last field are ignored.
+// record's end. Bytes after the last field are ignored unless they are the
+// extras.
 std::optional<SetupRecord> ParseSetupRecord(std::span<const uint8_t> record);
 
-// Encodes a record, with the reserved extension when HasExtension().
+// Encodes a record, with the reserved extension when HasExtension() and the
+// extras when a text of theirs is set.
 std::vector<uint8_t> EncodeSetupRecord(const SetupRecord& record);
 
 // The copyright line: the stored text before its first "|".

@@ -92,6 +92,8 @@ bool LoadPackage(Platform& p, SetupState& state) {
   state.DetectExisting = record->detect_existing;
   state.ShowInfoPage = record->show_info_page;
   state.InfoText = record->info_text;
+  state.DisplayVersion = record->version;
+  state.AboutUrl = record->about_url;
   state.XpLook = 0;
   state.UninstallerBlock = std::move(items->uninstaller_item);
   state.CompanionProgram = std::move(items->companion_item);

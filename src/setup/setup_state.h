@@ -53,6 +53,8 @@ struct SetupState {
   std::string InfoText;
   std::string CopyrightLine;
   std::vector<uint8_t> UninstallerBlock;  // still compressed; empty when absent
+  std::string DisplayVersion;  // the screensaver's version; empty when the package has none
+  std::string AboutUrl;        // its web page; empty when the package has none
   std::vector<uint8_t> CompanionProgram;  // stored unchanged
   int32_t CompanionProgramPresent = 0;
   // The page picture as a packed bitmap (40-byte header, colour table, rows

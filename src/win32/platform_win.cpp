@@ -155,6 +155,44 @@ bool Win32Platform::WriteRegistryString(RegistryRoot root, const std::string& su
   return code == ERROR_SUCCESS || Fail("write", where + "\\" + name, static_cast<DWORD>(code));
 }
 
+bool Win32Platform::WriteRegistryDword(RegistryRoot root, const std::string& subkey,
+                                       const std::string& name, uint32_t value) {
+  HKEY raw = nullptr;
+  if (RegCreateKeyExA(RootKey(root), subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  ScopedRegKey key(raw);
+  const DWORD data = value;
+  return RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                        sizeof data) == ERROR_SUCCESS;
+}
+
+bool Win32Platform::DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+                                        const std::string& name) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(RootKey(root), subkey.c_str(), 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS) {
+    return false;
+  }
+  ScopedRegKey key(raw);
+  return RegDeleteValueA(key.get(), name.c_str()) == ERROR_SUCCESS;
+}
+
+bool Win32Platform::RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) {
+    return false;
+  }
+  ScopedRegKey key(raw);
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                       nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  return subkeys == 0 && values == 0;
+}
+
 bool Win32Platform::IsWow64() {
   using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
   // Looked up by name: systems before XP SP2 lack the function.
@@ -287,6 +325,12 @@ std::optional<std::string> Win32Platform::ShortPathName(const std::string& path)
 
 bool Win32Platform::SetCurrentFolder(const std::string& path) {
   return !TooLong(path) && SetCurrentDirectoryA(path.c_str());
+}
+
+CalendarDate Win32Platform::LocalDate() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay};
 }
 
 std::string Win32Platform::ReadIniString(const std::string& file, const std::string& section,

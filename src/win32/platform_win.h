@@ -11,6 +11,11 @@ class Win32Platform final : public Platform {
                                                 const std::string& name) override;
   bool WriteRegistryString(RegistryRoot root, const std::string& subkey, const std::string& name,
                            const std::string& text) override;
+  bool WriteRegistryDword(RegistryRoot root, const std::string& subkey, const std::string& name,
+                          uint32_t value) override;
+  bool DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+                           const std::string& name) override;
+  bool RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) override;
   bool IsWow64() override;
   std::optional<PathKind> QueryPath(const std::string& path) override;
   std::vector<FindEntry> FindFiles(const std::string& pattern) override;
@@ -30,6 +35,7 @@ class Win32Platform final : public Platform {
   bool RenameFile(const std::string& from, const std::string& to) override;
   std::optional<std::string> ShortPathName(const std::string& path) override;
   bool SetCurrentFolder(const std::string& path) override;
+  CalendarDate LocalDate() override;
   std::string ReadIniString(const std::string& file, const std::string& section,
                             const std::string& key) override;
   bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,

@@ -39,6 +39,12 @@ def screensaver():
 
 
 @pytest.fixture(scope="session")
+def default_uninstaller():
+    """The default uninstaller beside the stub, which lumipack embeds."""
+    return _required_path("LUMISET_UNINSTALLER")
+
+
+@pytest.fixture(scope="session")
 def lumipack():
     return _required_path("LUMISET_LUMIPACK")
 
@@ -176,9 +182,9 @@ class WineSession:
             return code, out.read()
 
     def reg_values(self, key):
-        """The string values of a key as {name: text}, or None when the key is
-        missing. Read through `reg export`: `reg query` prints garbage for an
-        empty REG_SZ under this Wine."""
+        """The string and DWORD values of a key as {name: text or int}, or None
+        when the key is missing. Read through `reg export`: `reg query` prints
+        garbage for an empty REG_SZ under this Wine."""
         exported = self.drive_c / "reg-export.reg"
         code, _ = self.output("reg", "export", key, self.windows_path(exported), "/y",
                               self.reg_view)
@@ -192,10 +198,15 @@ class WineSession:
             if line.startswith("["):
                 section = line.strip()[1:-1]
                 continue
+            if section is None or section.lower() != _full_key(key).lower():
+                continue
             match = re.fullmatch(r'"((?:[^"\\]|\\.)*)"="((?:[^"\\]|\\.)*)"', line.strip())
-            if match and section is not None and section.lower() == _full_key(key).lower():
+            if match:
                 name, data = (re.sub(r"\\(.)", r"\1", part) for part in match.groups())
                 values[name] = data
+            match = re.fullmatch(r'"((?:[^"\\]|\\.)*)"=dword:([0-9a-fA-F]{8})', line.strip())
+            if match:
+                values[re.sub(r"\\(.)", r"\1", match.group(1))] = int(match.group(2), 16)
         return values
 
     def reg_set(self, key, value, data):

@@ -17,9 +17,11 @@ DEFAULT_OPTIONS = {
 
 def build_installer(lumipack, stub, screensaver, folder, name="Setup.exe", title="Starfield",
                     company="Lumiset Samples", language="english", licence=None, info=None,
-                    uninstaller=None, companion=None, **options):
+                    uninstaller=None, companion=None, version=None, url=None, **options):
     """Writes a manifest into `folder`, packs it and returns the installer's path.
-    `options` override DEFAULT_OPTIONS (the [options] table of the manifest)."""
+    `uninstaller` is a program, False for none, or None for the default one
+    that lumipack finds beside the stub. `options` override DEFAULT_OPTIONS
+    (the [options] table of the manifest)."""
     folder = pathlib.Path(folder)
     folder.mkdir(parents=True, exist_ok=True)
     lines = [
@@ -34,9 +36,15 @@ def build_installer(lumipack, stub, screensaver, folder, name="Setup.exe", title
             path = folder / f"{key}.txt"
             path.write_text(text, encoding="utf-8")
             lines.append(f"{key} = {toml_string(str(path))}")
-    for key, path in (("uninstaller", uninstaller), ("companion", companion)):
-        if path is not None:
-            lines.append(f"{key} = {toml_string(str(path))}")
+    if uninstaller is False:
+        lines.append("uninstaller = false")
+    elif uninstaller is not None:
+        lines.append(f"uninstaller = {toml_string(str(uninstaller))}")
+    if companion is not None:
+        lines.append(f"companion = {toml_string(str(companion))}")
+    for key, text in (("version", version), ("url", url)):
+        if text is not None:
+            lines.append(f"{key} = {toml_string(text)}")
     lines.append("")
     lines.append("[options]")
     for key, value in {**DEFAULT_OPTIONS, **options}.items():
@@ -115,3 +123,8 @@ class Installation:
         """Every file an installation may create besides the screensaver."""
         return [self.uninstaller, self.uninstall_ini, self.start_menu_link,
                 self.uninstall_link, self.desktop_link]
+
+    def uninstaller_copies(self):
+        """The default uninstaller's copies in the temporary folder, which
+        remove the uninstaller once it has ended."""
+        return sorted(self.wine.drive_c.rglob("lumiset-uninstall-*.exe"))

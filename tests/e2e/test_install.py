@@ -5,6 +5,7 @@ display control panel asked for with /p."""
 
 import configparser
 import pathlib
+import re
 import struct
 import time
 
@@ -89,10 +90,22 @@ def test_uninstaller_its_settings_and_the_system_entry(quiet_run, uninstaller_pr
     ini.read_string(installed.uninstall_ini.read_text(encoding="cp1252"))
     assert {name: dict(ini[name]) for name in ini.sections()} == {
         "uninstall": {"company": "Lumiset Samples", "scrtitle": "Starfield"}}
-    assert wine.reg_values(installed.uninstall_key) == {
+    entry = wine.reg_values(installed.uninstall_key)
+    installed_on = entry.pop("InstallDate")
+    assert re.fullmatch(r"20\d\d(0[1-9]|1[0-2])(0[1-9]|[12]\d|3[01])", installed_on)
+    written = sum(path.stat().st_size
+                  for path in (installed.scr, installed.uninstaller, installed.uninstall_ini))
+    # The package's own uninstaller: no quiet form, which only the default
+    # one is known to have; the package names no version and no web page.
+    assert entry == {
         "DisplayName": "Starfield Screensaver",
         # Exactly the path: no quotes, no switch.
         "UninstallString": wine.windows_path(installed.uninstaller),
+        "DisplayIcon": installed.scr_setting,
+        "Publisher": "Lumiset Samples",
+        "EstimatedSize": (written + 1023) // 1024,
+        "NoModify": 1,
+        "NoRepair": 1,
     }
 
 
@@ -169,7 +182,7 @@ def test_finishing_steps_and_their_record(tmp_path, lumipack, stub, screensaver,
             case = f"{title}: {args} {'with' if has_uninstaller else 'without'} uninstaller"
             installer = build_installer(
                 lumipack, stub, screensaver, tmp_path / str(number), title=title,
-                language=language, uninstaller=uninstaller_program if has_uninstaller else None,
+                language=language, uninstaller=uninstaller_program if has_uninstaller else False,
                 start_menu_entry=options_on, desktop_icon=options_on)
             assert wine.run(installer, *args.split(), timeout=60) == 0, case
             installed = Installation(wine, title=title)

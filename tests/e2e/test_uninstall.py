@@ -95,6 +95,32 @@ def test_company_folders_shared_with_another_screensaver_stay(tmp_path, installe
         assert aurora.record() is not None
 
 
+def test_uninstall_removes_only_what_the_installation_wrote(installer):
+    with fresh_wine() as wine:
+        installed = Installation(wine)
+        settings = installed.record_key + "\\Settings"
+        assert wine.run(installer, "/q") == 0
+        # Another program's value and subkey under the record's key, and its
+        # value in the installed-programs entry.
+        wine.reg_set(installed.record_key, "Speed", "7")
+        wine.reg_set(settings, "Colour", "blue")
+        wine.reg_set(installed.uninstall_key, "Comments", "kept")
+        assert wine.run(installer, "/u", timeout=30) == 0
+        assert not installed.scr.exists()
+        assert installed.record() == {"Speed": "7"}
+        assert wine.reg_values(settings) == {"Colour": "blue"}
+        assert wine.reg_values(installed.uninstall_key) == {"Comments": "kept"}
+
+        # An entry whose DisplayName is not this installation's belongs to
+        # another product: it stays whole.
+        assert wine.run(installer, "/q") == 0
+        wine.reg_set(installed.uninstall_key, "DisplayName", "Starfield Screensaver Deluxe")
+        entry = wine.reg_values(installed.uninstall_key)
+        assert wine.run(installer, "/u", timeout=30) == 0
+        assert not installed.scr.exists()
+        assert wine.reg_values(installed.uninstall_key) == entry
+
+
 # (SCRNSAVE.EXE, system.ini [boot] scrnsave.exe, whether both are cleared)
 RESTORE_CASES = [
     ("C:\\windows\\System32\\starfield.scr", "", True),  # as activation writes it
@@ -179,10 +205,12 @@ def test_uninstall_of_a_screensaver_in_use_fails_with_a_message(wine, ui, tmp_pa
             assert any(c[-1].startswith("Unable to uninstall the Screensaver.")
                        for c in message.values())
             ui.click(MESSAGE_CAPTION, OK)
-            assert process.wait(timeout=30) == 0
+            assert process.wait(timeout=30) == 1, "a copy left in place is no success"
         finally:
             if process.poll() is None:
                 process.kill()
+        # With /n nobody is asked: no message, exit code 1 at once.
+        assert wine.run(installer, "/u", "/n", timeout=30) == 1
     # The setting is cleared first; everything else stays for another try.
     desktop = wine.reg_values(SCREENSAVER_SETTING_KEY)
     assert (desktop["SCRNSAVE.EXE"], desktop["ScreenSaveActive"]) == ("", "0")

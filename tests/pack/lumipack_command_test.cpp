@@ -11,6 +11,7 @@
 #include "base/byte_io.h"
 #include "base/memory_file.h"
 #include "command_fixture.h"
+#include "package/default_uninstaller.h"
 #include "package/package_format.h"
 #include "support/test_package.h"
 #include "test_pictures.h"
@@ -35,6 +36,15 @@ std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t size) {
   return bytes;
 }
 
+// A program carrying the default uninstaller's marker, as the real one does
+// in its resources.
+std::vector<uint8_t> DefaultUninstaller(std::vector<uint8_t> image) {
+  for (char c : std::string_view(LUMISET_DEFAULT_UNINSTALLER_MARKER)) {
+    image.insert(image.end(), {static_cast<uint8_t>(c), 0});
+  }
+  return image;
+}
+
 TEST_F(LumipackCommand, EverythingSurvivesExtractAndRebuild) {
   Write("licence.txt", "Licence for {ScrName}.\n#ifgerman\nLizenz für {ScrName}.\n#endif\n");
   Write("info.txt", "Installed into {DestFolder}.");
@@ -44,6 +54,8 @@ TEST_F(LumipackCommand, EverythingSurvivesExtractAndRebuild) {
   Write("m.toml", std::string(kBaseManifest) +
                       "language = \"german\"\n"
                       "file_name = \"Sternenfeld\"\n"
+                      "version = \"3.0.1\"\n"
+                      "url = \"https://example.com/sterne\"\n"
                       "licence = \"licence.txt\"\n"
                       "info = \"info.txt\"\n"
                       "picture = \"header.png\"\n"
@@ -68,6 +80,8 @@ TEST_F(LumipackCommand, EverythingSurvivesExtractAndRebuild) {
     EXPECT_EQ(f["copyright"], "(c) 2026 Lumiset Samples");
     EXPECT_EQ(f["language"], 3);
     EXPECT_EQ(f["scr_file_name"], "Sternenfeld");
+    EXPECT_EQ(f["version"], "3.0.1");
+    EXPECT_EQ(f["url"], "https://example.com/sterne");
     EXPECT_EQ(f["licence_text"],
               "Licence for {ScrName}.\r\n#ifgerman\r\nLizenz für {ScrName}.\r\n#endif\r\n");
     EXPECT_EQ(f["info_text"], "Installed into {DestFolder}.");
@@ -83,6 +97,7 @@ TEST_F(LumipackCommand, EverythingSurvivesExtractAndRebuild) {
     EXPECT_EQ(report["items"]["picture"]["width"], 400);
     EXPECT_EQ(report["items"]["companion"]["compressed"], false);
     EXPECT_EQ(report["items"]["uninstaller"]["pe"], "32-bit");
+    EXPECT_EQ(report["items"]["uninstaller"]["kind"], "author");
     EXPECT_EQ(report["signature"]["present"], false);
 
     fs::remove_all(Path("x"));
@@ -359,6 +374,18 @@ TEST_F(LumipackCommand, RefusesBadInputAndWritesNothing) {
       {"companion not a program", file("c.exe", Bytes("a shell script")),
        "build m.toml -o out.exe --companion c.exe",
        "c.exe: the companion program is not a PE image (a Windows program)"},
+      {"empty version", manifest("version = \"\"\n"), "build m.toml -o out.exe",
+       "m.toml:6: version: is empty"},
+      {"version of two lines", none, "build m.toml -o out.exe --version \"$(printf '1.0\\n2.0')\"",
+       "--version: must be one line"},
+      {"version too long", none, "build m.toml -o out.exe --version " + std::string(65, '9'),
+       "longer than 64 bytes"},
+      {"web page not on the web", manifest("url = \"ftp://example.com/\"\n"),
+       "build m.toml -o out.exe", "m.toml:6: url: must be a web address"},
+      {"web page with a space", none, "build m.toml -o out.exe --url 'https://a b'",
+       "must be a web address"},
+      {"default uninstaller asked for but missing", manifest("uninstaller = true\n"),
+       "build m.toml -o out.exe", "lumiset-uninstall.exe is missing"},
       {"output folder missing", none, "build m.toml -o no/such/out.exe", "does not exist"},
       {"output is a folder",
        [](const LumipackCommand& t) { fs::create_directory(t.Path("d.exe")); },
@@ -377,6 +404,78 @@ TEST_F(LumipackCommand, RefusesBadInputAndWritesNothing) {
   }
 }
 
+TEST_F(LumipackCommand, EmbedsTheDefaultUninstallerFoundBesideTheStub) {
+  Write("lumiset-uninstall.exe", DefaultUninstaller(lumiset::testing::MinimalPeImage(900)));
+  Write("stub64.exe", SixtyFourBitPe());
+  Write("lumiset64-uninstall.exe", DefaultUninstaller(SixtyFourBitPe()));
+  Write("own.exe", lumiset::testing::MinimalPeImage(700));
+  struct Case {
+    const char* args;
+    const char* manifest_line;
+    const char* kind;      // as inspect reports it
+    const char* carried;   // the file the installer carries, or empty
+  };
+  const Case cases[] = {
+      {"", "", "default", "lumiset-uninstall.exe"},
+      {"--stub stub64.exe", "", "default", "lumiset64-uninstall.exe"},
+      {"", "uninstaller = true\n", "default", "lumiset-uninstall.exe"},
+      {"", "uninstaller = false\n", "none", ""},
+      {"--no-uninstaller", "", "none", ""},
+      {"", "uninstaller = \"own.exe\"\n", "author", "own.exe"},
+      {"--uninstaller own.exe", "uninstaller = false\n", "author", "own.exe"},
+      {"--no-uninstaller", "uninstaller = \"own.exe\"\n", "none", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.args) + " / " + c.manifest_line);
+    Write("m.toml", std::string(kBaseManifest) + c.manifest_line);
+    const Outcome built = Lumipack(std::string("build m.toml -o out.exe ") + c.args);
+    ASSERT_EQ(built.code, 0) << built.err;
+    EXPECT_EQ(built.err, "");
+    const json report = Inspect("out.exe");
+    EXPECT_EQ(report["items"]["uninstaller"]["kind"], c.kind);
+    const Outcome text = Lumipack("inspect out.exe");
+    if (std::string_view(c.kind) == "default") {
+      EXPECT_CONTAINS(built.out, std::string("uninstaller  default, ") + c.carried);
+      EXPECT_CONTAINS(text.out, "Lumiset's default uninstaller");
+    }
+    if (*c.carried != 0) {
+      ASSERT_EQ(Lumipack("extract out.exe x").code, 0);
+      EXPECT_EQ(Read("x/uninstaller.exe"), Read(c.carried));
+      fs::remove_all(Path("x"));
+    }
+  }
+  EXPECT_CONTAINS(Lumipack("inspect out.exe").out, "uninstaller    none");
+
+  // The default one must be the default uninstaller of the stub's architecture.
+  Write("m.toml", kBaseManifest);
+  Write("lumiset-uninstall.exe", DefaultUninstaller(SixtyFourBitPe()));
+  Outcome wrong = Lumipack("build m.toml -o wrong.exe");
+  EXPECT_EQ(wrong.code, 1);
+  EXPECT_CONTAINS(wrong.err, "lumiset-uninstall.exe: not Lumiset's default uninstaller for 32-bit");
+  Write("lumiset-uninstall.exe", lumiset::testing::MinimalPeImage(900));
+  EXPECT_EQ(Lumipack("build m.toml -o wrong.exe").code, 1);
+  EXPECT_FALSE(fs::exists(Path("wrong.exe")));
+
+  // Missing beside the stub: built without one, and told so.
+  fs::remove(Path("lumiset-uninstall.exe"));
+  const Outcome without = Lumipack("build m.toml -o out.exe");
+  ASSERT_EQ(without.code, 0) << without.err;
+  EXPECT_CONTAINS(without.err, "warning: the default uninstaller lumiset-uninstall.exe is missing");
+  EXPECT_CONTAINS(without.err, "uninstaller = false");
+  EXPECT_EQ(Inspect("out.exe")["items"]["uninstaller"]["kind"], "none");
+}
+
+TEST_F(LumipackCommand, AnInstallerWithoutUninstallerIsRebuiltWithoutOne) {
+  ASSERT_EQ(Lumipack("build m.toml -o out.exe --no-uninstaller").code, 0);
+  ASSERT_EQ(Lumipack("extract out.exe x").code, 0);
+  EXPECT_CONTAINS(ReadText("x/lumipack.toml"), "uninstaller = false");
+  // Even with the default uninstaller beside the extracted stub.
+  Write("x/lumiset-uninstall.exe", DefaultUninstaller(lumiset::testing::MinimalPeImage(900)));
+  const Outcome rebuilt = Lumipack("build x/lumipack.toml -o again.exe");
+  ASSERT_EQ(rebuilt.code, 0) << rebuilt.err;
+  EXPECT_EQ(Read("again.exe"), Read("out.exe"));
+}
+
 TEST_F(LumipackCommand, UsageErrorsExitWithTwo) {
   struct Case {
     const char* args;
@@ -393,6 +492,8 @@ TEST_F(LumipackCommand, UsageErrorsExitWithTwo) {
       {"build m.toml -o out.exe --fast --best", "'lumipack build --help'"},
       {"build m.toml -o out.exe --output-dir .", "'lumipack build --help'"},
       {"build m.toml -o out.exe --quiet --verbose", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --uninstaller u.exe --no-uninstaller", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --version", "'lumipack build --help'"},
       {"check m.toml -o out.exe --message-format xml", "'lumipack check --help'"},
       {"inspect", "'lumipack inspect --help'"},
       {"extract out.exe", "'lumipack extract --help'"},
@@ -455,7 +556,7 @@ TEST_F(LumipackCommand, WarnsAboutPicturesAndTextsButBuilds) {
   EXPECT_CONTAINS(wide.err, "l.txt:1:7: {UserName} is not a placeholder");
   EXPECT_CONTAINS(wide.err, "l.txt:2:1: '#ifgermn' is not a language directive");
 
-  Outcome jpeg = Lumipack("build m.toml -o b.exe --picture photo.png");
+  Outcome jpeg = Lumipack("build m.toml -o b.exe --picture photo.png --no-uninstaller");
   ASSERT_EQ(jpeg.code, 0) << jpeg.err;
   EXPECT_LACKS(jpeg.err, "header band");
   EXPECT_CONTAINS(jpeg.err,
@@ -472,7 +573,8 @@ TEST_F(LumipackCommand, InspectShowsEveryFieldInWords) {
        {"signature      none", "title                    Starfield",
         "company                  Lumiset Samples", "language                 0 (auto)",
         "screensaver file name    starfield", "desktop icon             0 (off)",
-        "screensaver block length", "(matches the block)", "uninstaller    none", "screensaver    ",
+        "screensaver block length", "(matches the block)", "version                  (none)",
+        "web page                 (none)", "uninstaller    none", "screensaver    ",
         "32-bit PE image", "result         every item decodes"}) {
     EXPECT_CONTAINS(run.out, line);
   }

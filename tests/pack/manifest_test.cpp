@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "manifest_writer.h"
 
 namespace lumipack {
@@ -19,6 +21,8 @@ copyright = "(c) 2026 Lumiset Samples"
 copyright_rest = "https://example.invalid"
 language = "German"
 file_name = "stars"
+version = "2.1 beta"
+url = "https://example.com/starfield"
 screensaver = "bin/starfield.scr"
 licence = "licence.txt"
 info = "/abs/info.txt"
@@ -53,7 +57,11 @@ picture_format = 2
   EXPECT_EQ(m->copyright_rest, "https://example.invalid");
   EXPECT_EQ(m->language, 3);
   EXPECT_EQ(m->file_name, "stars");
+  EXPECT_EQ(m->version, "2.1 beta");
+  EXPECT_EQ(m->url, "https://example.com/starfield");
   EXPECT_EQ(m->screensaver, kFolder / "bin/starfield.scr");
+  EXPECT_EQ(m->uninstaller, kFolder / "uninstall.exe");
+  EXPECT_FALSE(m->use_uninstaller);
   EXPECT_EQ(m->info, std::filesystem::path("/abs/info.txt"));
   EXPECT_EQ(m->stub, kFolder / "../lumiset.exe");
   EXPECT_EQ(m->fast, true);
@@ -79,6 +87,31 @@ TEST(Manifest, UnsetKeysStayUnset) {
   EXPECT_FALSE(m->language);
   EXPECT_FALSE(m->show_setup_options);
   EXPECT_FALSE(m->reserved_pair);
+}
+
+TEST(Manifest, UninstallerIsAPathOrTrueOrFalse) {
+  struct Case {
+    const char* text;
+    std::optional<std::filesystem::path> path;
+    std::optional<bool> use;
+  };
+  const Case cases[] = {
+      {"uninstaller = \"u.exe\"\n", kFolder / "u.exe", std::nullopt},
+      {"uninstaller = false\n", std::nullopt, false},
+      {"uninstaller = true\n", std::nullopt, true},
+      {"\n", std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    Result<Manifest> m = Parse(c.text);
+    ASSERT_TRUE(m) << c.text << m.message();
+    EXPECT_EQ(m->uninstaller, c.path) << c.text;
+    EXPECT_EQ(m->use_uninstaller, c.use) << c.text;
+  }
+  Result<Manifest> wrong = Parse("\nuninstaller = 1\n");
+  ASSERT_FALSE(wrong);
+  EXPECT_NE(wrong.message().find("m.toml:2: 'uninstaller' must be a file path, true or false"),
+            std::string::npos)
+      << wrong.message();
 }
 
 TEST(Manifest, ErrorsNameTheLineAndTheKey) {
@@ -124,6 +157,9 @@ TEST(Manifest, WrittenManifestReadsBackTheSame) {
   m.copyright_rest = "";
   m.language = 12;
   m.file_name = "stars";
+  m.version = "1.0 \"final\"";
+  m.url = "https://example.com/a b";
+  m.use_uninstaller = false;
   m.screensaver = kFolder / "screensaver.scr";
   m.licence = kFolder / "sub dir/licence.txt";
   m.stub = kFolder / "stub.exe";
@@ -149,6 +185,10 @@ TEST(Manifest, WrittenManifestReadsBackTheSame) {
   EXPECT_EQ(back->title, m.title);
   EXPECT_EQ(back->copyright_rest, m.copyright_rest);
   EXPECT_EQ(back->language, m.language);
+  EXPECT_EQ(back->version, m.version);
+  EXPECT_EQ(back->url, m.url);
+  EXPECT_EQ(back->use_uninstaller, false);
+  EXPECT_FALSE(back->uninstaller);
   EXPECT_EQ(back->screensaver, m.screensaver);
   EXPECT_EQ(back->licence, m.licence);
   EXPECT_EQ(back->stub, m.stub);

@@ -48,6 +48,8 @@ TEST_F(LumipackCommand, CheckReadsEverythingAndWritesNothing) {
 
 TEST_F(LumipackCommand, WerrorTurnsWarningsIntoAFailure) {
   Write("l.txt", "#ifgerman\nHallo\n");  // a block never closed
+  // Without the default uninstaller's warning, so the text's is the only one.
+  Write("m.toml", std::string(kBaseManifest) + "uninstaller = false\n");
   for (const char* command : {"build", "check"}) {
     SCOPED_TRACE(command);
     const std::set<std::string> before = Listing();
@@ -94,7 +96,7 @@ TEST_F(LumipackCommand, QuietAndVerboseSayLessAndMore) {
 
 TEST_F(LumipackCommand, JsonMessagesPointAtFileLineColumnAndKey) {
   Write("l.txt", "Line one\n#if german\nZeile\n#endif\n");
-  Write("m.toml", std::string(kBaseManifest) + "licence = \"l.txt\"\n");
+  Write("m.toml", std::string(kBaseManifest) + "licence = \"l.txt\"\nuninstaller = false\n");
   const Outcome built = Lumipack("build m.toml -o out.exe --message-format json");
   ASSERT_EQ(built.code, 0) << built.err;
   EXPECT_EQ(built.err, "") << "everything goes to standard output as JSON";

@@ -240,7 +240,11 @@ bool FakePlatform::CreateShellLink(const std::string& link_path, const std::stri
 
 void FakePlatform::SetRegistry(RegistryRoot root, const std::string& subkey,
                                const std::string& name, const std::string& value) {
-  registry_[{root, Lower(subkey)}][Lower(name)] = value;
+  registry_[{root, Lower(subkey)}][Lower(name)] = RegistryValue{value, std::nullopt};
+}
+
+void FakePlatform::AddRegistryKey(RegistryRoot root, const std::string& subkey) {
+  registry_[{root, Lower(subkey)}];
 }
 
 std::optional<std::string> FakePlatform::Registry(RegistryRoot root, const std::string& subkey,
@@ -248,8 +252,47 @@ std::optional<std::string> FakePlatform::Registry(RegistryRoot root, const std::
   auto key = registry_.find({root, Lower(subkey)});
   if (key == registry_.end()) return std::nullopt;
   auto value = key->second.find(Lower(name));
+  if (value == key->second.end() || value->second.dword) return std::nullopt;
+  return value->second.text;
+}
+
+std::optional<uint32_t> FakePlatform::RegistryDword(RegistryRoot root, const std::string& subkey,
+                                                    const std::string& name) const {
+  auto key = registry_.find({root, Lower(subkey)});
+  if (key == registry_.end()) return std::nullopt;
+  auto value = key->second.find(Lower(name));
   if (value == key->second.end()) return std::nullopt;
-  return value->second;
+  return value->second.dword;
+}
+
+std::vector<std::string> FakePlatform::RegistryValueNames(RegistryRoot root,
+                                                          const std::string& subkey) const {
+  std::vector<std::string> names;
+  auto key = registry_.find({root, Lower(subkey)});
+  if (key == registry_.end()) return names;
+  for (const auto& [name, value] : key->second) names.push_back(name);
+  return names;
+}
+
+bool FakePlatform::WriteRegistryDword(RegistryRoot root, const std::string& subkey,
+                                      const std::string& name, uint32_t value) {
+  registry_[{root, Lower(subkey)}][Lower(name)] = RegistryValue{{}, value};
+  return true;
+}
+
+bool FakePlatform::DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+                                       const std::string& name) {
+  auto key = registry_.find({root, Lower(subkey)});
+  return key != registry_.end() && key->second.erase(Lower(name)) == 1;
+}
+
+bool FakePlatform::RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) {
+  auto key = registry_.find({root, Lower(path)});
+  if (key == registry_.end()) {
+    // A key that exists only as the parent of others is not empty.
+    return false;
+  }
+  return key->second.empty() && RegistrySubkeys(root, path).empty();
 }
 
 std::optional<std::string> FakePlatform::ReadRegistryString(RegistryRoot root,

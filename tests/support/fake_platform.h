@@ -34,8 +34,16 @@ class FakePlatform : public Platform {
   std::vector<std::string> List(const std::string& folder) const;
   void SetRegistry(RegistryRoot root, const std::string& subkey, const std::string& name,
                    const std::string& value);
+  // A key with no values (its parents exist through it).
+  void AddRegistryKey(RegistryRoot root, const std::string& subkey);
+  // A string value; nullopt when missing or of another type.
   std::optional<std::string> Registry(RegistryRoot root, const std::string& subkey,
                                       const std::string& name) const;
+  // A REG_DWORD value; nullopt when missing or of another type.
+  std::optional<uint32_t> RegistryDword(RegistryRoot root, const std::string& subkey,
+                                        const std::string& name) const;
+  // The names (lower-case) of a key's values of any type.
+  std::vector<std::string> RegistryValueNames(RegistryRoot root, const std::string& subkey) const;
 
   bool wow64 = true;
   std::string system_directory = "C:\\WINDOWS\\system32";
@@ -47,6 +55,7 @@ class FakePlatform : public Platform {
   std::string windows_directory = "C:\\WINDOWS";
   std::map<std::string, std::string> short_names;  // lower-case path -> 8.3 name
   std::string current_folder;
+  CalendarDate local_date = {2026, 3, 7};
   bool process_starts = true;
   std::vector<std::string> commands_run;   // RunAndWait, in order
   std::function<void(const std::string&)> on_run;  // what a started process does
@@ -71,6 +80,11 @@ class FakePlatform : public Platform {
                                                 const std::string& name) override;
   bool WriteRegistryString(RegistryRoot root, const std::string& subkey, const std::string& name,
                            const std::string& text) override;
+  bool WriteRegistryDword(RegistryRoot root, const std::string& subkey, const std::string& name,
+                          uint32_t value) override;
+  bool DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+                           const std::string& name) override;
+  bool RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) override;
   bool IsWow64() override { return wow64; }
   std::optional<PathKind> QueryPath(const std::string& path) override;
   std::vector<FindEntry> FindFiles(const std::string& pattern) override;
@@ -90,6 +104,7 @@ class FakePlatform : public Platform {
   bool RenameFile(const std::string& from, const std::string& to) override;
   std::optional<std::string> ShortPathName(const std::string& path) override;
   bool SetCurrentFolder(const std::string& path) override;
+  CalendarDate LocalDate() override { return local_date; }
   std::string ReadIniString(const std::string& file, const std::string& section,
                             const std::string& key) override;
   bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
@@ -121,13 +136,17 @@ class FakePlatform : public Platform {
     std::shared_ptr<std::vector<uint8_t>> data;
   };
   using RegistryKey = std::pair<RegistryRoot, std::string>;
+  struct RegistryValue {
+    std::string text;
+    std::optional<uint32_t> dword;  // set for a REG_DWORD value
+  };
 
   static std::string Key(std::string_view path);
   static std::string Parent(const std::string& key);
   const Node* Find(const std::string& path) const;
 
   std::map<std::string, Node> nodes_;  // by lower-case path without trailing "\"
-  std::map<RegistryKey, std::map<std::string, std::string>> registry_;
+  std::map<RegistryKey, std::map<std::string, RegistryValue>> registry_;
   std::map<std::string, std::string> ini_;  // "file|section|key", lower-case
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "package/default_uninstaller.h"
 #include "package/package_format.h"
 #include "support/fake_platform.h"
 
@@ -65,6 +66,52 @@ TEST_F(FinishingSteps, EverythingInCreationOrder) {
   EXPECT_EQ(fs_.Registry(RegistryRoot::kLocalMachine, kEntryKey, "DisplayName"),
             "Starfield Screensaver");
   EXPECT_EQ(fs_.Registry(RegistryRoot::kLocalMachine, kEntryKey, "UninstallString"), expected[0]);
+}
+
+TEST_F(FinishingSteps, TheEntryHoldsWhatTheListOfProgramsShows) {
+  constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
+  // The default uninstaller, told by its marker; 2000 bytes with it.
+  std::vector<uint8_t> program(2000, 'u');
+  const std::string marker = LUMISET_DEFAULT_UNINSTALLER_MARKER;
+  for (size_t i = 0; i < marker.size(); ++i) {
+    program[100 + 2 * i] = static_cast<uint8_t>(marker[i]);
+    program[101 + 2 * i] = 0;
+  }
+  s_.UninstallerBlock = EncodeBlock(program, 9);
+  s_.DisplayVersion = "2.1";
+  s_.AboutUrl = "https://example.com/starfield";
+  fs_.AddFile(s_.InstalledScrPath, std::vector<uint8_t>(5000, 's'));
+  RunAll(false, false);
+  auto text = [&](const char* name) { return fs_.Registry(kMachine, kEntryKey, name); };
+  auto dword = [&](const char* name) { return fs_.RegistryDword(kMachine, kEntryKey, name); };
+  const std::string uninstaller = std::string(kFolder) + "\\Uninstall.exe";
+  EXPECT_EQ(text("DisplayName"), "Starfield Screensaver");
+  EXPECT_EQ(text("UninstallString"), uninstaller) << "the path exactly, unquoted";
+  EXPECT_EQ(text("QuietUninstallString"), "\"" + uninstaller + "\" /q");
+  EXPECT_EQ(text("DisplayIcon"), "C:\\windows\\System32\\starfield.scr");
+  EXPECT_EQ(text("Publisher"), "Lumiset Samples");
+  EXPECT_EQ(text("DisplayVersion"), "2.1");
+  EXPECT_EQ(text("URLInfoAbout"), "https://example.com/starfield");
+  EXPECT_EQ(text("InstallDate"), "20260307");
+  // 5000 + 2000 bytes and the settings file's few: 7 KiB, rounded up.
+  ASSERT_LT(fs_.FileBytes(std::string(kFolder) + "\\Uninstall.ini").size(), 100u);
+  EXPECT_EQ(dword("EstimatedSize"), 7u);
+  EXPECT_EQ(dword("NoModify"), 1u);
+  EXPECT_EQ(dword("NoRepair"), 1u);
+  EXPECT_EQ(fs_.RegistryValueNames(kMachine, kEntryKey).size(), std::size(kUninstallEntryValues))
+      << "every value the uninstallation removes, and no other";
+
+  // Reinstalled from a package with an author's uninstaller, no version and
+  // no web page: nothing of the earlier installation claims otherwise.
+  s_.UninstallerBlock = EncodeBlock(std::vector<uint8_t>(2000, 'a'), 9);
+  s_.DisplayVersion.clear();
+  s_.AboutUrl.clear();
+  s_.CreatedFiles.clear();
+  RunAll(false, false);
+  EXPECT_FALSE(text("QuietUninstallString")) << "the author's uninstaller may not know /q";
+  EXPECT_FALSE(text("DisplayVersion"));
+  EXPECT_FALSE(text("URLInfoAbout"));
+  EXPECT_EQ(text("UninstallString"), uninstaller);
 }
 
 TEST_F(FinishingSteps, LinksNameSystem32AndTheirDescriptions) {

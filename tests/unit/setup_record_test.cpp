@@ -94,6 +94,74 @@ TEST(SetupRecord, AStringLengthPastTheEndIsRefused) {
   EXPECT_FALSE(ParseSetupRecord(bytes));
 }
 
+TEST(SetupRecord, ExtrasRoundTripAfterTheLastField) {
+  SetupRecord r = testing::SampleRecord();
+  const std::vector<uint8_t> plain = EncodeSetupRecord(r);
+  r.version = "2.1.0";
+  r.about_url = "https://example.com/starfield";
+  const std::vector<uint8_t> bytes = EncodeSetupRecord(r);
+  // Every field sits where a reader without extras looks for it.
+  ASSERT_GT(bytes.size(), plain.size());
+  EXPECT_TRUE(std::equal(plain.begin() + 4, plain.end(), bytes.begin() + 4));
+  std::optional<SetupRecord> back = ParseSetupRecord(bytes);
+  ASSERT_TRUE(back);
+  ExpectSameRecord(*back, r);
+  EXPECT_EQ(back->version, "2.1.0");
+  EXPECT_EQ(back->about_url, "https://example.com/starfield");
+
+  r.about_url.clear();
+  back = ParseSetupRecord(EncodeSetupRecord(r));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->version, "2.1.0");
+  EXPECT_EQ(back->about_url, "");
+}
+
+// Bytes after the last field that are no extras, or extras that do not
+// parse, leave the record as it is without them.
+TEST(SetupRecord, ExtrasThatDoNotParseAreDropped) {
+  const std::vector<uint8_t> plain = EncodeSetupRecord(testing::SampleRecord());
+  auto string = [](std::string_view text) {
+    std::vector<uint8_t> out = {static_cast<uint8_t>(text.size()), 0, 0, 0};
+    out.insert(out.end(), text.begin(), text.end());
+    return out;
+  };
+  auto extras = [&](uint16_t count, std::vector<std::vector<uint8_t>> entries) {
+    std::vector<uint8_t> out = {'L', 'S', 'X', 'T', static_cast<uint8_t>(count), 0};
+    for (const auto& e : entries) out.insert(out.end(), e.begin(), e.end());
+    return out;
+  };
+  auto tagged = [&](uint8_t tag, std::string_view text) {
+    std::vector<uint8_t> out = {tag, 0};
+    const std::vector<uint8_t> s = string(text);
+    out.insert(out.end(), s.begin(), s.end());
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> tail;
+    std::string version;  // as parsed
+  };
+  const Case cases[] = {
+      {"another writer's padding", {0, 0, 0, 0, 0, 0, 0, 0}, ""},
+      {"the magic alone", {'L', 'S', 'X', 'T'}, ""},
+      {"an entry cut short", extras(2, {tagged(1, "1.0"), {2, 0, 9, 0}}), ""},
+      {"more entries stated than present", extras(3, {tagged(1, "1.0")}), ""},
+      {"an unknown tag is skipped", extras(2, {tagged(9, "future"), tagged(1, "1.0")}), "1.0"},
+      {"a version over its limit", extras(1, {tagged(1, std::string(65, '9'))}), ""},
+      {"a version at its limit", extras(1, {tagged(1, std::string(64, '9'))}),
+       std::string(64, '9')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> bytes = plain;
+    bytes.insert(bytes.end(), c.tail.begin(), c.tail.end());
+    std::optional<SetupRecord> back = ParseSetupRecord(bytes);
+    ASSERT_TRUE(back);
+    ExpectSameRecord(*back, testing::SampleRecord());
+    EXPECT_EQ(back->version, c.version);
+  }
+}
+
 TEST(SetupRecord, CopyrightLineIsTheTextBeforeTheFirstBar) {
   const std::pair<const char*, const char*> cases[] = {
       {"(c) Me|a|b", "(c) Me"}, {"|starts with a bar", ""}, {"no bar", "no bar"}, {"", ""}};

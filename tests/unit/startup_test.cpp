@@ -40,6 +40,8 @@ TEST_F(Startup, LoadsEveryPackageValue) {
   TestPackage pkg;
   pkg.record.language = 0;
   pkg.record.licence_text = "all\r\n#ifgerman\r\nnur deutsch\r\n#endif\r\nfile {InstalledScrFileName}";
+  pkg.record.version = "1.4";
+  pkg.record.about_url = "https://example.com/";
   pkg.uninstaller = {1, 2, 3};
   pkg.companion = {4, 5};
   fs_.user_lang_id = 0x0407;
@@ -55,6 +57,8 @@ TEST_F(Startup, LoadsEveryPackageValue) {
   EXPECT_EQ(state_.ScreenSaverTitle, "Starfield");
   EXPECT_EQ(state_.CopyrightLine, "(c) 2026 Lumiset Samples");
   EXPECT_EQ(state_.CompanyName, "Lumiset Samples");
+  EXPECT_EQ(state_.DisplayVersion, "1.4");
+  EXPECT_EQ(state_.AboutUrl, "https://example.com/");
   EXPECT_EQ(state_.ShowSetupOptions, 1);
   EXPECT_EQ(state_.OpenDisplayProperties, 1);
   EXPECT_EQ(state_.CreateStartMenuEntry, 1);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "install/finishing_steps.h"
 #include "support/fake_platform.h"
 #include "support/faulty_platform.h"
@@ -58,7 +60,6 @@ TEST_F(Uninstall, RemovesFilesFoldersKeysAndReportsSuccess) {
   const std::string menu = "C:\\Users\\me\\Start Menu\\Programs\\Lumiset Samples\\Starfield Screensaver";
   Record({std::string(kFolder) + "\\Uninstall.exe", std::string(kFolder) + "\\Uninstall.ini",
           menu + "\\Starfield Screensaver.lnk", "C:\\Users\\me\\Desktop\\Starfield Screensaver.lnk"});
-  fs_.SetRegistry(RegistryRoot::kCurrentUser, std::string(kRecordKey) + "\\Nested\\Deeper", "v", "1");
   s_.ShowScreens = 1;
   EXPECT_TRUE(RunUninstall(fs_, s_));
   EXPECT_FALSE(fs_.HasFile(kScr));
@@ -72,6 +73,80 @@ TEST_F(Uninstall, RemovesFilesFoldersKeysAndReportsSuccess) {
   ASSERT_EQ(fs_.messages.size(), 1u);
   EXPECT_EQ(fs_.messages[0].string_id, 8103) << "French success message";
   EXPECT_EQ(s_.InstalledFiles[0], std::string(kFolder) + "\\Uninstall.exe");
+}
+
+// What the installation wrote goes; what another program keeps under the
+// same keys stays, and with it the keys that hold it.
+TEST_F(Uninstall, RemovesOnlyWhatTheInstallationWrote) {
+  constexpr RegistryRoot kUser = RegistryRoot::kCurrentUser;
+  constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
+  struct Case {
+    const char* name;
+    std::function<void(FakePlatform&)> add;  // beside a complete installation
+    bool record_stays;
+    bool entry_stays;
+    std::function<void(const FakePlatform&)> check;
+  };
+  const std::string nested = std::string(kRecordKey) + "\\Settings";
+  const Case cases[] = {
+      {"nothing foreign", [](FakePlatform&) {}, false, false, [](const FakePlatform&) {}},
+      {"a foreign value in the record",
+       [](FakePlatform& fs) { fs.SetRegistry(kUser, kRecordKey, "Speed", "7"); }, true, false,
+       [](const FakePlatform& fs) {
+         EXPECT_EQ(fs.RegistryValueNames(kUser, kRecordKey), std::vector<std::string>{"speed"});
+       }},
+      {"a foreign subkey of the record",
+       [&](FakePlatform& fs) { fs.SetRegistry(kUser, nested + "\\Deeper", "v", "1"); }, true,
+       false,
+       [&](const FakePlatform& fs) {
+         EXPECT_TRUE(fs.RegistryValueNames(kUser, kRecordKey).empty());
+         EXPECT_EQ(fs.Registry(kUser, nested + "\\Deeper", "v"), "1");
+       }},
+      {"an empty foreign subkey of the record",
+       [&](FakePlatform& fs) { fs.AddRegistryKey(kUser, nested); }, true, false,
+       [](const FakePlatform&) {}},
+      {"a record entry past the first gap",
+       [](FakePlatform& fs) { fs.SetRegistry(kUser, kRecordKey, "File0007", "C:\\Data\\x"); },
+       true, false,
+       [](const FakePlatform& fs) {
+         EXPECT_EQ(fs.RegistryValueNames(kUser, kRecordKey), std::vector<std::string>{"file0007"});
+       }},
+      {"a foreign value in the entry",
+       [](FakePlatform& fs) { fs.SetRegistry(kMachine, kEntryKey, "Comments", "mine"); }, false,
+       true,
+       [](const FakePlatform& fs) {
+         EXPECT_EQ(fs.RegistryValueNames(kMachine, kEntryKey),
+                   std::vector<std::string>{"comments"});
+       }},
+      {"an entry of another product under the same name",
+       [](FakePlatform& fs) {
+         fs.SetRegistry(kMachine, kEntryKey, "DisplayName", "Starfield Screensaver Pro");
+       },
+       false, true,
+       [](const FakePlatform& fs) {
+         EXPECT_EQ(fs.RegistryValueNames(kMachine, kEntryKey).size(),
+                   std::size(kUninstallEntryValues))
+             << "nothing of it is touched";
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform fs;
+    fs.AddFile(kScr, "screensaver");
+    fs.AddFile(std::string(kFolder) + "\\Uninstall.exe", "x");
+    fs.SetRegistry(kUser, kRecordKey, "ScreensaverFile", kScr);
+    fs.SetRegistry(kUser, kRecordKey, "File0000", std::string(kFolder) + "\\Uninstall.exe");
+    fs.SetRegistry(kUser, kRecordKey, "AppLanguage", "2");
+    for (const char* value : kUninstallEntryValues) fs.SetRegistry(kMachine, kEntryKey, value, "v");
+    fs.WriteRegistryDword(kMachine, kEntryKey, "NoModify", 1);
+    fs.SetRegistry(kMachine, kEntryKey, "DisplayName", "Starfield Screensaver");
+    c.add(fs);
+    SetupState s = s_;
+    EXPECT_TRUE(RunUninstall(fs, s));
+    EXPECT_EQ(fs.HasRegistryKey(kUser, kRecordKey), c.record_stays);
+    EXPECT_EQ(fs.HasRegistryKey(kMachine, kEntryKey), c.entry_stays);
+    c.check(fs);
+  }
 }
 
 TEST_F(Uninstall, QuietUninstallShowsNothing) {

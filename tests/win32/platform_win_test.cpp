@@ -75,6 +75,33 @@ TEST_F(Win32PlatformTest, RegistryReadLimitsAndMissingValues) {
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, kTestKey);
 }
 
+TEST_F(Win32PlatformTest, DwordValuesValueDeletionAndEmptyKeys) {
+  const std::string key = std::string(kTestKey) + "\\Entry";
+  ASSERT_TRUE(p_.WriteRegistryDword(RegistryRoot::kCurrentUser, key, "NoModify", 1));
+  ASSERT_TRUE(p_.WriteRegistryDword(RegistryRoot::kCurrentUser, key, "Size", 0xFFFFFFFFu));
+  DWORD type = 0;
+  DWORD data = 0;
+  DWORD size = sizeof data;
+  ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, key.c_str(), "Size", RRF_RT_ANY, &type, &data, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(data, 0xFFFFFFFFu);
+  EXPECT_EQ(size, 4u);
+
+  EXPECT_FALSE(p_.RegistryKeyIsEmpty(RegistryRoot::kCurrentUser, key));
+  EXPECT_TRUE(p_.DeleteRegistryValue(RegistryRoot::kCurrentUser, key, "NoModify"));
+  EXPECT_FALSE(p_.DeleteRegistryValue(RegistryRoot::kCurrentUser, key, "NoModify"))
+      << "a missing value cannot be deleted";
+  EXPECT_TRUE(p_.DeleteRegistryValue(RegistryRoot::kCurrentUser, key, "Size"));
+  EXPECT_TRUE(p_.RegistryKeyIsEmpty(RegistryRoot::kCurrentUser, key));
+
+  // A subkey alone makes a key not empty; a missing key is not empty either.
+  ASSERT_TRUE(p_.WriteRegistryString(RegistryRoot::kCurrentUser, key + "\\Sub", "x", "1"));
+  EXPECT_FALSE(p_.RegistryKeyIsEmpty(RegistryRoot::kCurrentUser, key));
+  EXPECT_FALSE(p_.RegistryKeyIsEmpty(RegistryRoot::kCurrentUser, key + "\\Missing"));
+  EXPECT_FALSE(p_.DeleteRegistryValue(RegistryRoot::kCurrentUser, key + "\\Missing", "x"));
+}
+
 TEST_F(Win32PlatformTest, Wow64AndTheSystemFolderNames) {
   const std::string system_dir = FormSystemDir(p_.SystemDirectory(), p_.IsWow64());
   if constexpr (sizeof(void*) == 4) {

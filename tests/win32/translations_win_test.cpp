@@ -697,5 +697,39 @@ TEST(UninstallerMessages, EachLanguageHasItsOwnFailureAndSuccessMessage) {
   }
 }
 
+// The default uninstaller's own messages: the confirmation names the
+// screensaver through one {title}; each is translated, in the language's
+// own letters.
+class UninstallerQuestions : public ::testing::TestWithParam<Language> {};
+
+TEST_P(UninstallerQuestions, AreTranslatedAndNameTheTitleOnce) {
+  const Language& language = GetParam();
+  constexpr int kConfirmRemoval = 8010;
+  constexpr int kSettingsMissing = 8011;
+  const std::wstring question = LoadedString(Localized(kConfirmRemoval, language.index));
+  const std::wstring missing = LoadedString(Localized(kSettingsMissing, language.index));
+  const size_t title = question.find(L"{title}");
+  ASSERT_NE(title, std::wstring::npos) << Utf8(question);
+  EXPECT_EQ(question.find(L"{title}", title + 1), std::wstring::npos) << Utf8(question);
+  EXPECT_FALSE(missing.empty());
+  if (language.index != kEnglish) {
+    EXPECT_NE(question, LoadedString(kConfirmRemoval));
+    EXPECT_NE(missing, LoadedString(kSettingsMissing));
+  }
+  for (const std::wstring& text : {question, missing}) {
+    for (wchar_t c : text) {
+      const bool allowed = (c >= 0x20 && c < 0x7F) ||
+                           kTypography.find(c) != std::wstring_view::npos ||
+                           language.extra_characters.find(c) != std::wstring_view::npos ||
+                           (language.index == kRussian && IsCyrillic(c));
+      EXPECT_TRUE(allowed) << "U+" << std::hex << static_cast<int>(c) << " in \"" << Utf8(text)
+                           << "\"";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, UninstallerQuestions, ::testing::ValuesIn(kLanguages),
+                         LanguageName);
+
 }  // namespace
 }  // namespace lumiset

@@ -146,6 +146,7 @@ struct BuildArguments {
   ValueOption header_text_color;
   ValueOption accent_color;
   ValueOption arch;
+  bool no_uninstaller = false;
   std::vector<std::string> sign_with;
   bool fast = false;
   bool best = false;
@@ -178,6 +179,9 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
           {"copyright", keys::kCopyright, &Manifest::copyright, "The copyright line"},
           {"file-name", keys::kFileName, &Manifest::file_name,
            "The installed screensaver's file name (.scr is added when missing)"},
+          {"version", keys::kVersion, &Manifest::version,
+           "The screensaver's version, for the installed-programs list"},
+          {"url", keys::kUrl, &Manifest::url, "The screensaver's web page (http:// or https://)"},
       };
   for (const auto& [name, key, field, help] : texts) {
     TextOverride& t = a.texts.emplace_back();
@@ -204,6 +208,10 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
     p.field = field;
     p.option = build.add_option(std::string("--") + name, p.value, help)->type_name("FILE");
   }
+  build
+      .add_flag("--no-uninstaller", a.no_uninstaller,
+                "No uninstaller, not even the default one beside the stub")
+      ->excludes("--uninstaller");
   a.language.option = build
                           .add_option("--language", a.language.value,
                                       "auto, english, french, german, spanish, italian, dutch, "
@@ -293,6 +301,11 @@ Result<BuildRequest> MakeRequest(BuildArguments& a) {
     if (p.option->count() == 0) continue;
     m.*(p.field) = PathFromUtf8(p.value);
     m.origins[p.key] = Origin{{}, 0, 0, "--" + p.option->get_lnames().front()};
+  }
+  if (m.uninstaller) m.use_uninstaller.reset();
+  if (a.no_uninstaller) {
+    m.uninstaller.reset();
+    m.use_uninstaller = false;
   }
   for (const Switch& s : a.switches) {
     if (s.option->count() != 0) m.*(s.field) = s.value ? 1 : 0;

@@ -123,6 +123,8 @@ Status ExtractInstaller(const std::filesystem::path& installer, const std::files
   if (bar != std::string::npos) m.copyright_rest = text(r.copyright.substr(bar + 1));
   m.language = r.language;
   m.file_name = FileNameSetting(text(r.scr_file_name));
+  if (!r.version.empty()) m.version = text(r.version);
+  if (!r.about_url.empty()) m.url = text(r.about_url);
   m.fast = WasPackedFast(file, c);
   m.show_setup_options = r.show_setup_options;
   m.open_display_properties = r.open_display_properties;
@@ -176,6 +178,9 @@ Status ExtractInstaller(const std::filesystem::path& installer, const std::files
   if (c.uninstaller.present) {
     m.uninstaller = scratch.FileInside(kExtractedUninstaller);
     if (Status s = WriteFileBytes(*m.uninstaller, c.uninstaller_bytes); !s) return s;
+  } else {
+    // A rebuild must not take the default uninstaller the original lacks.
+    m.use_uninstaller = false;
   }
   if (c.companion.present) {
     m.companion = scratch.FileInside(kExtractedCompanion);

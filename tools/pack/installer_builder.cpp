@@ -1,6 +1,7 @@
 #include "installer_builder.h"
 
 #include <system_error>
+#include <tuple>
 #include <vector>
 
 #include "ansi_text.h"
@@ -9,6 +10,7 @@
 #include "language.h"
 #include "names.h"
 #include "base/memory_file.h"
+#include "package/default_uninstaller.h"
 #include "package/package_format.h"
 #include "package/setup_record.h"
 #include "parallel_deflate.h"
@@ -109,6 +111,7 @@ struct Stub {
   std::vector<uint8_t> bytes;
   lumiset::PeFacts pe;
   std::filesystem::path path;
+  Arch arch = Arch::kX86;
 };
 
 // The stub for a screensaver of `scr`: the one the settings name, or the one
@@ -171,7 +174,7 @@ Result<Stub> ReadStub(const BuildRequest& request, const lumiset::PeFacts& scr,
                              place);
     }
   }
-  return Stub{std::move(*bytes), *pe, *path};
+  return Stub{std::move(*bytes), *pe, *path, *stub_arch};
 }
 
 Result<std::string> ReadText(const Manifest& m, const char* key,
@@ -196,6 +199,43 @@ struct RecordDraft {
   std::string file_name;  // UTF-8, for the summary
 };
 
+// The version and the web page, as the installed-programs list shows them:
+// one line each within the installer's limits, the page a web address.
+Status CheckVersionAndUrl(const Manifest& m) {
+  const std::tuple<const char*, const std::optional<std::string>*, size_t> texts[] = {
+      {keys::kVersion, &m.version, lumiset::kMaxVersionChars},
+      {keys::kUrl, &m.url, lumiset::kMaxAboutUrlChars}};
+  for (const auto& [key, value, limit] : texts) {
+    if (!*value) continue;
+    const std::string& text = **value;
+    const std::string where = m.OriginOf(key) + ": ";
+    if (text.empty()) return Status::Failure(where + "is empty; leave it out instead", m.PlaceOf(key));
+    if (text.size() > limit) {
+      return Status::Failure(where + "is longer than " + std::to_string(limit) + " bytes",
+                             m.PlaceOf(key));
+    }
+    for (unsigned char c : text) {
+      if (c < 0x20 || c == 0x7F) {
+        return Status::Failure(where + "must be one line without control characters",
+                               m.PlaceOf(key));
+      }
+    }
+  }
+  if (m.url) {
+    std::string lower = *m.url;
+    for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const bool web = (lower.starts_with("http://") && lower.size() > 7) ||
+                     (lower.starts_with("https://") && lower.size() > 8);
+    if (!web || m.url->find(' ') != std::string::npos) {
+      return Status::Failure(m.OriginOf(keys::kUrl) +
+                                 ": must be a web address starting with http:// or https://, "
+                                 "without spaces",
+                             m.PlaceOf(keys::kUrl));
+    }
+  }
+  return {};
+}
+
 Result<RecordDraft> DraftRecord(const Manifest& m, Console& console) {
   // Names first: they are quick to check and the most likely to be wrong.
   RecordDraft draft;
@@ -210,6 +250,7 @@ Result<RecordDraft> DraftRecord(const Manifest& m, Console& console) {
                                "\" cannot be used: " + *problem + "; set 'file_name' to another",
                            m.PlaceOf(keys::kScreensaver));
   }
+  if (Status s = CheckVersionAndUrl(m); !s) return s;
   const std::string copyright_line = m.copyright.value_or("");
   if (std::optional<std::string> problem = CopyrightLineProblem(copyright_line)) {
     return Status::Failure(
@@ -245,6 +286,11 @@ Result<RecordDraft> DraftRecord(const Manifest& m, Console& console) {
           {text, m.OriginOf(keys::kExtensionTexts), false, m.PlaceOf(keys::kExtensionTexts)});
     }
   }
+  // The extras come last, so the reserved texts keep their places above.
+  const size_t extras = texts.size();
+  texts.push_back({m.version.value_or(""), m.OriginOf(keys::kVersion), false,
+                   m.PlaceOf(keys::kVersion)});
+  texts.push_back({m.url.value_or(""), m.OriginOf(keys::kUrl), false, m.PlaceOf(keys::kUrl)});
   const uint16_t language = m.language.value_or(kAutoLanguage);
   Result<AnsiTexts> ansi = ConvertToAnsi(texts, language);
   if (!ansi) return ansi.status();
@@ -275,6 +321,8 @@ Result<RecordDraft> DraftRecord(const Manifest& m, Console& console) {
         "record has no extension",
         m.PlaceOf(m.extension_numbers ? "reserved.numbers" : keys::kExtensionTexts));
   }
+  r.version = ansi->texts[extras];
+  r.about_url = ansi->texts[extras + 1];
   r.language = language;
   r.picture_format = m.picture_format.value_or(lumiset::kPictureBmp);
   r.show_header_text = m.show_header_text.value_or(kDefaultShowHeaderText);
@@ -416,6 +464,33 @@ Status WriteOutput(const BuildRequest& request, const OutputTarget& target,
   return result->MoveFileTo(target.path);
 }
 
+// The uninstaller a package carries: the author's, none, or the default
+// one of the stub's architecture found beside the stub.
+struct UninstallerChoice {
+  std::optional<std::filesystem::path> path;
+  bool is_default = false;
+};
+
+Result<UninstallerChoice> ChooseUninstaller(const Manifest& m, const Stub& stub,
+                                            Console& console) {
+  if (m.uninstaller) return UninstallerChoice{m.uninstaller, false};
+  if (m.use_uninstaller == false) return UninstallerChoice{};
+  const std::filesystem::path path =
+      stub.path.parent_path() / (stub.arch == Arch::kX64 ? LUMISET_DEFAULT_UNINSTALLER_X64
+                                                         : LUMISET_DEFAULT_UNINSTALLER_X86);
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(path, ec)) return UninstallerChoice{path, true};
+  const std::string missing = "the default uninstaller " + Utf8FromPath(path) + " is missing";
+  if (m.use_uninstaller == true) {
+    return Status::Failure(m.OriginOf(keys::kUninstaller) + " asks for it, but " + missing,
+                           m.PlaceOf(keys::kUninstaller));
+  }
+  console.Warn(missing + ": the installer is built without an uninstaller, so the screensaver "
+               "gets no entry in the list of installed programs (put it beside the stub, or "
+               "set 'uninstaller = false' to build without one on purpose)");
+  return UninstallerChoice{};
+}
+
 // Everything read from the inputs and checked, before compression.
 struct Inputs {
   RecordDraft draft;
@@ -424,6 +499,7 @@ struct Inputs {
   Stub stub;
   std::optional<Picture> picture;
   std::vector<uint8_t> uninstaller;
+  UninstallerChoice uninstaller_choice;
   std::vector<uint8_t> companion;
   std::optional<lumiset::PeFacts> companion_pe;
 };
@@ -447,17 +523,28 @@ Result<Inputs> ReadInputs(const BuildRequest& request, Console& console) {
   if (!stub) return stub.status();
   console.Note("the stub is " + Utf8FromPath(stub->path) + ", a " + PeKindName(stub->pe));
 
-  Inputs in{std::move(*draft), std::move(*screensaver), *scr_pe, std::move(*stub), {}, {}, {}, {}};
+  Inputs in{std::move(*draft), std::move(*screensaver), *scr_pe, std::move(*stub), {}, {}, {}, {},
+            {}};
   if (m.picture) {
     Result<Picture> picture = ReadPicture(m, console);
     if (!picture) return picture.status();
     in.picture = std::move(*picture);
     in.draft.record.picture_format = in.picture->info.format;
   }
-  if (m.uninstaller) {
+  Result<UninstallerChoice> choice = ChooseUninstaller(m, in.stub, console);
+  if (!choice) return choice.status();
+  in.uninstaller_choice = std::move(*choice);
+  if (const std::optional<std::filesystem::path>& path = in.uninstaller_choice.path) {
     Result<std::vector<uint8_t>> bytes =
-        ReadRunnable(m, keys::kUninstaller, *m.uninstaller, kMaxUninstallerDecoded, "uninstaller");
+        ReadRunnable(m, keys::kUninstaller, *path, kMaxUninstallerDecoded, "uninstaller");
     if (!bytes) return bytes.status();
+    // The default one must run wherever the stub does, and be the default one.
+    const std::optional<lumiset::PeFacts> pe = ReadPeOf(*bytes);
+    if (in.uninstaller_choice.is_default &&
+        (!pe || ArchOf(*pe) != in.stub.arch || !lumiset::IsDefaultUninstaller(*bytes))) {
+      return Status::Failure(Utf8FromPath(*path) + ": not Lumiset's default uninstaller for " +
+                             std::string(ArchDescription(in.stub.arch)) + " programs");
+    }
     in.uninstaller = std::move(*bytes);
   }
   if (m.companion) {
@@ -495,7 +582,14 @@ void PrintSummary(const BuildRequest& request, const Inputs& in, uint64_t compan
       << (language_name.empty() ? std::to_string(record.language) : std::string(language_name))
       << ", texts in " << CodePageName(in.draft.code_page) << "\n";
   if (in.picture) out << "  picture      " << in.picture->summary << "\n";
-  if (m.uninstaller) out << "  uninstaller  " << Utf8FromPath(*m.uninstaller) << "\n";
+  const UninstallerChoice& uninstaller = in.uninstaller_choice;
+  out << "  uninstaller  "
+      << (!uninstaller.path        ? std::string("none")
+          : uninstaller.is_default ? "default, " + Utf8FromPath(*uninstaller.path)
+                                   : Utf8FromPath(*uninstaller.path))
+      << "\n";
+  if (m.version) out << "  version      " << *m.version << "\n";
+  if (m.url) out << "  web page     " << *m.url << "\n";
   if (m.companion) {
     out << "  companion    " << Utf8FromPath(*m.companion) << ": "
         << (in.companion_pe ? PeKindName(*in.companion_pe) : std::string("a program")) << ", "
@@ -562,8 +656,8 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
     }
     contents.picture_block = std::move(*block);
   }
-  if (m.uninstaller) {
-    const std::string name = Utf8FromPath(*m.uninstaller);
+  if (in.uninstaller_choice.path) {
+    const std::string name = Utf8FromPath(*in.uninstaller_choice.path);
     Result<std::vector<uint8_t>> block = compress.Block(in.uninstaller, name);
     if (!block) return block.status();
     if (block->size() > kMaxUninstallerItem) {

@@ -5,6 +5,7 @@
 
 #include "language.h"
 #include "manifest.h"
+#include "package/default_uninstaller.h"
 #include "package/language_filter.h"
 #include "pe_image.h"
 
@@ -71,6 +72,14 @@ json ArchJson(const std::optional<lumiset::PeFacts>& pe) {
   return arch ? json(ArchName(*arch)) : json(nullptr);
 }
 
+// Which uninstaller a package carries: "default" (Lumiset's, which honours
+// /q), "author" (the package author's own) or "none".
+std::string UninstallerKind(const InstallerContents& c) {
+  if (!c.uninstaller.present) return "none";
+  return c.uninstaller.ok() && lumiset::IsDefaultUninstaller(c.uninstaller_bytes) ? "default"
+                                                                                  : "author";
+}
+
 void PrintText(std::ostream& out, const char* label, const std::string& utf8) {
   out << "  " << label;
   if (utf8.empty()) {
@@ -129,6 +138,10 @@ void PrintInspection(const InstallerContents& c, std::ostream& out) {
     out << "  desktop icon             " << flag(r.create_desktop_icon) << "\n";
     out << "  detect installed copy    " << flag(r.detect_existing) << "\n";
     out << "  information page shown   " << flag(r.show_info_page) << "\n";
+    out << "  version                  "
+        << (r.version.empty() ? std::string("(none)") : text(r.version)) << "\n";
+    out << "  web page                 "
+        << (r.about_url.empty() ? std::string("(none)") : text(r.about_url)) << "\n";
     out << "  screensaver block length " << r.screensaver_block_length
         << (c.BlockLengthMatches() ? " (matches the block)" : " (differs from the block)") << "\n";
     PrintText(out, "licence text", c.Utf8(r.licence_text, true));
@@ -147,6 +160,11 @@ void PrintInspection(const InstallerContents& c, std::ostream& out) {
   out << "\n";
   out << "uninstaller    " << SizesText(c.uninstaller);
   if (c.uninstaller.present && c.uninstaller.ok()) out << ", " << PeText(c.uninstaller_pe);
+  if (const std::string kind = UninstallerKind(c); kind == "default") {
+    out << ", Lumiset's default uninstaller";
+  } else if (kind == "author") {
+    out << ", the package author's own";
+  }
   out << "\n";
   out << "companion      " << SizesText(c.companion);
   if (c.companion.present) out << ", " << PeText(c.companion_pe);
@@ -218,6 +236,8 @@ std::string InspectionJson(const InstallerContents& c) {
     f["show_info_page"] = r.show_info_page;
     f["screensaver_block_length"] = r.screensaver_block_length;
     f["info_text"] = c.Utf8(r.info_text, true);
+    f["version"] = r.version.empty() ? json(nullptr) : json(text(r.version));
+    f["url"] = r.about_url.empty() ? json(nullptr) : json(text(r.about_url));
     record["fields"] = f;
   } else {
     record["fields"] = nullptr;
@@ -235,6 +255,7 @@ std::string InspectionJson(const InstallerContents& c) {
   }
   json uninstaller = ItemJson(c.uninstaller);
   if (c.uninstaller.present) uninstaller["pe"] = PeJson(c.uninstaller_pe);
+  uninstaller["kind"] = UninstallerKind(c);
   json companion = ItemJson(c.companion);
   if (c.companion.present) companion["pe"] = PeJson(c.companion_pe);
   json screensaver = ItemJson(c.screensaver);

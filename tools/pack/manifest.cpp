@@ -159,7 +159,21 @@ ManifestReader::Handler ManifestReader::HandlerFor(const std::string& key) {
   if (key == keys::kLicence) return path(m.licence);
   if (key == keys::kInfo) return path(m.info);
   if (key == keys::kPicture) return path(m.picture);
-  if (key == keys::kUninstaller) return path(m.uninstaller);
+  if (key == keys::kVersion) return string(m.version);
+  if (key == keys::kUrl) return string(m.url);
+  if (key == keys::kUninstaller) {
+    return [this](const toml::node& v, const std::string& k) -> Status {
+      if (v.is_boolean()) {
+        out_.use_uninstaller = v.as_boolean()->get();
+        out_.uninstaller.reset();
+        Note(v, k);
+        return {};
+      }
+      if (!v.is_string()) return WrongType(v, k, "a file path, true or false");
+      out_.use_uninstaller.reset();
+      return Path(v, k, out_.uninstaller);
+    };
+  }
   if (key == keys::kCompanion) return path(m.companion);
   if (key == keys::kStub) return path(m.stub);
   if (key == "options.setup_options") return flag(m.show_setup_options);

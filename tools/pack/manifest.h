@@ -35,7 +35,12 @@ struct Manifest {
   std::optional<std::filesystem::path> licence;
   std::optional<std::filesystem::path> info;
   std::optional<std::filesystem::path> picture;
-  std::optional<std::filesystem::path> uninstaller;
+  std::optional<std::filesystem::path> uninstaller;  // the author's own
+  // Without a path of its own: false for none, true for the default
+  // uninstaller, which must then be found; unset for the default where found.
+  std::optional<bool> use_uninstaller;
+  std::optional<std::string> version;  // shown in the installed-programs list
+  std::optional<std::string> url;      // the screensaver's web page, shown there
   std::optional<std::filesystem::path> companion;
   std::optional<std::filesystem::path> stub;
   std::optional<Arch> arch;  // unset: the screensaver's own architecture
@@ -87,6 +92,8 @@ inline constexpr const char* kStub = "stub";
 inline constexpr const char* kArch = "arch";
 inline constexpr const char* kCompression = "compression";
 inline constexpr const char* kExtensionTexts = "reserved.texts";
+inline constexpr const char* kVersion = "version";
+inline constexpr const char* kUrl = "url";
 }  // namespace keys
 
 // A manifest is small; anything larger is not one.

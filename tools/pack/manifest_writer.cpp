@@ -124,11 +124,16 @@ std::string WriteManifest(const Manifest& m, const std::filesystem::path& folder
            name.empty() ? std::to_string(*m.language) : TomlString(std::string(name)));
   }
   w.Text(keys::kFileName, m.file_name);
+  w.Text(keys::kVersion, m.version);
+  w.Text(keys::kUrl, m.url);
   w.Path(keys::kScreensaver, m.screensaver);
   w.Path(keys::kLicence, m.licence);
   w.Path(keys::kInfo, m.info);
   w.Path(keys::kPicture, m.picture);
   w.Path(keys::kUninstaller, m.uninstaller);
+  if (!m.uninstaller && m.use_uninstaller) {
+    w.Line(keys::kUninstaller, *m.use_uninstaller ? "true" : "false");
+  }
   w.Path(keys::kCompanion, m.companion);
   w.Path(keys::kStub, m.stub);
   if (m.fast) w.Line(keys::kCompression, TomlString(*m.fast ? "fast" : "best"));
