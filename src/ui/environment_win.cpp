@@ -5,7 +5,6 @@
 #include "win32/windows_win.h"
 #include "setup/work_files.h"
 #include "ui/placement.h"
-#include "ui/ui_fonts_win.h"
 
 namespace lumiset {
 namespace {
@@ -62,8 +61,6 @@ void InitUserInterfaceEnvironment(Platform& p, SetupState& state) {
   state.WindowsVistaOrLater = IsVistaOrLater() ? 1 : 0;
   state.WorkFolder = PrepareWorkFolder(p);
   state.ScreenDpiY = ScreenDpiY();
-  // The Tahoma test and the fonts, made once for the whole run.
-  ApplicationFonts(state.ScreenDpiY);
 }
 
 }  // namespace lumiset
