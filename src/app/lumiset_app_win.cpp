@@ -116,6 +116,7 @@ class CLumisetApp {
       RunWizard(g_setup, g_platform, ui);
       return false;
     }
+    SettleDisplayFacts(g_setup);
     if (!frame_.Create(instance, OnStartInstallation, OnAbout)) return false;
     switch (*mode) {
       case RunMode::kHelp:

@@ -57,9 +57,15 @@ int ScreenDpiY() {
 }  // namespace
 
 void InitUserInterfaceEnvironment(Platform& p, SetupState& state) {
-  state.PlacementRect = FindPlacementRect();
   state.WindowsVistaOrLater = IsVistaOrLater() ? 1 : 0;
   state.WorkFolder = PrepareWorkFolder(p);
+}
+
+void SettleDisplayFacts(SetupState& state) {
+  static bool settled = false;
+  if (settled) return;
+  settled = true;
+  state.PlacementRect = FindPlacementRect();
   state.ScreenDpiY = ScreenDpiY();
 }
 

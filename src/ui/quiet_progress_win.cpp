@@ -4,6 +4,7 @@
 
 #include "install/worker_link.h"
 #include "ui/copy_error_prompt_win.h"
+#include "ui/environment_win.h"
 #include "win32/scoped_handle_win.h"
 
 namespace lumiset {
@@ -72,6 +73,7 @@ InstallOutcome RunHiddenProgress(HINSTANCE instance, Platform& p, SetupState& st
       DispatchMessageW(&msg);
     }
     if (run.link.PromptRequest == kPromptCopyError) {
+      SettleDisplayFacts(state);
       CDialErrCopy prompt(instance, state);
       run.link.PromptRequest =
           ToPageResult(prompt.DoModal()) == PageResult::Next ? kPromptRetry : kPromptAbort;
