@@ -26,8 +26,14 @@ namespace {
 
 // The Windows platform, with COM initialised on the user-interface thread
 // at the first step that needs it (a shell link, or the shell opening
-// Display Properties, whose handlers may be COM objects) rather than at
-// start: most runs never need it, and it costs every run its libraries.
+// Display Properties) rather than at start: most runs never need it, and it
+// costs every run its libraries. The links are made in the multithreaded
+// apartment: the shell link object supports it, and a single-threaded
+// apartment would create a hidden window, which loads the display driver
+// into a quiet run that otherwise has none. The shell's open verb asks for
+// the single-threaded apartment its extensions may need; the first step that
+// initialises decides for the run, and in a run that does both the links
+// come first (Display Properties are a program, which needs no extension).
 class ComOnDemandPlatform : public ForwardingPlatform {
  public:
   explicit ComOnDemandPlatform(Platform& target) : ForwardingPlatform(target) {}
@@ -35,13 +41,13 @@ class ComOnDemandPlatform : public ForwardingPlatform {
   ComOnDemandPlatform& operator=(const ComOnDemandPlatform&) = delete;
 
   bool ShellOpen(const std::string& program, const std::string& parameters) override {
-    InitialiseCom();
+    InitialiseCom(COINIT_APARTMENTTHREADED);
     return ForwardingPlatform::ShellOpen(program, parameters);
   }
   bool CreateShellLink(const std::string& link_path, const std::string& target,
                        const std::string& description,
                        const std::string& working_folder) override {
-    InitialiseCom();
+    InitialiseCom(COINIT_MULTITHREADED);
     return ForwardingPlatform::CreateShellLink(link_path, target, description, working_folder);
   }
 
@@ -52,11 +58,11 @@ class ComOnDemandPlatform : public ForwardingPlatform {
   }
 
  private:
-  void InitialiseCom() {
+  void InitialiseCom(DWORD model) {
     if (com_attempted_) return;
     com_attempted_ = true;
     // S_FALSE (already initialised here) also needs its CoUninitialize.
-    com_initialised_ = SUCCEEDED(CoInitialize(nullptr));
+    com_initialised_ = SUCCEEDED(CoInitializeEx(nullptr, model));
   }
 
   bool com_attempted_ = false;
