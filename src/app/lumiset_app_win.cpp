@@ -24,9 +24,55 @@
 namespace lumiset {
 namespace {
 
+// The Windows platform, with COM initialised on the user-interface thread
+// at the first step that needs it (a shell link, or the shell opening
+// Display Properties) rather than at start: most runs never need it, and it
+// costs every run its libraries. The links are made in the multithreaded
+// apartment: the shell link object supports it, and a single-threaded
+// apartment would create a hidden window, which loads the display driver
+// into a quiet run that otherwise has none. The shell's open verb asks for
+// the single-threaded apartment its extensions may need; the first step that
+// initialises decides for the run, and in a run that does both the links
+// come first (Display Properties are a program, which needs no extension).
+class ComOnDemandPlatform : public ForwardingPlatform {
+ public:
+  explicit ComOnDemandPlatform(Platform& target) : ForwardingPlatform(target) {}
+  ComOnDemandPlatform(const ComOnDemandPlatform&) = delete;
+  ComOnDemandPlatform& operator=(const ComOnDemandPlatform&) = delete;
+
+  bool ShellOpen(const std::string& program, const std::string& parameters) override {
+    InitialiseCom(COINIT_APARTMENTTHREADED);
+    return ForwardingPlatform::ShellOpen(program, parameters);
+  }
+  bool CreateShellLink(const std::string& link_path, const std::string& target,
+                       const std::string& description,
+                       const std::string& working_folder) override {
+    InitialiseCom(COINIT_MULTITHREADED);
+    return ForwardingPlatform::CreateShellLink(link_path, target, description, working_folder);
+  }
+
+  // Balances the initialisation; the user-interface thread only, at exit.
+  void ReleaseCom() {
+    if (com_initialised_) CoUninitialize();
+    com_initialised_ = false;
+  }
+
+ private:
+  void InitialiseCom(DWORD model) {
+    if (com_attempted_) return;
+    com_attempted_ = true;
+    // S_FALSE (already initialised here) also needs its CoUninitialize.
+    com_initialised_ = SUCCEEDED(CoInitializeEx(nullptr, model));
+  }
+
+  bool com_attempted_ = false;
+  bool com_initialised_ = false;
+};
+
 // The one process-wide state and platform.
 SetupState g_setup;
-Win32Platform g_platform;
+Win32Platform g_win32_platform;
+ComOnDemandPlatform g_platform(g_win32_platform);
 HINSTANCE g_instance = nullptr;
 
 // The frame's start command: the whole wizard, then the frame closes.
@@ -52,7 +98,6 @@ class CLumisetApp {
   // True to enter the message loop, false to end at once.
   bool InitInstance(HINSTANCE instance) {
     g_instance = instance;
-    CoInitialize(nullptr);
     std::optional<RunMode> mode = StartUp(g_platform, g_setup, GetCommandLineA());
     // A log that cannot be written is no reason to stop.
     if (!g_setup.LogPath.empty() && Log().Open(g_platform, g_setup.LogPath)) {
@@ -70,6 +115,14 @@ class CLumisetApp {
       }
       return false;
     }
+    if (*mode == RunMode::kInstall && g_setup.QuietMode && !g_setup.ShowScreens) {
+      // Nothing to show: the installation runs without the frame or any
+      // page, and the process ends with it.
+      Win32WizardUi ui(g_instance, g_platform, g_setup);
+      RunWizard(g_setup, g_platform, ui);
+      return false;
+    }
+    SettleDisplayFacts(g_setup);
     if (!frame_.Create(instance, OnStartInstallation, OnAbout)) return false;
     switch (*mode) {
       case RunMode::kHelp:
@@ -125,7 +178,7 @@ class CLumisetApp {
   }
 
   int ExitInstance() {
-    CoUninitialize();
+    g_platform.ReleaseCom();
     g_setup.UninstallerBlock.clear();
     g_setup.UninstallerBlock.shrink_to_fit();
     DeleteWorkFiles(g_platform, g_setup.WorkFolder);

@@ -5,7 +5,6 @@
 #include "win32/windows_win.h"
 #include "setup/work_files.h"
 #include "ui/placement.h"
-#include "ui/ui_fonts_win.h"
 
 namespace lumiset {
 namespace {
@@ -58,12 +57,16 @@ int ScreenDpiY() {
 }  // namespace
 
 void InitUserInterfaceEnvironment(Platform& p, SetupState& state) {
-  state.PlacementRect = FindPlacementRect();
   state.WindowsVistaOrLater = IsVistaOrLater() ? 1 : 0;
   state.WorkFolder = PrepareWorkFolder(p);
+}
+
+void SettleDisplayFacts(SetupState& state) {
+  static bool settled = false;
+  if (settled) return;
+  settled = true;
+  state.PlacementRect = FindPlacementRect();
   state.ScreenDpiY = ScreenDpiY();
-  // The Tahoma test and the fonts, made once for the whole run.
-  ApplicationFonts(state.ScreenDpiY);
 }
 
 }  // namespace lumiset

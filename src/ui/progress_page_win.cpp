@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "ui/copy_error_prompt_win.h"
 #include "ui/pages/dial_quit_win.h"
+#include "win32/system_library_win.h"
 
 namespace lumiset {
 namespace {
@@ -24,8 +25,13 @@ CDialProgress::CDialProgress(HINSTANCE instance, Platform& p, SetupState& state,
                              InstallWorkerEntry worker, HWND parent)
     : CTvDialog(instance, IDD_PROGRESS, state, parent), platform_(p), worker_(worker) {
   // The bar's window class must be registered before the template is loaded.
+  // The common controls are loaded here, by the one page that has one, and
+  // not at start: a run without this page never pays for them.
+  using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  static const auto init_controls =
+      SystemLibraryFunction<InitCommonControlsExFn>("comctl32.dll", "InitCommonControlsEx");
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
+  if (init_controls) init_controls(&controls);
 }
 
 CDialProgress::~CDialProgress() { JoinWorker(); }

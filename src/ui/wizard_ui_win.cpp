@@ -1,6 +1,7 @@
 #include "ui/wizard_ui_win.h"
 
 #include "ui/progress_page_win.h"
+#include "ui/quiet_progress_win.h"
 #include "ui/pages/dial_install_done_win.h"
 #include "ui/pages/dial_install_error_win.h"
 #include "ui/pages/dial_install_interrupted_win.h"
@@ -34,6 +35,7 @@ PageResult Win32WizardUi::ShowLicence(const std::string& text) {
 }
 
 InstallOutcome Win32WizardUi::RunProgress() {
+  if (!state_.ShowScreens) return RunHiddenProgress(instance_, platform_, state_);
   CDialProgress page(instance_, platform_, state_);
   page.DoModal();
   return page.outcome();

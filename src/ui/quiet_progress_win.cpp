@@ -1,0 +1,89 @@
+#include "ui/quiet_progress_win.h"
+
+#include <atomic>
+
+#include "install/worker_link.h"
+#include "ui/copy_error_prompt_win.h"
+#include "ui/environment_win.h"
+#include "win32/scoped_handle_win.h"
+
+namespace lumiset {
+namespace {
+
+// How often the waiting thread looks for a prompt request; the worker polls
+// its answer at the same pace.
+constexpr DWORD kPromptPollMs = 50;
+
+struct HiddenRun {
+  InstallWorkerEntry worker;
+  Platform& platform;
+  SetupState& state;
+  WorkerLink link;
+  std::atomic<int32_t> stop_flag{0};
+  std::atomic<int32_t> pause_flag{0};
+  std::atomic<int32_t> progress{0};
+};
+
+DWORD WINAPI HiddenWorkerThread(LPVOID param) {
+  auto* run = static_cast<HiddenRun*>(param);
+  WorkerLink& link = run->link;
+  try {
+    run->worker(link, run->platform, run->state);
+  } catch (...) {
+    if (link.Result == 0) link.Result = static_cast<int32_t>(WorkerResult::Failed);
+  }
+  if (!link.Finished) {
+    if (link.Result == 0) link.Result = static_cast<int32_t>(WorkerResult::Failed);
+    link.Finished = 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+InstallOutcome RunHiddenProgress(HINSTANCE instance, Platform& p, SetupState& state,
+                                 InstallWorkerEntry worker) {
+  HiddenRun run{worker, p, state, {}, {}, {}, {}};
+  run.link.StopRequested = &run.stop_flag;
+  run.link.Progress = &run.progress;
+  run.link.PauseRequested = &run.pause_flag;
+  ScopedKernelHandle thread(CreateThread(nullptr, 0, HiddenWorkerThread, &run, 0, nullptr));
+  if (!thread) return InstallOutcome::Failed;
+  // Messages are pumped meanwhile: a window of this thread (the frame of a
+  // wizard run) must still answer, for instance the broadcast the worker's
+  // activation of the screensaver sends.
+  HANDLE handle = thread.get();
+  bool quit = false;
+  WPARAM quit_code = 0;
+  for (;;) {
+    const DWORD waited = MsgWaitForMultipleObjects(1, &handle, FALSE, kPromptPollMs, QS_ALLINPUT);
+    if (waited == WAIT_OBJECT_0) break;
+    if (waited == WAIT_FAILED) {
+      WaitForSingleObject(handle, INFINITE);
+      break;
+    }
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = true;
+        quit_code = msg.wParam;
+        continue;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (run.link.PromptRequest == kPromptCopyError) {
+      SettleDisplayFacts(state);
+      CDialErrCopy prompt(instance, state);
+      run.link.PromptRequest =
+          ToPageResult(prompt.DoModal()) == PageResult::Next ? kPromptRetry : kPromptAbort;
+    }
+  }
+  // A quit request that came meanwhile is for the caller's loop.
+  if (quit) PostQuitMessage(static_cast<int>(quit_code));
+  if (run.link.Result != 0) return InstallOutcome::Failed;
+  state.InstallSucceeded = 1;
+  return InstallOutcome::Completed;
+}
+
+}  // namespace lumiset
