@@ -82,11 +82,7 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/install-bench.XXXXXX")
 prefix=""
 cleanup() {
-  if [ -n "$prefix" ]; then
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-    WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
-    rm -rf "$prefix"
-  fi
+  lumiset_wine_remove_prefix "$prefix"
   lumiset_stop_xvfb
   rm -rf "$work"
 }

@@ -29,11 +29,7 @@ done
 
 prefix=""
 cleanup() {
-  if [ -n "$prefix" ]; then
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-    WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
-    rm -rf "$prefix"
-  fi
+  lumiset_wine_remove_prefix "$prefix"
   lumiset_stop_xvfb
 }
 trap cleanup EXIT

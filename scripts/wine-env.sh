@@ -108,6 +108,15 @@ lumiset_wine_fresh_prefix() {
   rm -f "$prefix"/.ready*
   echo "$prefix"
 }
+# Ends the wineserver of a prefix made by lumiset_wine_fresh_prefix and
+# removes the prefix; nothing when PREFIX is empty.
+lumiset_wine_remove_prefix() {
+  [ -n "${1:-}" ] || return 0
+  WINEPREFIX=$1 wineserver -k 2>/dev/null || true
+  WINEPREFIX=$1 wineserver -w 2>/dev/null || true
+  rm -rf "$1"
+}
+
 # Starts a private Xvfb on a free display; sets DISPLAY and LUMISET_XVFB_PID.
 # Stop it with lumiset_stop_xvfb (only the server this shell started).
 lumiset_start_xvfb() {

@@ -10,8 +10,6 @@ export WINEPREFIX="$prefix"
 lumiset_start_xvfb || exit 1
 wine "$@"
 rc=$?
-wineserver -k 2>/dev/null
-wineserver -w 2>/dev/null
+lumiset_wine_remove_prefix "$prefix"
 lumiset_stop_xvfb
-rm -rf "$prefix"
 exit $rc
