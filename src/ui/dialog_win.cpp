@@ -3,6 +3,8 @@
 #include <climits>
 #include <cwchar>
 
+#include "ui/dialog_templates_win.h"
+
 namespace lumiset {
 namespace {
 
@@ -72,8 +74,10 @@ CDialog::CDialog(HINSTANCE instance, int template_id, HWND parent)
 INT_PTR CDialog::DoModal() {
   HWND owner = parent_ ? parent_ : DefaultOwner();
   ended_ = false;
-  const INT_PTR result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(template_id_), owner,
-                                         DialogProc, reinterpret_cast<LPARAM>(this));
+  const DLGTEMPLATE* dialog_template = DialogTemplate(instance_, template_id_);
+  if (!dialog_template) return kDialogFailed;
+  const INT_PTR result = DialogBoxIndirectParamW(instance_, dialog_template, owner, DialogProc,
+                                                 reinterpret_cast<LPARAM>(this));
   // A loop ended by WM_QUIT reports IDOK under some systems; nobody chose it.
   return ended_ ? result : kDialogFailed;
 }

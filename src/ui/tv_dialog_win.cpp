@@ -6,6 +6,7 @@
 
 #include "resource.h"
 #include "setup/placeholders.h"
+#include "ui/dialog_templates_win.h"
 #include "ui/font_sizes.h"
 #include "ui/look.h"
 #include "ui/page_painter_win.h"
@@ -13,16 +14,11 @@
 namespace lumiset {
 namespace {
 
-// RT_DIALOG, spelt as a number because the macro follows the ANSI setting.
-constexpr WORD kDialogResourceType = 5;
-
 // The template of the page in the current language, or the English base
 // when this build carries no copy for that language.
 int ResolveTemplate(HINSTANCE instance, int base_id, int32_t language_index) {
   const int id = LocalizedId(base_id, language_index);
-  const bool present =
-      FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(kDialogResourceType));
-  return present ? id : base_id;
+  return DialogTemplate(instance, id) ? id : base_id;
 }
 
 BOOL CALLBACK CollectDescendant(HWND hwnd, LPARAM data) {

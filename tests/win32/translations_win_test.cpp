@@ -22,13 +22,12 @@
 #include "base/language.h"
 #include "install/uninstaller.h"
 #include "win32/windows_win.h"
+#include "ui/dialog_templates_win.h"
 #include "ui/dialog_win.h"
 
 namespace lumiset {
 namespace {
 
-// RT_DIALOG, spelt as a number because the macro follows the ANSI setting.
-constexpr WORD kDialogResourceType = 5;
 constexpr int kLanguageIdStride = 100;
 // What {ScrName} stands for while the fit of a text is measured: the
 // sample screensaver's title.
@@ -180,14 +179,9 @@ class TemplateReader {
 };
 
 std::optional<Template> LoadTemplate(int id) {
-  HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC found =
-      FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(kDialogResourceType));
-  if (!found) return std::nullopt;
-  HGLOBAL loaded = LoadResource(module, found);
-  const auto* data = static_cast<const uint8_t*>(LockResource(loaded));
-  if (!data) return std::nullopt;
-  TemplateReader r(data, SizeofResource(module, found));
+  const std::span<const uint8_t> bytes = DialogTemplateBytes(GetModuleHandleW(nullptr), id);
+  if (bytes.empty()) return std::nullopt;
+  TemplateReader r(bytes.data(), bytes.size());
   if (r.Word() != 1 || r.Word() != 0xFFFF) return std::nullopt;  // only DLGTEMPLATEEX
   Template t;
   r.Dword();  // help id
@@ -500,8 +494,9 @@ SIZE Measure(HFONT font, const std::wstring& text, int width, UINT format) {
 
 // The face of the font the dialog manager gives a page.
 std::optional<LOGFONTW> PageFont(int template_id) {
-  HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id),
-                                   nullptr, QuietDialogProc, 0);
+  HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                           DialogTemplate(GetModuleHandleW(nullptr), template_id),
+                                           nullptr, QuietDialogProc, 0);
   if (!dialog) return std::nullopt;
   LOGFONTW face{};
   const auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
