@@ -78,6 +78,11 @@ mkdir -p "$out"
 for name in noop copy_file; do
   "${compiler[$base]}" -O2 -static -mwindows "$root/bench/${name}_win.cpp" -o "$out/$name.exe"
 done
+# A no-op of each architecture: a 64-bit program starts through Wine's other
+# loader, at its own cost.
+for arch in "${archs[@]}"; do
+  "${compiler[$arch]}" -O2 -static -mwindows "$root/bench/noop_win.cpp" -o "$out/noop-$arch.exe"
+done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/install-bench.XXXXXX")
 prefix=""
@@ -98,7 +103,7 @@ drive_c=$prefix/drive_c
 bench=$drive_c/bench           # C:\bench: the programs and the payload
 system=$drive_c/windows/system32
 mkdir -p "$bench"
-cp "$out/noop.exe" "$out/copy_file.exe" "$bench/"
+cp "$out/noop.exe" "$out/copy_file.exe" "$out/noop-"*.exe "$bench/"
 # A side's installed file is $system/${side}bench.scr.
 sides=("${archs[@]/#/ours}")
 [ -z "$with_nsis" ] || sides+=(nsis)
@@ -110,11 +115,20 @@ system_name='C:\windows\System32'
 # side size run wall_s peak_kib private_kib source sampled_kib; run 0 is not counted
 results=$work/results
 
+# The loader each architecture's programs run under. Debian's wine starts a
+# 64-bit program as a new process from its 32-bit loader, which waits for
+# it: the process measured would be that waiting loader (as much memory as a
+# 64-bit no-op, whatever the program does). Wine's 64-bit loader runs the
+# program in the process it starts.
+declare -A loader=([x86]=$LUMISET_WINE [x64]=$LUMISET_WINE)
+[ -x /usr/lib/wine/wine64 ] && loader[x64]=/usr/lib/wine/wine64
 # measure SIDE SIZE RUN NAME PROGRAM ARGS...: one run, appended to results.
 measure() {
   local side=$1 size=$2 run=$3 name=$4 line wall peak private rc source sampled
+  local wine=${loader[x86]}
+  [[ $side == *x64 ]] && wine=${loader[x64]}
   shift 4
-  line=$(python3 "$root/bench/measure_process.py" "$name" "$LUMISET_WINE" "$@")
+  line=$(python3 "$root/bench/measure_process.py" "$name" "$wine" "$@")
   read -r wall peak private rc source sampled <<< "$line"
   if [ "$rc" != 0 ] || [ "$peak" = 0 ]; then
     echo "install_bench: $side ($size MiB): exit code $rc, peak RSS $peak KiB" >&2
@@ -137,7 +151,11 @@ check_target() {
 
 : > "$results"
 # The first start in a prefix does more than later ones.
-for ((i = 0; i <= 5; i++)); do measure noop 0 "$i" noop.exe 'C:\bench\noop.exe'; done
+for ((i = 0; i <= 5; i++)); do
+  for arch in "${archs[@]}"; do
+    measure "noop$arch" 0 "$i" "noop-$arch.exe" "C:\\bench\\noop-$arch.exe"
+  done
+done
 
 for mb in "${sizes[@]}"; do
   echo "install_bench: $mb MiB: building the installers" >&2
@@ -195,7 +213,7 @@ EOF
     for arch in "${archs[@]}"; do
       clear_targets
       started=$(date +%s.%N)
-      "$LUMISET_WINE" "C:\\bench\\lumiset-$arch.exe" /q "/log=C:\\bench\\timeline-$arch.log" \
+      "${loader[$arch]}" "C:\\bench\\lumiset-$arch.exe" /q "/log=C:\\bench\\timeline-$arch.log" \
         >/dev/null 2>&1
       ended=$(date +%s.%N)
       cp "$bench/timeline-$arch.log" "$work/timeline-$arch.log"
@@ -235,18 +253,19 @@ for line in open(path):
         continue
     rows[side, int(size)].append((float(wall), int(peak) / 1024, int(private) / 1024))
     sources.add(source)
-    if source == "taskstats" and side != "noop" and side != "copy":
+    if source == "taskstats" and not side.startswith("noop") and side != "copy":
         gap = max(gap, (int(peak) - int(sampled)) / 1024)
 
 def med(side, size, field):
     return statistics.median(r[field] for r in rows[side, size])
 
 sizes = sorted({s for _, s in rows if s})
-noop_t, noop_rss = med("noop", 0, 0), med("noop", 0, 1)
 print()
 print(f"cores: {cores}, load average at the end: {load}, runs per figure: {runs} (median), "
       f"payload seed: {seed}")
-print(f"Wine no-op start: {noop_t:.2f} s, peak RSS {noop_rss:.1f} MiB (median of 5)")
+for arch in archs:
+    print(f"Wine no-op start, {arch}: {med('noop' + arch, 0, 0):.2f} s, "
+          f"peak RSS {med('noop' + arch, 0, 1):.1f} MiB (median of 5)")
 print()
 nsis = any(side == "nsis" for side, _ in rows)
 print(f"{'MiB':>5} {'arch':>4} | {'ours s':>7} {'MiB':>6} | {'NSIS s':>7} {'MiB':>6} | "
@@ -299,8 +318,9 @@ print("Targets for ours: time <= 0.8 x NSIS at 8 MiB and <= 0.6 x above it, peak
 PY
 
 # Where one quiet installation of each of ours spends its time, from its log.
-noop=$(awk '$1 == "noop" && $3 != 0 {print $4}' "$results" | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}')
 while read -r arch mb started ended; do
+  noop=$(awk -v side="noop$arch" '$1 == side && $3 != 0 {print $4}' "$results" | sort -n |
+    awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}')
   echo
   echo "Timeline of one quiet installation, $arch, $mb MiB (the installer's /log):"
   python3 "$root/bench/timeline.py" "$work/timeline-$arch.log" "$started" "$ended" "$noop"
