@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "manifest_keys.h"
 #include "manifest_writer.h"
 
 namespace lumipack {
@@ -212,6 +213,63 @@ TEST(Colour, ParsesAndFormatsRgbAsBgr) {
   for (const char* bad : {"", "FF8000", "#FF800", "#FF80000", "#GG8000", "#ff 000"}) {
     EXPECT_FALSE(ParseColour(bad)) << bad;
   }
+}
+
+}  // namespace
+}  // namespace lumipack
+
+namespace lumipack {
+namespace {
+
+// A value of each key type; a row whose target does not match its type
+// fails here rather than in a user's build.
+std::string SampleValue(KeyType type) {
+  switch (type) {
+    case KeyType::kText:
+    case KeyType::kPath:
+      return "\"a.txt\"";
+    case KeyType::kFlag:
+    case KeyType::kUninstaller:
+      return "true";
+    case KeyType::kColour:
+      return "\"#102030\"";
+    case KeyType::kLanguage:
+      return "\"french\"";
+    case KeyType::kArch:
+      return "\"x64\"";
+    case KeyType::kCompression:
+      return "\"fast\"";
+    case KeyType::kNumber16:
+      return "7";
+    case KeyType::kPair:
+      return "[1, 2]";
+    case KeyType::kNumbers:
+      return "[1, 2, 3, 4]";
+    case KeyType::kTexts:
+      return "[\"a\", \"b\", \"c\", \"d\"]";
+  }
+  return {};
+}
+
+TEST(ManifestKeys, EveryRowReadsAValueOfItsType) {
+  for (const ManifestKey& key : ManifestKeys()) {
+    SCOPED_TRACE(std::string(key.name));
+    const std::string_view table = TableOf(key.name);
+    std::string text = table.empty() ? "" : "[" + std::string(table) + "]\n";
+    text += std::string(LeafOf(key.name)) + " = " + SampleValue(key.type) + "\n";
+    Result<Manifest> m = Parse(text);
+    ASSERT_TRUE(m) << m.message();
+    EXPECT_EQ(m->origins.count(std::string(key.name)), 1u);
+    EXPECT_FALSE(key.description.empty());
+  }
+}
+
+TEST(ManifestKeys, TablesComeFromTheRows) {
+  const std::vector<std::string_view> tables = ManifestTables();
+  EXPECT_EQ(tables, (std::vector<std::string_view>{"options", "header", "reserved"}));
+  Result<Manifest> m = Parse("options = 1\n");
+  ASSERT_FALSE(m);
+  EXPECT_EQ(m.message(), "m.toml:1: 'options' must be a table, not an integer");
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #include <toml++/toml.h>
 
 #include <cstdio>
-#include <functional>
+#include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "file_io.h"
 #include "host.h"
 #include "language.h"
+#include "manifest_keys.h"
 
 namespace lumipack {
 namespace {
@@ -42,8 +44,6 @@ class ManifestReader {
   Status ReadTable(const toml::table& table, const std::string& prefix);
 
  private:
-  using Handler = std::function<Status(const toml::node&, const std::string& key)>;
-
   std::string Where(const toml::source_region& region) const {
     return name_ + ":" + std::to_string(region.begin.line);
   }
@@ -67,7 +67,23 @@ class ManifestReader {
   Status Flag(const toml::node& v, const std::string& key, std::optional<uint16_t>& field);
   Status Colour(const toml::node& v, const std::string& key, std::optional<uint32_t>& field);
   Status Integer(const toml::node& v, const std::string& key, int64_t max, int64_t* value);
-  Handler HandlerFor(const std::string& key);
+  Status Uninstaller(const toml::node& v, const std::string& key);
+  Status Language(const toml::node& v, const std::string& key, std::optional<uint16_t>& field);
+  Status ArchValue(const toml::node& v, const std::string& key, std::optional<Arch>& field);
+  Status Compression(const toml::node& v, const std::string& key, std::optional<bool>& fast);
+  template <typename T, size_t N>
+  Status Numbers(const toml::node& v, const std::string& key, const char* wanted,
+                 std::optional<std::array<T, N>>& field);
+  Status Texts(const toml::node& v, const std::string& key,
+               std::optional<std::array<std::string, 4>>& field);
+  Status Number16(const toml::node& v, const std::string& key, std::optional<uint16_t>& field);
+  // The field `row` names; its target must hold a std::optional<T> member.
+  template <typename T>
+  std::optional<T>& FieldOf(const ManifestKey& row) {
+    return out_.*std::get<std::optional<T> Manifest::*>(row.target);
+  }
+  // Reads `v` into the field of `row`.
+  Status Read(const ManifestKey& row, const toml::node& v, const std::string& key);
 
   const std::string& name_;
   const std::filesystem::path& folder_;
@@ -134,182 +150,152 @@ Status ManifestReader::Colour(const toml::node& v, const std::string& key,
   return {};
 }
 
-ManifestReader::Handler ManifestReader::HandlerFor(const std::string& key) {
-  auto string = [this](std::optional<std::string>& field) {
-    return
-        [this, &field](const toml::node& v, const std::string& k) { return String(v, k, field); };
-  };
-  auto path = [this](std::optional<std::filesystem::path>& field) {
-    return [this, &field](const toml::node& v, const std::string& k) { return Path(v, k, field); };
-  };
-  auto flag = [this](std::optional<uint16_t>& field) {
-    return [this, &field](const toml::node& v, const std::string& k) { return Flag(v, k, field); };
-  };
-  auto colour = [this](std::optional<uint32_t>& field) {
-    return
-        [this, &field](const toml::node& v, const std::string& k) { return Colour(v, k, field); };
-  };
-  Manifest& m = out_;
-  if (key == keys::kTitle) return string(m.title);
-  if (key == keys::kCompany) return string(m.company);
-  if (key == keys::kCopyright) return string(m.copyright);
-  if (key == keys::kCopyrightRest) return string(m.copyright_rest);
-  if (key == keys::kFileName) return string(m.file_name);
-  if (key == keys::kScreensaver) return path(m.screensaver);
-  if (key == keys::kLicence) return path(m.licence);
-  if (key == keys::kInfo) return path(m.info);
-  if (key == keys::kPicture) return path(m.picture);
-  if (key == keys::kVersion) return string(m.version);
-  if (key == keys::kUrl) return string(m.url);
-  if (key == keys::kUninstaller) {
-    return [this](const toml::node& v, const std::string& k) -> Status {
-      if (v.is_boolean()) {
-        out_.use_uninstaller = v.as_boolean()->get();
-        out_.uninstaller.reset();
-        Note(v, k);
-        return {};
-      }
-      if (!v.is_string()) return WrongType(v, k, "a file path, true or false");
-      out_.use_uninstaller.reset();
-      return Path(v, k, out_.uninstaller);
-    };
+Status ManifestReader::Uninstaller(const toml::node& v, const std::string& key) {
+  if (v.is_boolean()) {
+    out_.use_uninstaller = v.as_boolean()->get();
+    out_.uninstaller.reset();
+    Note(v, key);
+    return {};
   }
-  if (key == keys::kCompanion) return path(m.companion);
-  if (key == keys::kStub) return path(m.stub);
-  if (key == "options.setup_options") return flag(m.show_setup_options);
-  if (key == "options.open_display_properties") return flag(m.open_display_properties);
-  if (key == "options.start_menu_entry") return flag(m.create_start_menu_entry);
-  if (key == "options.desktop_icon") return flag(m.create_desktop_icon);
-  if (key == "options.detect_existing") return flag(m.detect_existing);
-  if (key == "options.info_page") return flag(m.show_info_page);
-  if (key == "header.show_text") return flag(m.show_header_text);
-  if (key == "header.text_color") return colour(m.header_text_color);
-  if (key == "header.accent_color") return colour(m.accent_color);
-  if (key == keys::kLanguage) {
-    return [this](const toml::node& v, const std::string& k) -> Status {
-      if (v.is_integer()) {
-        int64_t value = 0;
-        if (Status s = Integer(v, k, UINT16_MAX, &value); !s) return s;
-        out_.language = static_cast<uint16_t>(value);
-      } else if (v.is_string()) {
-        std::optional<uint16_t> language = LanguageFromName(v.as_string()->get());
-        if (!language) {
-          return Fail(v, k,
-                      "must be auto, english, french, german, spanish, italian, dutch, "
-                      "portuguese or russian");
-        }
-        out_.language = language;
-      } else {
-        return WrongType(v, k, "a language name");
-      }
-      Note(v, k);
-      return {};
-    };
+  if (!v.is_string()) return WrongType(v, key, "a file path, true or false");
+  out_.use_uninstaller.reset();
+  return Path(v, key, out_.uninstaller);
+}
+
+Status ManifestReader::Language(const toml::node& v, const std::string& key,
+                                std::optional<uint16_t>& field) {
+  if (v.is_integer()) {
+    int64_t value = 0;
+    if (Status s = Integer(v, key, UINT16_MAX, &value); !s) return s;
+    field = static_cast<uint16_t>(value);
+  } else if (v.is_string()) {
+    std::optional<uint16_t> language = LanguageFromName(v.as_string()->get());
+    if (!language) {
+      return Fail(v, key,
+                  "must be auto, english, french, german, spanish, italian, dutch, "
+                  "portuguese or russian");
+    }
+    field = language;
+  } else {
+    return WrongType(v, key, "a language name");
   }
-  if (key == keys::kArch) {
-    return [this](const toml::node& v, const std::string& k) -> Status {
-      if (!v.is_string()) return WrongType(v, k, "\"x86\", \"x64\" or \"auto\"");
-      const std::string& name = v.as_string()->get();
-      if (name == "auto") {
-        out_.arch.reset();
-      } else if (std::optional<Arch> arch = ArchFromName(name)) {
-        out_.arch = arch;
-      } else {
-        return Fail(v, k, "must be \"x86\", \"x64\" or \"auto\"");
-      }
-      Note(v, k);
-      return {};
-    };
+  Note(v, key);
+  return {};
+}
+
+Status ManifestReader::ArchValue(const toml::node& v, const std::string& key,
+                                 std::optional<Arch>& field) {
+  if (!v.is_string()) return WrongType(v, key, "\"x86\", \"x64\" or \"auto\"");
+  const std::string& name = v.as_string()->get();
+  if (name == "auto") {
+    field.reset();
+  } else if (std::optional<Arch> arch = ArchFromName(name)) {
+    field = arch;
+  } else {
+    return Fail(v, key, "must be \"x86\", \"x64\" or \"auto\"");
   }
-  if (key == keys::kCompression) {
-    return [this](const toml::node& v, const std::string& k) -> Status {
-      if (!v.is_string()) return WrongType(v, k, "\"best\" or \"fast\"");
-      const std::string& mode = v.as_string()->get();
-      if (mode != "best" && mode != "fast") return Fail(v, k, "must be \"best\" or \"fast\"");
-      out_.fast = mode == "fast";
-      Note(v, k);
-      return {};
-    };
+  Note(v, key);
+  return {};
+}
+
+Status ManifestReader::Compression(const toml::node& v, const std::string& key,
+                                   std::optional<bool>& fast) {
+  if (!v.is_string()) return WrongType(v, key, "\"best\" or \"fast\"");
+  const std::string& mode = v.as_string()->get();
+  if (mode != "best" && mode != "fast") return Fail(v, key, "must be \"best\" or \"fast\"");
+  fast = mode == "fast";
+  Note(v, key);
+  return {};
+}
+
+template <typename T, size_t N>
+Status ManifestReader::Numbers(const toml::node& v, const std::string& key, const char* wanted,
+                               std::optional<std::array<T, N>>& field) {
+  const toml::array* a = v.as_array();
+  if (a == nullptr || a->size() != N) return WrongType(v, key, wanted);
+  std::array<T, N> numbers{};
+  for (size_t i = 0; i < N; ++i) {
+    int64_t value = 0;
+    if (Status s = Integer((*a)[i], key, std::numeric_limits<T>::max(), &value); !s) return s;
+    numbers[i] = static_cast<T>(value);
   }
-  if (key == "reserved.pair") {
-    return [this](const toml::node& v, const std::string& k) -> Status {
-      const toml::array* a = v.as_array();
-      if (a == nullptr || a->size() != 2) return WrongType(v, k, "an array of two integers");
-      std::array<uint32_t, 2> pair{};
-      for (size_t i = 0; i < 2; ++i) {
-        int64_t value = 0;
-        if (Status s = Integer((*a)[i], k, UINT32_MAX, &value); !s) return s;
-        pair[i] = static_cast<uint32_t>(value);
-      }
-      out_.reserved_pair = pair;
-      Note(v, k);
-      return {};
-    };
+  field = numbers;
+  Note(v, key);
+  return {};
+}
+
+Status ManifestReader::Texts(const toml::node& v, const std::string& key,
+                             std::optional<std::array<std::string, 4>>& field) {
+  const toml::array* a = v.as_array();
+  if (a == nullptr || a->size() != 4) return WrongType(v, key, "an array of four strings");
+  std::array<std::string, 4> texts;
+  for (size_t i = 0; i < 4; ++i) {
+    if (!(*a)[i].is_string()) return WrongType((*a)[i], key, "an array of four strings");
+    texts[i] = (*a)[i].as_string()->get();
   }
-  if (key == "reserved.numbers") {
-    return [this](const toml::node& v, const std::string& k) -> Status {
-      const toml::array* a = v.as_array();
-      if (a == nullptr || a->size() != 4) return WrongType(v, k, "an array of four integers");
-      std::array<uint16_t, 4> numbers{};
-      for (size_t i = 0; i < 4; ++i) {
-        int64_t value = 0;
-        if (Status s = Integer((*a)[i], k, UINT16_MAX, &value); !s) return s;
-        numbers[i] = static_cast<uint16_t>(value);
-      }
-      out_.extension_numbers = numbers;
-      Note(v, k);
-      return {};
-    };
-  }
-  if (key == keys::kExtensionTexts) {
-    return [this](const toml::node& v, const std::string& k) -> Status {
-      const toml::array* a = v.as_array();
-      if (a == nullptr || a->size() != 4) return WrongType(v, k, "an array of four strings");
-      std::array<std::string, 4> texts;
-      for (size_t i = 0; i < 4; ++i) {
-        if (!(*a)[i].is_string()) return WrongType((*a)[i], k, "an array of four strings");
-        texts[i] = (*a)[i].as_string()->get();
-      }
-      out_.extension_texts = texts;
-      Note(v, k);
-      return {};
-    };
-  }
-  if (key == "reserved.field" || key == "reserved.picture_format") {
-    std::optional<uint16_t>& field =
-        key == "reserved.field" ? out_.reserved_field : out_.picture_format;
-    return [this, &field](const toml::node& v, const std::string& k) -> Status {
-      int64_t value = 0;
-      if (Status s = Integer(v, k, UINT16_MAX, &value); !s) return s;
-      field = static_cast<uint16_t>(value);
-      Note(v, k);
-      return {};
-    };
+  field = texts;
+  Note(v, key);
+  return {};
+}
+
+Status ManifestReader::Number16(const toml::node& v, const std::string& key,
+                                std::optional<uint16_t>& field) {
+  int64_t value = 0;
+  if (Status s = Integer(v, key, UINT16_MAX, &value); !s) return s;
+  field = static_cast<uint16_t>(value);
+  Note(v, key);
+  return {};
+}
+
+Status ManifestReader::Read(const ManifestKey& row, const toml::node& v, const std::string& key) {
+  switch (row.type) {
+    case KeyType::kText:
+      return String(v, key, FieldOf<std::string>(row));
+    case KeyType::kPath:
+      return Path(v, key, FieldOf<std::filesystem::path>(row));
+    case KeyType::kFlag:
+      return Flag(v, key, FieldOf<uint16_t>(row));
+    case KeyType::kColour:
+      return Colour(v, key, FieldOf<uint32_t>(row));
+    case KeyType::kLanguage:
+      return Language(v, key, FieldOf<uint16_t>(row));
+    case KeyType::kArch:
+      return ArchValue(v, key, FieldOf<Arch>(row));
+    case KeyType::kCompression:
+      return Compression(v, key, FieldOf<bool>(row));
+    case KeyType::kUninstaller:
+      return Uninstaller(v, key);
+    case KeyType::kNumber16:
+      return Number16(v, key, FieldOf<uint16_t>(row));
+    case KeyType::kPair:
+      return Numbers(v, key, "an array of two integers",
+                     FieldOf<std::array<uint32_t, 2>>(row));
+    case KeyType::kNumbers:
+      return Numbers(v, key, "an array of four integers",
+                     FieldOf<std::array<uint16_t, 4>>(row));
+    case KeyType::kTexts:
+      return Texts(v, key, FieldOf<std::array<std::string, 4>>(row));
   }
   return {};
 }
 
 Status ManifestReader::ReadTable(const toml::table& table, const std::string& prefix) {
-  static const char* const kTables[] = {"options", "header", "reserved"};
+  const std::vector<std::string_view> tables = ManifestTables();
   for (const auto& [k, v] : table) {
     const std::string key = prefix + std::string(k.str());
-    if (prefix.empty() && v.is_table()) {
-      bool known = false;
-      for (const char* name : kTables) known = known || key == name;
-      if (known) {
-        if (Status s = ReadTable(*v.as_table(), key + "."); !s) return s;
-        continue;
-      }
+    const bool is_table_name =
+        prefix.empty() && std::find(tables.begin(), tables.end(), key) != tables.end();
+    if (is_table_name && v.is_table()) {
+      if (Status s = ReadTable(*v.as_table(), key + "."); !s) return s;
+      continue;
     }
-    Handler handler = HandlerFor(key);
-    if (!handler) {
-      bool is_table_name = false;
-      for (const char* name : kTables) is_table_name = is_table_name || key == name;
+    const ManifestKey* row = FindManifestKey(key);
+    if (row == nullptr) {
       if (is_table_name) return WrongType(v, key, "a table");
       return Status::Failure(Where(k.source()) + ": unknown key '" + key + "'",
                              PlaceOf(k.source(), key));
     }
-    if (Status s = handler(v, key); !s) return s;
+    if (Status s = Read(*row, v, key); !s) return s;
   }
   return {};
 }
