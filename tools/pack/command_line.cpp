@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "defines.h"
 #include "extractor.h"
 #include "file_io.h"
 #include "host.h"
@@ -139,6 +140,7 @@ struct BuildArguments {
   std::string manifest;
   std::string output;
   std::string output_dir;
+  std::vector<std::string> defines;
   std::deque<TextOverride> texts;
   std::deque<PathOverride> paths;
   std::deque<Switch> switches;
@@ -172,6 +174,14 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
                   "The existing folder to write TITLESetup.exe into, instead of the manifest's")
       ->type_name("FOLDER")
       ->excludes(output);
+  build
+      .add_option("-D,--define", a.defines,
+                  "Define NAME for ${NAME} in the manifest's strings (repeatable; the last wins)")
+      ->type_name("NAME=VALUE")
+      ->check([](const std::string& text) {
+        Result<std::pair<std::string, std::string>> define = ParseDefine(text);
+        return define ? std::string() : define.message();
+      });
   const std::tuple<const char*, const char*, std::optional<std::string> Manifest::*, const char*>
       texts[] = {
           {"title", keys::kTitle, &Manifest::title, "The screensaver's title"},
@@ -280,13 +290,20 @@ std::optional<std::filesystem::path> StubFolder() {
 // laid over it.
 Result<BuildRequest> MakeRequest(BuildArguments& a) {
   BuildRequest request;
+  Defines defines;
+  for (const std::string& text : a.defines) {
+    Result<std::pair<std::string, std::string>> define = ParseDefine(text);
+    if (!define) return define.status();
+    defines.values[define->first] = define->second;
+  }
+  defines.environment = EnvironmentVariable;
   if (a.manifest == kStandardInputArgument) {
-    Result<Manifest> manifest = LoadManifestFromStandardInput();
+    Result<Manifest> manifest = LoadManifestFromStandardInput(defines);
     if (!manifest) return manifest.status();
     request.settings = std::move(*manifest);
   } else if (!a.manifest.empty()) {
     const std::filesystem::path path = PathFromUtf8(a.manifest);
-    Result<Manifest> manifest = LoadManifest(path);
+    Result<Manifest> manifest = LoadManifest(path, defines);
     if (!manifest) return manifest.status();
     request.settings = std::move(*manifest);
     request.output_folder = path.parent_path();

@@ -38,6 +38,9 @@ Result<std::string> ReadStandardInput(uint64_t max_size);
 
 uint32_t ProcessId();
 
+// An environment variable's value as UTF-8; nullopt when it is not set.
+std::optional<std::string> EnvironmentVariable(const std::string& name);
+
 // How many threads can run at once; at least 1.
 unsigned ProcessorCount();
 

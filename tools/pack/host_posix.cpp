@@ -114,6 +114,12 @@ Result<std::unique_ptr<NewFile>> NewFile::Create(const std::filesystem::path& pa
   return std::unique_ptr<NewFile>(new PosixNewFile(fd));
 }
 
+std::optional<std::string> EnvironmentVariable(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
 uint32_t ProcessId() { return static_cast<uint32_t>(getpid()); }
 
 unsigned ProcessorCount() {

@@ -188,6 +188,13 @@ Result<std::unique_ptr<NewFile>> NewFile::Create(const std::filesystem::path& pa
   return std::unique_ptr<NewFile>(new WinNewFile(file));
 }
 
+std::optional<std::string> EnvironmentVariable(const std::string& name) {
+  // The wide form: the ANSI one would lose what the code page cannot hold.
+  const wchar_t* value = _wgetenv(WideFromUtf8(name).c_str());
+  if (value == nullptr) return std::nullopt;
+  return Utf8FromWide(value, lstrlenW(value));
+}
+
 uint32_t ProcessId() { return GetCurrentProcessId(); }
 
 unsigned ProcessorCount() {

@@ -38,8 +38,9 @@ std::string TypeName(const toml::node& v) {
 // problem with a message that points at its line.
 class ManifestReader {
  public:
-  ManifestReader(const std::string& name, const std::filesystem::path& folder, Manifest& out)
-      : name_(name), folder_(folder), out_(out) {}
+  ManifestReader(const std::string& name, const std::filesystem::path& folder,
+                 const Defines& defines, Manifest& out)
+      : name_(name), folder_(folder), defines_(defines), out_(out) {}
 
   Status ReadTable(const toml::table& table, const std::string& prefix);
 
@@ -59,6 +60,13 @@ class ManifestReader {
   }
   void Note(const toml::node& v, const std::string& key) {
     out_.origins[key] = Origin{name_, v.source().begin.line, v.source().begin.column, {}};
+  }
+
+  // A string node's value with its variables replaced.
+  Result<std::string> Text(const toml::node& v, const std::string& key) const {
+    Result<std::string> text = ExpandDefines(v.as_string()->get(), defines_);
+    if (!text) return Fail(v, key, text.message());
+    return text;
   }
 
   Status String(const toml::node& v, const std::string& key, std::optional<std::string>& field);
@@ -87,13 +95,16 @@ class ManifestReader {
 
   const std::string& name_;
   const std::filesystem::path& folder_;
+  const Defines& defines_;
   Manifest& out_;
 };
 
 Status ManifestReader::String(const toml::node& v, const std::string& key,
                               std::optional<std::string>& field) {
   if (!v.is_string()) return WrongType(v, key, "a string");
-  field = v.as_string()->get();
+  Result<std::string> text = Text(v, key);
+  if (!text) return text.status();
+  field = std::move(*text);
   Note(v, key);
   return {};
 }
@@ -101,9 +112,10 @@ Status ManifestReader::String(const toml::node& v, const std::string& key,
 Status ManifestReader::Path(const toml::node& v, const std::string& key,
                             std::optional<std::filesystem::path>& field) {
   if (!v.is_string()) return WrongType(v, key, "a string (a file path)");
-  const std::string& text = v.as_string()->get();
-  if (text.empty()) return Fail(v, key, "is an empty path");
-  field = folder_ / PathFromUtf8(text);
+  Result<std::string> text = Text(v, key);
+  if (!text) return text.status();
+  if (text->empty()) return Fail(v, key, "is an empty path");
+  field = folder_ / PathFromUtf8(*text);
   Note(v, key);
   return {};
 }
@@ -136,7 +148,9 @@ Status ManifestReader::Flag(const toml::node& v, const std::string& key,
 Status ManifestReader::Colour(const toml::node& v, const std::string& key,
                               std::optional<uint32_t>& field) {
   if (v.is_string()) {
-    std::optional<uint32_t> colour = ParseColour(v.as_string()->get());
+    Result<std::string> text = Text(v, key);
+    if (!text) return text.status();
+    std::optional<uint32_t> colour = ParseColour(*text);
     if (!colour) return Fail(v, key, "must be a colour written #RRGGBB");
     field = colour;
   } else if (v.is_integer()) {
@@ -169,7 +183,9 @@ Status ManifestReader::Language(const toml::node& v, const std::string& key,
     if (Status s = Integer(v, key, UINT16_MAX, &value); !s) return s;
     field = static_cast<uint16_t>(value);
   } else if (v.is_string()) {
-    std::optional<uint16_t> language = LanguageFromName(v.as_string()->get());
+    Result<std::string> text = Text(v, key);
+    if (!text) return text.status();
+    std::optional<uint16_t> language = LanguageFromName(*text);
     if (!language) {
       return Fail(v, key,
                   "must be auto, english, french, german, spanish, italian, dutch, "
@@ -186,7 +202,9 @@ Status ManifestReader::Language(const toml::node& v, const std::string& key,
 Status ManifestReader::ArchValue(const toml::node& v, const std::string& key,
                                  std::optional<Arch>& field) {
   if (!v.is_string()) return WrongType(v, key, "\"x86\", \"x64\" or \"auto\"");
-  const std::string& name = v.as_string()->get();
+  Result<std::string> text = Text(v, key);
+  if (!text) return text.status();
+  const std::string& name = *text;
   if (name == "auto") {
     field.reset();
   } else if (std::optional<Arch> arch = ArchFromName(name)) {
@@ -201,7 +219,9 @@ Status ManifestReader::ArchValue(const toml::node& v, const std::string& key,
 Status ManifestReader::Compression(const toml::node& v, const std::string& key,
                                    std::optional<bool>& fast) {
   if (!v.is_string()) return WrongType(v, key, "\"best\" or \"fast\"");
-  const std::string& mode = v.as_string()->get();
+  Result<std::string> text = Text(v, key);
+  if (!text) return text.status();
+  const std::string& mode = *text;
   if (mode != "best" && mode != "fast") return Fail(v, key, "must be \"best\" or \"fast\"");
   fast = mode == "fast";
   Note(v, key);
@@ -231,7 +251,9 @@ Status ManifestReader::Texts(const toml::node& v, const std::string& key,
   std::array<std::string, 4> texts;
   for (size_t i = 0; i < 4; ++i) {
     if (!(*a)[i].is_string()) return WrongType((*a)[i], key, "an array of four strings");
-    texts[i] = (*a)[i].as_string()->get();
+    Result<std::string> text = Text((*a)[i], key);
+    if (!text) return text.status();
+    texts[i] = std::move(*text);
   }
   field = texts;
   Note(v, key);
@@ -317,7 +339,7 @@ Place Manifest::PlaceOf(const std::string& key) const {
 }
 
 Result<Manifest> ParseManifest(std::string_view text, const std::string& name,
-                               const std::filesystem::path& folder) {
+                               const std::filesystem::path& folder, const Defines& defines) {
   toml::table table;
   try {
     table = toml::parse(text, name);
@@ -328,22 +350,22 @@ Result<Manifest> ParseManifest(std::string_view text, const std::string& name,
                            Place{name, e.source().begin.line, e.source().begin.column, {}});
   }
   Manifest manifest;
-  ManifestReader reader(name, folder, manifest);
+  ManifestReader reader(name, folder, defines, manifest);
   if (Status s = reader.ReadTable(table, ""); !s) return s;
   return manifest;
 }
 
-Result<Manifest> LoadManifest(const std::filesystem::path& path) {
+Result<Manifest> LoadManifest(const std::filesystem::path& path, const Defines& defines) {
   Result<std::vector<uint8_t>> bytes = ReadFileBytes(path, kMaxManifestBytes);
   if (!bytes) return bytes.status();
   const std::string text(bytes->begin(), bytes->end());
-  return ParseManifest(text, Utf8FromPath(path), path.parent_path());
+  return ParseManifest(text, Utf8FromPath(path), path.parent_path(), defines);
 }
 
-Result<Manifest> LoadManifestFromStandardInput() {
+Result<Manifest> LoadManifestFromStandardInput(const Defines& defines) {
   Result<std::string> text = ReadStandardInput(kMaxManifestBytes);
   if (!text) return text.status();
-  return ParseManifest(*text, kStandardInputName, std::filesystem::path());
+  return ParseManifest(*text, kStandardInputName, std::filesystem::path(), defines);
 }
 
 std::optional<uint32_t> ParseColour(std::string_view text) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "defines.h"
 #include "pe_image.h"
 #include "result.h"
 
@@ -101,17 +102,18 @@ inline constexpr uint64_t kMaxManifestBytes = 1u << 20;
 
 // Reads a manifest file. Relative paths in it are taken from the manifest's
 // folder. A failure names the file, the line and the key.
-Result<Manifest> LoadManifest(const std::filesystem::path& path);
+// ${NAME} and ${env:NAME} in its strings are replaced from `defines`.
+Result<Manifest> LoadManifest(const std::filesystem::path& path, const Defines& defines = {});
 
 // How messages name a manifest read from standard input; relative paths in
 // it are taken from the working folder.
 inline constexpr const char* kStandardInputName = "<stdin>";
-Result<Manifest> LoadManifestFromStandardInput();
+Result<Manifest> LoadManifestFromStandardInput(const Defines& defines = {});
 
 // Parses manifest text; `name` is the file name for messages and `folder`
 // the folder that relative paths start from.
 Result<Manifest> ParseManifest(std::string_view text, const std::string& name,
-                               const std::filesystem::path& folder);
+                               const std::filesystem::path& folder, const Defines& defines = {});
 
 // "#RRGGBB" (letter case ignored) as 0x00BBGGRR.
 std::optional<uint32_t> ParseColour(std::string_view text);
