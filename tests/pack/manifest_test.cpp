@@ -274,3 +274,41 @@ TEST(ManifestKeys, TablesComeFromTheRows) {
 
 }  // namespace
 }  // namespace lumipack
+
+namespace lumipack {
+namespace {
+
+// Malformed headers that break the TOML parser's own assumptions are
+// refused like any other text that does not parse, never a crash.
+TEST(Manifest, RefusesTextThatBreaksTheTomlParser) {
+  for (const char* text : {"[ = \"x\"\n", "title = \"T\"\n[ = 1\n"}) {
+    SCOPED_TRACE(text);
+    Result<Manifest> m = Parse(text);
+    ASSERT_FALSE(m);
+    EXPECT_EQ(m.message(), "m.toml: is not a TOML document the reader can follow");
+  }
+}
+
+TEST(Manifest, LettersOutsideAsciiOnlyInStringsAndComments) {
+  Result<Manifest> ok = Parse(
+      "# K\u00f6ln \u00e9t\u00e9\ntitle = \"Caf\u00e9 \\\" \u00e9\"  # \u00fc\n"
+      "company = '\u00c5'\ncopyright = \"\"\"\n\u00e9\n\"\"\"\"\n"
+      "url = '''\u00e9'''\n");
+  ASSERT_TRUE(ok) << ok.message();
+  EXPECT_EQ(*ok->title, "Caf\u00e9 \" \u00e9");
+  EXPECT_EQ(*ok->copyright, "\u00e9\n\"");
+  for (const char* text : {"title = \u00e9\n", "title = \"a\"\n\ncompany = \"\"\"x\n\"\"\" \u00e9\n"}) {
+    SCOPED_TRACE(text);
+    Result<Manifest> m = Parse(text);
+    ASSERT_FALSE(m);
+    EXPECT_NE(m.message().find("a letter outside ASCII stands outside a string"),
+              std::string::npos)
+        << m.message();
+  }
+  EXPECT_EQ(Parse("title = \u00e9\n").message().substr(0, 9), "m.toml:1:");
+  EXPECT_EQ(Parse("title = \"a\"\n\ncompany = \"\"\"x\n\"\"\" \u00e9\n").message().substr(0, 9),
+            "m.toml:4:");
+}
+
+}  // namespace
+}  // namespace lumipack

@@ -1,6 +1,18 @@
 #include "manifest.h"
 
+// toml++ 3.3 checks some of its parser's assumptions with assert(), and a
+// malformed manifest can break them ("[ = 1" aborts the program); with
+// NDEBUG they become optimiser assumptions, undefined behaviour on such
+// input. Here each check throws instead, whatever NDEBUG says, and the
+// manifest is refused like any other that does not parse.
+namespace lumipack {
+struct TomlParserFault {};
+}  // namespace lumipack
+#pragma push_macro("NDEBUG")
+#undef NDEBUG
+#define TOML_ASSERT(expr) ((expr) ? static_cast<void>(0) : throw ::lumipack::TomlParserFault{})
 #include <toml++/toml.h>
+#pragma pop_macro("NDEBUG")
 
 #include <cstdio>
 #include <algorithm>
@@ -322,6 +334,49 @@ Status ManifestReader::ReadTable(const toml::table& table, const std::string& pr
   return {};
 }
 
+// The line of the first byte outside ASCII that stands outside a string and
+// a comment, or 0. TOML allows such bytes only inside those, and toml++ 3.3
+// reaches an unreachable point (undefined behaviour) on some of them where
+// it expects whitespace ("title = \u00e9"), so they are refused first.
+uint32_t LineOfStrayNonAscii(std::string_view text) {
+  uint32_t line = 1;
+  size_t i = 0;
+  auto skip_string = [&](char quote) {
+    const bool escapes = quote == '"';
+    const std::string_view triple(quote == '"' ? "\"\"\"" : "'''");
+    const bool multi_line = text.substr(i).starts_with(triple);
+    i += multi_line ? 3 : 1;
+    while (i < text.size()) {
+      const char c = text[i];
+      if (multi_line && text.substr(i).starts_with(triple)) {
+        i += 3;
+        // Up to two quotes of the content may stand just before the closing three.
+        for (int extra = 0; extra < 2 && i < text.size() && text[i] == quote; ++extra) ++i;
+        return;
+      }
+      if (!multi_line && (c == quote || c == '\n')) {
+        if (c == quote) ++i;
+        return;
+      }
+      if (c == '\n') ++line;
+      i += escapes && c == '\\' && i + 1 < text.size() && text[i + 1] != '\n' ? 2 : 1;
+    }
+  };
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == '#') {
+      while (i < text.size() && text[i] != '\n') ++i;
+    } else if (c == '"' || c == '\'') {
+      skip_string(c);
+    } else {
+      if (static_cast<unsigned char>(c) >= 0x80) return line;
+      if (c == '\n') ++line;
+      ++i;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::string Manifest::OriginOf(const std::string& key) const {
@@ -340,6 +395,12 @@ Place Manifest::PlaceOf(const std::string& key) const {
 
 Result<Manifest> ParseManifest(std::string_view text, const std::string& name,
                                const std::filesystem::path& folder, const Defines& defines) {
+  if (uint32_t line = LineOfStrayNonAscii(text); line != 0) {
+    return Status::Failure(
+        name + ":" + std::to_string(line) +
+            ": a letter outside ASCII stands outside a string; put it in quotes",
+        Place{name, line, 0, {}});
+  }
   toml::table table;
   try {
     table = toml::parse(text, name);
@@ -348,6 +409,9 @@ Result<Manifest> ParseManifest(std::string_view text, const std::string& name,
                                std::to_string(e.source().begin.column) + ": " +
                                std::string(e.description()),
                            Place{name, e.source().begin.line, e.source().begin.column, {}});
+  } catch (const TomlParserFault&) {
+    return Status::Failure(name + ": is not a TOML document the reader can follow",
+                           Place{name, 0, 0, {}});
   }
   Manifest manifest;
   ManifestReader reader(name, folder, defines, manifest);
