@@ -17,7 +17,9 @@
 #include "installer_report.h"
 #include "language.h"
 #include "manifest.h"
+#include "manifest_schema.h"
 #include "signer.h"
+#include "starter.h"
 
 namespace lumipack {
 namespace {
@@ -437,6 +439,14 @@ int RunLumipack(const std::vector<std::string>& args, Console& console) {
       ->type_name("FOLDER");
   AddReportOptions(*extract, extract_report, false);
 
+  CLI::App* init = app.add_subcommand(
+      "init", "Write a starter manifest and licence text into a folder, overwriting nothing");
+  std::string init_folder = ".";
+  init->add_option("folder", init_folder, "The folder (created when missing; default: this one)")
+      ->type_name("FOLDER");
+
+  CLI::App* schema = app.add_subcommand("schema", "Print a JSON Schema of the manifest");
+
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   try {
@@ -445,7 +455,7 @@ int RunLumipack(const std::vector<std::string>& args, Console& console) {
     // --help and --version end parsing with exit code 0.
     if (e.get_exit_code() == 0) return app.exit(e, console.out, console.err);
     std::string command = "lumipack";
-    for (const CLI::App* sub : {build, check, inspect, extract}) {
+    for (const CLI::App* sub : {build, check, inspect, extract, init, schema}) {
       if (sub->parsed()) command += " " + sub->get_name();
     }
     console.err << "lumipack: error: " << e.what() << "\n"
@@ -457,6 +467,17 @@ int RunLumipack(const std::vector<std::string>& args, Console& console) {
     if (*build) return RunBuild(build_args, false, console);
     if (*check) return RunBuild(check_args, true, console);
     if (*inspect) return RunInspect(inspect_path, as_json, console);
+    if (*schema) {
+      console.out << ManifestSchema().dump(2) << "\n";
+      return kExitOk;
+    }
+    if (*init) {
+      if (Status s = WriteStarter(PathFromUtf8(init_folder), console); !s) {
+        console.Error(s);
+        return kExitBadInput;
+      }
+      return kExitOk;
+    }
     Apply(extract_report, console);
     if (Status s =
             ExtractInstaller(PathFromUtf8(extract_path), PathFromUtf8(extract_folder), console);

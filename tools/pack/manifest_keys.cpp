@@ -58,7 +58,25 @@ const ManifestKey kKeys[] = {
      "The picture format field, stored only when there is no picture"},
 };
 
+struct TableRow {
+  std::string_view name;
+  std::string_view description;
+};
+
+const TableRow kTables[] = {
+    {"options", "What the installer offers, as defaults for the user"},
+    {"header", "The header over the installer's pages"},
+    {"reserved", "Record fields the installer does not use, kept through extraction"},
+};
+
 }  // namespace
+
+std::string_view TableDescription(std::string_view table) {
+  for (const TableRow& row : kTables) {
+    if (row.name == table) return row.description;
+  }
+  return {};
+}
 
 std::span<const ManifestKey> ManifestKeys() { return kKeys; }
 

@@ -63,6 +63,9 @@ const ManifestKey* FindManifestKey(std::string_view name);
 // The tables keys live in ("options", "header", ...), in first-use order.
 std::vector<std::string_view> ManifestTables();
 
+// One line about a table for the schema; empty when there is none.
+std::string_view TableDescription(std::string_view table);
+
 // The table part of a dotted name ("" for a top-level key) and the rest.
 std::string_view TableOf(std::string_view name);
 std::string_view LeafOf(std::string_view name);
