@@ -487,7 +487,10 @@ TEST_F(LumipackCommand, UsageErrorsExitWithTwo) {
       {"build m.toml -o out.exe --no-such-option", "'lumipack build --help'"},
       {"build m.toml -o out.exe --language klingon", "'lumipack build --help'"},
       {"build m.toml -o out.exe --accent-color red", "'lumipack build --help'"},
-      {"build m.toml -o out.exe --sign-with only-one", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --sign-with c.pem k.pem extra", "'lumipack build --help'"},
+      {"build m.toml -o out.exe --password-env P", "'lumipack build --help'"},
+      {"build m.toml -o out.exe -D 9=1", "'lumipack build --help'"},
+      {"init a b", "'lumipack init --help'"},
       {"build m.toml -o out.exe --threads 0", "'lumipack build --help'"},
       {"build m.toml -o out.exe --fast --best", "'lumipack build --help'"},
       {"build m.toml -o out.exe --output-dir .", "'lumipack build --help'"},
@@ -511,7 +514,7 @@ TEST_F(LumipackCommand, UsageErrorsExitWithTwo) {
 }
 
 TEST_F(LumipackCommand, HelpNamesEveryValueAndTheExitCodes) {
-  for (const char* command : {"", "build ", "check ", "inspect ", "extract "}) {
+  for (const char* command : {"", "build ", "check ", "inspect ", "extract ", "init ", "schema "}) {
     SCOPED_TRACE(command);
     const Outcome help = Lumipack(std::string(command) + "--help");
     ASSERT_EQ(help.code, 0);
@@ -525,7 +528,7 @@ TEST_F(LumipackCommand, HelpNamesEveryValueAndTheExitCodes) {
   }
   const Outcome build = Lumipack("build --help");
   for (const char* line : {"--desktop-icon,--no-desktop-icon ", "--threads N ", "--best ",
-                           "--sign-with CERT KEY ", "--werror ", "-q,--quiet ", "-v,--verbose ",
+                           "--sign-with CERT KEY|P12 ", "--werror ", "-q,--quiet ", "-v,--verbose ",
                            "--no-progress ", "--message-format FORMAT ", "--output-dir FOLDER "}) {
     EXPECT_CONTAINS(build.out, line);
   }

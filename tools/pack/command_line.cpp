@@ -152,6 +152,10 @@ struct BuildArguments {
   ValueOption arch;
   bool no_uninstaller = false;
   std::vector<std::string> sign_with;
+  std::string password_env;
+  TextOverride timestamp;
+  TextOverride sign_description;
+  TextOverride sign_url;
   bool fast = false;
   bool best = false;
   std::string threads;
@@ -254,9 +258,34 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
     s.option = build.add_flag(std::string("--") + name + ",!--no-" + name, s.value,
                               std::string(help) + " (--no-" + name + " to not)");
   }
-  build.add_option("--sign-with", a.sign_with, "Sign with a PEM certificate and key")
-      ->type_name("CERT KEY")
-      ->expected(2);
+  CLI::Option* sign_with =
+      build
+          .add_option("--sign-with", a.sign_with,
+                      "Sign with a PEM certificate and key, or with one PKCS#12 file (.p12, .pfx)")
+          ->type_name("CERT KEY|P12")
+          ->expected(1, 2);
+  build
+      .add_option("--password-env", a.password_env,
+                  "The environment variable holding the key's password (never on the command "
+                  "line)")
+      ->type_name("VAR")
+      ->needs(sign_with);
+  const std::tuple<TextOverride*, const char*, const char*, std::optional<std::string> Manifest::*,
+                   const char*, const char*>
+      signing[] = {
+          {&a.timestamp, "timestamp", keys::kSignTimestamp, &Manifest::sign_timestamp, "URL",
+           "Timestamp the signature at this RFC 3161 server, so it outlives the certificate"},
+          {&a.sign_description, "sign-description", keys::kSignDescription,
+           &Manifest::sign_description, "TEXT",
+           "The program's name in the signature (default: the title)"},
+          {&a.sign_url, "sign-url", keys::kSignUrl, &Manifest::sign_url, "URL",
+           "The web page in the signature"},
+      };
+  for (const auto& [t, name, key, field, type, help] : signing) {
+    t->key = key;
+    t->field = field;
+    t->option = build.add_option(std::string("--") + name, t->value, help)->type_name(type);
+  }
   a.arch.option = build
                       .add_option("--arch", a.arch.value,
                                   "The installer's architecture: x86, x64, or auto (the "
@@ -348,12 +377,35 @@ Result<BuildRequest> MakeRequest(BuildArguments& a) {
   request.threads = threads != 0 ? threads : std::min(ProcessorCount(), kMaxThreads);
   request.stub_folder = StubFolder();
   request.warnings_are_errors = a.werror;
+  for (const TextOverride* t : {&a.timestamp, &a.sign_description, &a.sign_url}) {
+    if (t->option->count() == 0) continue;
+    m.*(t->field) = t->value;
+    m.origins[t->key] = Origin{{}, 0, 0, "--" + t->option->get_lnames().front()};
+  }
   if (!a.sign_with.empty()) {
-    request.sign_certificate = PathFromUtf8(a.sign_with[0]);
-    request.sign_key = PathFromUtf8(a.sign_with[1]);
+    Signing& signing = request.signing.emplace();
+    if (a.sign_with.size() == 2) signing.certificate = PathFromUtf8(a.sign_with[0]);
+    signing.key = PathFromUtf8(a.sign_with.back());
+    if (!a.password_env.empty()) {
+      signing.password = EnvironmentVariable(a.password_env);
+      if (!signing.password) {
+        return Status::Failure("--password-env " + a.password_env +
+                               ": the environment variable is not set");
+      }
+      signing.password_source = a.password_env;
+    }
     Result<std::optional<int64_t>> time = SigningTimeFrom(std::getenv("SOURCE_DATE_EPOCH"));
     if (!time) return time.status();
-    request.signing_time = *time;
+    signing.signing_time = *time;
+    if (m.sign_timestamp) {
+      if (Status s = CheckTimestampUrl(*m.sign_timestamp); !s) {
+        return Status::Failure(m.OriginOf(keys::kSignTimestamp) + ": " + s.message(),
+                               m.PlaceOf(keys::kSignTimestamp));
+      }
+      signing.timestamp_url = *m.sign_timestamp;
+    }
+    signing.description = m.sign_description ? *m.sign_description : m.title.value_or("");
+    signing.url = m.sign_url.value_or("");
   }
   return request;
 }

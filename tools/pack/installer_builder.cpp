@@ -437,17 +437,17 @@ Status WriteOutput(const BuildRequest& request, const OutputTarget& target,
   }
   ScratchPath* result = &unsigned_file;
   ScratchPath signed_file(target.path);
-  if (request.sign_certificate) {
+  if (request.signing) {
     bar.Step("signing " + Utf8FromPath(target.path.filename()), 1, kWrittenPercent,
              kWrittenPercent);
+    const Signing& signing = *request.signing;
     console.Note("signing with " + std::string(kSigningProgram) +
-                 (request.signing_time ? ", signing time " + std::to_string(*request.signing_time) +
-                                             " from SOURCE_DATE_EPOCH"
-                                       : ", signing time now"));
-    if (Status s =
-            SignInstaller(unsigned_file.path(), signed_file.path(), *request.sign_certificate,
-                          *request.sign_key, request.signing_time);
-        !s) {
+                 (!signing.timestamp_url.empty() ? ", timestamp from " + signing.timestamp_url
+                  : signing.signing_time ? ", signing time " +
+                                               std::to_string(*signing.signing_time) +
+                                               " from SOURCE_DATE_EPOCH"
+                                         : ", signing time now"));
+    if (Status s = SignInstaller(unsigned_file.path(), signed_file.path(), signing); !s) {
       return s;
     }
     if (target.keep_permissions) {
@@ -569,7 +569,7 @@ void PrintSummary(const BuildRequest& request, const Inputs& in, uint64_t compan
         << " is sound; nothing written\n";
   } else {
     out << "wrote " << Utf8FromPath(output) << " (" << installer_size << " bytes"
-        << (request.sign_certificate ? ", then signed" : "") << ")\n";
+        << (request.signing ? ", then signed" : "") << ")\n";
   }
   out << "  stub         " << Utf8FromPath(in.stub.path) << ": " << in.stub.bytes.size()
       << " bytes, " << PeKindName(in.stub.pe) << "\n";
@@ -616,9 +616,6 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
   if (!m.company) {
     return Status::Failure("no company: set 'company' in the manifest or pass --company",
                            Place{{}, 0, 0, keys::kCompany});
-  }
-  if (request.sign_certificate.has_value() != request.sign_key.has_value()) {
-    return Status::Failure("--sign-with needs a certificate and a key");
   }
   if (Status s = CheckName(m, keys::kTitle, "title", *m.title); !s) return s;
   const std::filesystem::path output =
@@ -703,7 +700,7 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
   bar.Finish();
 
   uint64_t size = installer.size();
-  if (request.sign_certificate) {
+  if (request.signing) {
     std::error_code ec;
     const uintmax_t signed_size = std::filesystem::file_size(target->path, ec);
     if (!ec) size = signed_size;
@@ -711,7 +708,7 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
   if (console.ShowsSummary()) {
     PrintSummary(request, in, companion_size, size, scr_stored, output, console);
   }
-  return BuildOutcome{output, size, request.sign_certificate.has_value()};
+  return BuildOutcome{output, size, request.signing.has_value()};
 }
 
 }  // namespace lumipack

@@ -7,6 +7,7 @@
 #include "console.h"
 #include "manifest.h"
 #include "result.h"
+#include "signer.h"
 
 namespace lumipack {
 
@@ -56,11 +57,8 @@ struct BuildRequest {
   // Where the stubs are when the settings name none: the packer's own
   // folder, holding lumiset.exe (x86) and lumiset64.exe (x64).
   std::optional<std::filesystem::path> stub_folder;
-  std::optional<std::filesystem::path> sign_certificate;  // both or neither
-  std::optional<std::filesystem::path> sign_key;
-  // The signature's signing time in seconds since 1970 (from
-  // SOURCE_DATE_EPOCH); unset: the time of signing.
-  std::optional<int64_t> signing_time;
+  // How to sign the installer; unset: it is not signed.
+  std::optional<Signing> signing;
 };
 
 // What a build wrote, or a check found it would write.

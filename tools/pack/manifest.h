@@ -47,6 +47,11 @@ struct Manifest {
   std::optional<Arch> arch;  // unset: the screensaver's own architecture
   std::optional<bool> fast;  // unset or false: the best compression
 
+  // The signature's parts that are not secret; they apply when signing.
+  std::optional<std::string> sign_timestamp;  // an RFC 3161 server's URL
+  std::optional<std::string> sign_description;
+  std::optional<std::string> sign_url;
+
   std::optional<uint16_t> show_setup_options;
   std::optional<uint16_t> open_display_properties;
   std::optional<uint16_t> create_start_menu_entry;
@@ -95,6 +100,9 @@ inline constexpr const char* kCompression = "compression";
 inline constexpr const char* kExtensionTexts = "reserved.texts";
 inline constexpr const char* kVersion = "version";
 inline constexpr const char* kUrl = "url";
+inline constexpr const char* kSignTimestamp = "signing.timestamp";
+inline constexpr const char* kSignDescription = "signing.description";
+inline constexpr const char* kSignUrl = "signing.url";
 }  // namespace keys
 
 // A manifest is small; anything larger is not one.

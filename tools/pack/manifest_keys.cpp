@@ -48,6 +48,11 @@ const ManifestKey kKeys[] = {
      "Draw the title over the header picture"},
     {"header.text_color", KeyType::kColour, &M::header_text_color, "The header text's colour"},
     {"header.accent_color", KeyType::kColour, &M::accent_color, "The accent colour"},
+    {keys::kSignTimestamp, KeyType::kText, &M::sign_timestamp,
+     "An RFC 3161 timestamp server (http:// or https://) that countersigns the signature"},
+    {keys::kSignDescription, KeyType::kText, &M::sign_description,
+     "The program's name in the signature (default: the title)"},
+    {keys::kSignUrl, KeyType::kText, &M::sign_url, "The web page named in the signature"},
     {"reserved.pair", KeyType::kPair, &M::reserved_pair,
      "The record's reserved pair; an extension follows unless either half is 0xFFFFFFFF"},
     {"reserved.numbers", KeyType::kNumbers, &M::extension_numbers, "The extension's numbers"},
@@ -66,6 +71,7 @@ struct TableRow {
 const TableRow kTables[] = {
     {"options", "What the installer offers, as defaults for the user"},
     {"header", "The header over the installer's pages"},
+    {"signing", "The signature's public parts, used when signing with --sign-with"},
     {"reserved", "Record fields the installer does not use, kept through extraction"},
 };
 

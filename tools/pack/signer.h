@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "result.h"
 
@@ -11,18 +12,36 @@ namespace lumipack {
 // The program that signs installers; it must be on the PATH.
 inline constexpr const char* kSigningProgram = "osslsigncode";
 
-// Signs `input` into `output` with a PEM certificate and its private key,
-// then checks that the package can still be found behind the signature.
-// `output` is left behind only on success. The signature's signing time is
-// `signing_time` (seconds since 1970) when given, else the present.
+// How to sign: with a PEM certificate and its private key, or with a
+// PKCS #12 file that holds both.
+struct Signing {
+  std::optional<std::filesystem::path> certificate;  // PEM; unset with PKCS #12
+  std::filesystem::path key;                         // the PEM key or the PKCS #12 file
+  // The key's password, when it has one. It reaches the signer through a
+  // file only this user can read, never on a command line.
+  std::optional<std::string> password;
+  // What the password came from, for messages ("LUMI_KEY_PASSWORD").
+  std::string password_source;
+  // The signature's signing time in seconds since 1970 when given (from
+  // SOURCE_DATE_EPOCH), else the present. A timestamp overrides it.
+  std::optional<int64_t> signing_time;
+  // An RFC 3161 time-stamping server's URL: its countersignature keeps the
+  // signature valid after the certificate expires. Empty: none.
+  std::string timestamp_url;
+  std::string description;  // the signed program's name, shown when asked to run it
+  std::string url;          // the page for more about the program
+};
+
+// Signs `input` into `output`, then checks that the package can still be
+// found behind the signature. `output` is left behind only on success.
 //
-// With a fixed signing time the signature depends only on the installer,
-// the certificate and the key for keys whose signatures are deterministic
-// (RSA, which the signer uses with PKCS #1 v1.5 padding); an ECDSA or DSA
-// key signs with a random number, so those signatures differ on every run.
+// With a fixed signing time and no timestamp the signature depends only on
+// the installer, the certificate and the key for keys whose signatures are
+// deterministic (RSA, which the signer uses with PKCS #1 v1.5 padding); an
+// ECDSA or DSA key signs with a random number, so those signatures differ
+// on every run, and a timestamp differs on every run anyway.
 Status SignInstaller(const std::filesystem::path& input, const std::filesystem::path& output,
-                     const std::filesystem::path& certificate, const std::filesystem::path& key,
-                     std::optional<int64_t> signing_time = std::nullopt);
+                     const Signing& signing);
 
 // The signing time SOURCE_DATE_EPOCH asks for: nullopt when `value` is
 // null (the variable is unset); a failure when it is not a whole number of
@@ -30,5 +49,9 @@ Status SignInstaller(const std::filesystem::path& input, const std::filesystem::
 Result<std::optional<int64_t>> SigningTimeFrom(const char* value);
 // 9999-12-31 23:59:59 UTC, the last moment a certificate's time can hold.
 inline constexpr int64_t kMaxSigningTime = 253402300799;
+
+// A timestamp server's URL: http:// or https://, at most this long.
+inline constexpr size_t kMaxTimestampUrlBytes = 1024;
+Status CheckTimestampUrl(const std::string& url);
 
 }  // namespace lumipack

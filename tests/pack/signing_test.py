@@ -1,0 +1,193 @@
+#!/usr/bin/env python3
+"""Signatures that last: an RFC 3161 timestamp from a local server, PKCS#12
+keys with a password from the environment, and the failures an author
+meets (wrong password, a timestamp server that does not answer).
+
+Usage: signing_test.py LUMIPACK STUB SCREENSAVER
+Exits 77 (skipped) without openssl or osslsigncode.
+
+The timestamp server is `openssl ts -reply` behind a small HTTP handler on
+127.0.0.1, started here with a throwaway TSA certificate; nothing leaves the
+machine.
+"""
+import http.server
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import unittest
+
+LUMIPACK = STUB = SCREENSAVER = ""
+
+TSA_CONFIG = """
+[ tsa ]
+default_tsa = tsa_config
+[ tsa_config ]
+serial = {dir}/tsaserial
+crypto_device = builtin
+signer_cert = {dir}/tsa.pem
+certs = {dir}/tsa.pem
+signer_key = {dir}/tsa.key
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha1, sha256, sha384, sha512
+accuracy = secs:1
+ordering = yes
+tsa_name = no
+ess_cert_id_chain = no
+ess_cert_id_alg = sha256
+"""
+
+
+def run(*args, env=None, cwd=None):
+    return subprocess.run(list(args), capture_output=True, text=True, env=env, cwd=cwd,
+                          timeout=120)
+
+
+def openssl(*args, cwd):
+    done = run("openssl", *args, cwd=cwd)
+    assert done.returncode == 0, done.stderr
+    return done
+
+
+class TimestampHandler(http.server.BaseHTTPRequestHandler):
+    folder = pathlib.Path()
+    requests = 0
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", "0"))
+        if length <= 0 or length > 65536:
+            self.send_error(400)
+            return
+        query = self.folder / "query.tsq"
+        reply = self.folder / "reply.tsr"
+        query.write_bytes(self.rfile.read(length))
+        done = run("openssl", "ts", "-reply", "-config", str(self.folder / "tsa.cnf"),
+                   "-queryfile", str(query), "-out", str(reply))
+        if done.returncode != 0:
+            self.send_error(500, done.stderr[:200])
+            return
+        type(self).requests += 1
+        body = reply.read_bytes()
+        self.send_response(200)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *args):
+        pass
+
+
+class Signing(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = pathlib.Path(tempfile.mkdtemp(prefix="lumipack-sign-"))
+        d = str(cls.dir)
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "key.pem",
+                "-out", "cert.pem", "-days", "30", "-subj", "/CN=Lumiset Test Signer",
+                "-addext", "extendedKeyUsage=codeSigning", cwd=d)
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "tsa.key",
+                "-out", "tsa.pem", "-days", "30", "-subj", "/CN=Lumiset Test TSA",
+                "-addext", "extendedKeyUsage=critical,timeStamping", cwd=d)
+        # OpenSSL 3's default PKCS#12 encryption (AES-256, PBKDF2), which
+        # the signer's OpenSSL 3 reads without the legacy provider.
+        openssl("pkcs12", "-export", "-inkey", "key.pem", "-in", "cert.pem", "-out", "key.p12",
+                "-passout", "pass:s3cret word", cwd=d)
+        (cls.dir / "tsaserial").write_text("01\n")
+        (cls.dir / "tsa.cnf").write_text(TSA_CONFIG.format(dir=d))
+        (cls.dir / "m.toml").write_text(
+            'title = "Starfield"\ncompany = "Lumiset Samples"\n'
+            '[signing]\ntimestamp = "${TSA}"\nurl = "https://example.com/starfield"\n')
+        TimestampHandler.folder = cls.dir
+        cls.server = http.server.HTTPServer(("127.0.0.1", 0), TimestampHandler)
+        cls.tsa_url = f"http://127.0.0.1:{cls.server.server_address[1]}/"
+        cls.thread = threading.Thread(target=cls.server.serve_forever, daemon=True)
+        cls.thread.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.shutdown()
+        cls.server.server_close()
+        shutil.rmtree(cls.dir, ignore_errors=True)
+
+    def build(self, out, *args, env=None):
+        full_env = dict(os.environ)
+        full_env.pop("SOURCE_DATE_EPOCH", None)
+        full_env.update(env or {})
+        return run(LUMIPACK, "build", "m.toml", "-o", out, "--stub", STUB,
+                   "--screensaver", SCREENSAVER, *args, env=full_env, cwd=str(self.dir))
+
+    def verify(self, out):
+        return run("osslsigncode", "verify", "-in", str(self.dir / out),
+                   "-CAfile", str(self.dir / "cert.pem"),
+                   "-TSA-CAfile", str(self.dir / "tsa.pem"))
+
+    def test_timestamped_pem_signature_verifies(self):
+        before = TimestampHandler.requests
+        built = self.build("ts.exe", "--sign-with", "cert.pem", "key.pem",
+                           "-D", f"TSA={self.tsa_url}", "--sign-description", "Starfield Setup")
+        self.assertEqual(built.returncode, 0, built.stderr)
+        self.assertEqual(TimestampHandler.requests, before + 1)
+        checked = self.verify("ts.exe")
+        self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+        self.assertIn("Signature verification: ok", checked.stdout)
+        self.assertIn("Timestamp Server Signature verification: ok", checked.stdout)
+        self.assertIn("Issuer: /CN=Lumiset Test TSA", checked.stdout)
+        self.assertIn("Text description: Starfield Setup\n", checked.stdout)
+        self.assertIn("URL description: https://example.com/starfield\n", checked.stdout)
+        inspected = run(LUMIPACK, "inspect", str(self.dir / "ts.exe"))
+        self.assertEqual(inspected.returncode, 0, inspected.stderr)
+
+    def test_pkcs12_with_password_from_the_environment(self):
+        built = self.build("p12.exe", "--sign-with", "key.p12", "--password-env", "LUMI_P12",
+                           "-D", "TSA=http://127.0.0.1:9/", "--timestamp", self.tsa_url,
+                           env={"LUMI_P12": "s3cret word"})
+        self.assertEqual(built.returncode, 0, built.stderr)
+        self.assertNotIn("s3cret", built.stdout + built.stderr)
+        checked = self.verify("p12.exe")
+        self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+        # --timestamp beats the manifest's; the description defaults to the title.
+        self.assertIn("Timestamp Server Signature verification: ok", checked.stdout)
+        self.assertIn("Text description: Starfield\n", checked.stdout)
+        self.assertEqual(sorted(p.name for p in self.dir.glob("*p12.exe*")), ["p12.exe"])
+
+    def test_failures_say_why_and_leave_no_output(self):
+        cases = [
+            ("wrong password", ["--sign-with", "key.p12", "--password-env", "LUMI_P12",
+                                "-D", f"TSA={self.tsa_url}"],
+             {"LUMI_P12": "wrong"}, "wrong password in LUMI_P12"),
+            ("unset password", ["--sign-with", "key.p12", "--password-env", "LUMI_UNSET",
+                                "-D", f"TSA={self.tsa_url}"],
+             {}, "--password-env LUMI_UNSET: the environment variable is not set"),
+            ("no timestamp server", ["--sign-with", "cert.pem", "key.pem",
+                                     "-D", "TSA=http://127.0.0.1:9/"],
+             {}, "the timestamp server http://127.0.0.1:9/ did not answer"),
+            ("not a timestamp address", ["--sign-with", "cert.pem", "key.pem",
+                                         "-D", "TSA=ftp://example.com/"],
+             {}, "not an http:// or https:// address"),
+            ("undefined variable", ["--sign-with", "cert.pem", "key.pem"],
+             {}, "m.toml:4: 'signing.timestamp' uses ${TSA}, which is not defined"),
+        ]
+        for name, args, env, message in cases:
+            with self.subTest(name):
+                built = self.build("bad.exe", *args, env=env)
+                self.assertEqual(built.returncode, 1, built.stderr)
+                self.assertIn(message, built.stderr)
+                self.assertEqual(sorted(p.name for p in self.dir.glob("bad*")), [])
+                self.assertEqual(sorted(p.name for p in self.dir.glob(".*")), [])
+
+
+if __name__ == "__main__":
+    if not shutil.which("openssl") or not shutil.which("osslsigncode"):
+        print("openssl or osslsigncode missing: skipped")
+        sys.exit(77)
+    LUMIPACK, STUB, SCREENSAVER = (os.path.abspath(a) for a in sys.argv[1:4])
+    for path in (STUB, SCREENSAVER):
+        if not os.path.exists(path):
+            print(f"{path} missing (build the Windows tree): skipped")
+            sys.exit(77)
+    unittest.main(argv=sys.argv[:1], verbosity=2)
