@@ -84,6 +84,8 @@ cp "$screensaver" "$stub" "$pack/"
 if command -v openssl >/dev/null; then
   openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=README -days 2 \
     -keyout "$pack/key.pem" -out "$pack/cert.pem" >/dev/null 2>&1
+  openssl pkcs12 -export -inkey "$pack/key.pem" -in "$pack/cert.pem" -out "$pack/key.p12" \
+    -passout pass:secret >/dev/null 2>&1
 fi
 
 run_all() {
