@@ -312,3 +312,25 @@ TEST(Manifest, LettersOutsideAsciiOnlyInStringsAndComments) {
 
 }  // namespace
 }  // namespace lumipack
+
+namespace lumipack {
+namespace {
+
+// Extraction writes another writer's texts into a manifest; a "${" in them
+// must come back as it was, not as a variable.
+TEST(Manifest, WrittenDollarBracesReadBackLiterally) {
+  Manifest m;
+  m.title = "Price ${5}";
+  m.company = "$${x} $$${y}";
+  m.licence = kFolder / "texts/${odd}.txt";
+  m.extension_texts = std::array<std::string, 4>{"${", "$", "", "}"};
+  Result<Manifest> back = Parse(WriteManifest(m, kFolder, "written"));
+  ASSERT_TRUE(back) << back.message();
+  EXPECT_EQ(back->title, m.title);
+  EXPECT_EQ(back->company, m.company);
+  EXPECT_EQ(back->licence, m.licence);
+  EXPECT_EQ(back->extension_texts, m.extension_texts);
+}
+
+}  // namespace
+}  // namespace lumipack

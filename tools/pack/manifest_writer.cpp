@@ -9,6 +9,17 @@
 namespace lumipack {
 namespace {
 
+// A value as the reader will give it back: each "${" becomes "$${", which
+// the reader turns into a literal "${" rather than a variable.
+std::string ValueString(std::string_view utf8) {
+  std::string escaped;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    if (utf8.substr(i).starts_with("${")) escaped += '$';
+    escaped += utf8[i];
+  }
+  return TomlString(escaped);
+}
+
 std::string Hex(uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", value);
@@ -42,14 +53,14 @@ class Writer {
   void Blank() { text_ += "\n"; }
   void Table(std::string_view name) { text_ += "\n[" + std::string(name) + "]\n"; }
   void Text(std::string_view key, const std::optional<std::string>& value) {
-    if (value) Line(key, TomlString(*value));
+    if (value) Line(key, ValueString(*value));
   }
   void Path(std::string_view key, const std::optional<std::filesystem::path>& value) {
     if (!value) return;
     std::filesystem::path relative = value->lexically_relative(folder_);
     if (relative.empty()) relative = *value;
     const std::u8string generic = relative.generic_u8string();
-    Line(key, TomlString(std::string(generic.begin(), generic.end())));
+    Line(key, ValueString(std::string(generic.begin(), generic.end())));
   }
   void Flag(std::string_view key, const std::optional<uint16_t>& value) {
     if (value) Line(key, FlagValue(*value));
@@ -165,7 +176,7 @@ std::string WriteManifest(const Manifest& m, const std::filesystem::path& folder
     if (m.extension_texts) {
       const auto& t = *m.extension_texts;
       w.Line("texts",
-             Array({TomlString(t[0]), TomlString(t[1]), TomlString(t[2]), TomlString(t[3])}));
+             Array({ValueString(t[0]), ValueString(t[1]), ValueString(t[2]), ValueString(t[3])}));
     }
     if (m.reserved_field) w.Line("field", std::to_string(*m.reserved_field));
     if (m.picture_format) w.Line("picture_format", std::to_string(*m.picture_format));
