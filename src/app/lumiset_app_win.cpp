@@ -19,7 +19,7 @@
 #include "setup/work_files.h"
 #include "ui/environment_win.h"
 #include "ui/help_window_win.h"
-#include "ui/pages/about_dlg_win.h"
+#include "ui/pages/about_box_win.h"
 
 namespace lumiset {
 namespace {

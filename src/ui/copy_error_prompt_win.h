@@ -1,7 +1,7 @@
 #pragma once
 
 #include "setup/setup_state.h"
-#include "ui/tv_dialog_win.h"
+#include "ui/wizard_page_win.h"
 
 namespace lumiset {
 

@@ -5,7 +5,7 @@
 #include "base/platform.h"
 #include "setup/setup_state.h"
 #include "win32/windows_win.h"
-#include "ui/tv_dialog_win.h"
+#include "ui/wizard_page_win.h"
 
 namespace lumiset {
 

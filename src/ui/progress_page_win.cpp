@@ -4,7 +4,7 @@
 
 #include "resource.h"
 #include "ui/copy_error_prompt_win.h"
-#include "ui/pages/dial_quit_win.h"
+#include "ui/pages/exit_confirmation_win.h"
 #include "win32/system_library_win.h"
 
 namespace lumiset {

@@ -9,7 +9,7 @@
 #include "base/platform.h"
 #include "win32/scoped_handle_win.h"
 #include "install/worker_link.h"
-#include "ui/tv_dialog_win.h"
+#include "ui/wizard_page_win.h"
 
 namespace lumiset {
 

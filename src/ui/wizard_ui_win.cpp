@@ -2,10 +2,10 @@
 
 #include "ui/progress_page_win.h"
 #include "ui/quiet_progress_win.h"
-#include "ui/pages/dial_install_done_win.h"
-#include "ui/pages/dial_install_error_win.h"
-#include "ui/pages/dial_install_interrupted_win.h"
-#include "ui/pages/dial_uninstall_win.h"
+#include "ui/pages/completed_page_win.h"
+#include "ui/pages/error_page_win.h"
+#include "ui/pages/interrupted_page_win.h"
+#include "ui/pages/existing_copy_page_win.h"
 
 namespace lumiset {
 

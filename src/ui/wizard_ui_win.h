@@ -5,9 +5,9 @@
 #include "wizard/wizard_driver.h"
 #include "base/platform.h"
 #include "win32/windows_win.h"
-#include "ui/pages/dial_desc_win.h"
-#include "ui/pages/dial_license_win.h"
-#include "ui/pages/main_dialog_win.h"
+#include "ui/pages/information_page_win.h"
+#include "ui/pages/licence_page_win.h"
+#include "ui/pages/welcome_page_win.h"
 
 namespace lumiset {
 

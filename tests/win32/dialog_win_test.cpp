@@ -10,7 +10,7 @@
 
 #include "dialog_driver_win.h"
 #include "setup/placeholders.h"
-#include "ui/tv_dialog_win.h"
+#include "ui/wizard_page_win.h"
 
 namespace lumiset {
 namespace {

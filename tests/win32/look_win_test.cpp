@@ -21,12 +21,12 @@
 #include "ui/help_window_win.h"
 #include "ui/look.h"
 #include "ui/page_painter_win.h"
-#include "ui/pages/about_dlg_win.h"
-#include "ui/pages/dial_install_error_win.h"
-#include "ui/pages/dial_quit_win.h"
-#include "ui/pages/dial_uninstall_win.h"
-#include "ui/pages/main_dialog_win.h"
-#include "ui/tv_dialog_win.h"
+#include "ui/pages/about_box_win.h"
+#include "ui/pages/error_page_win.h"
+#include "ui/pages/exit_confirmation_win.h"
+#include "ui/pages/existing_copy_page_win.h"
+#include "ui/pages/welcome_page_win.h"
+#include "ui/wizard_page_win.h"
 #include "ui/ui_fonts_win.h"
 
 namespace lumiset {

@@ -13,14 +13,14 @@
 #include "dialog_driver_win.h"
 #include "ui/copy_error_prompt_win.h"
 #include "support/fake_platform.h"
-#include "ui/pages/dial_desc_win.h"
-#include "ui/pages/dial_install_done_win.h"
-#include "ui/pages/dial_install_error_win.h"
-#include "ui/pages/dial_install_interrupted_win.h"
-#include "ui/pages/dial_license_win.h"
-#include "ui/pages/dial_quit_win.h"
-#include "ui/pages/dial_uninstall_win.h"
-#include "ui/pages/main_dialog_win.h"
+#include "ui/pages/information_page_win.h"
+#include "ui/pages/completed_page_win.h"
+#include "ui/pages/error_page_win.h"
+#include "ui/pages/interrupted_page_win.h"
+#include "ui/pages/licence_page_win.h"
+#include "ui/pages/exit_confirmation_win.h"
+#include "ui/pages/existing_copy_page_win.h"
+#include "ui/pages/welcome_page_win.h"
 
 namespace lumiset {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "setup/setup_state.h"
 #include "ui/pages/static_edit_win.h"
-#include "ui/tv_dialog_win.h"
+#include "ui/wizard_page_win.h"
 
 namespace lumiset {
 

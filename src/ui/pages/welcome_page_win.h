@@ -2,7 +2,7 @@
 
 #include "setup/setup_state.h"
 #include "wizard/wizard_driver.h"
-#include "ui/tv_dialog_win.h"
+#include "ui/wizard_page_win.h"
 
 namespace lumiset {
 

@@ -1,4 +1,4 @@
-#include "ui/pages/about_dlg_win.h"
+#include "ui/pages/about_box_win.h"
 
 #include "resource.h"
 

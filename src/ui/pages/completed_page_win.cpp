@@ -1,4 +1,4 @@
-#include "ui/pages/dial_install_done_win.h"
+#include "ui/pages/completed_page_win.h"
 
 #include "resource.h"
 

@@ -1,4 +1,4 @@
-#include "ui/pages/dial_install_interrupted_win.h"
+#include "ui/pages/interrupted_page_win.h"
 
 #include "resource.h"
 

@@ -1,4 +1,4 @@
-#include "ui/pages/dial_uninstall_win.h"
+#include "ui/pages/existing_copy_page_win.h"
 
 #include "resource.h"
 

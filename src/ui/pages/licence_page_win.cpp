@@ -1,4 +1,4 @@
-#include "ui/pages/dial_license_win.h"
+#include "ui/pages/licence_page_win.h"
 
 #include "resource.h"
 

@@ -1,4 +1,4 @@
-#include "ui/pages/dial_install_error_win.h"
+#include "ui/pages/error_page_win.h"
 
 #include "resource.h"
 

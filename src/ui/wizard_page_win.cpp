@@ -1,4 +1,4 @@
-#include "ui/tv_dialog_win.h"
+#include "ui/wizard_page_win.h"
 
 #include <optional>
 #include <utility>

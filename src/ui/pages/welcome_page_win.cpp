@@ -1,7 +1,7 @@
-#include "ui/pages/main_dialog_win.h"
+#include "ui/pages/welcome_page_win.h"
 
 #include "resource.h"
-#include "ui/pages/dial_quit_win.h"
+#include "ui/pages/exit_confirmation_win.h"
 
 namespace lumiset {
 namespace {

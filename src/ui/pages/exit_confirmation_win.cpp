@@ -1,4 +1,4 @@
-#include "ui/pages/dial_quit_win.h"
+#include "ui/pages/exit_confirmation_win.h"
 
 #include "resource.h"
 
