@@ -84,7 +84,7 @@ void OnStartInstallation(HWND frame) {
 
 // The Help menu's "About Lumiset...": the about box over whatever is open.
 void OnAbout() {
-  CAboutDlg about(g_instance, g_setup);
+  AboutBox about(g_instance, g_setup);
   about.DoModal();
 }
 
@@ -161,7 +161,7 @@ class CLumisetApp {
   // from the system folder only and freed once the window has closed.
   void ShowHelp() {
     ScopedModule rich_edit(LoadSystemLibrary("RICHED32.DLL"));
-    CDialHelp help(g_instance, g_platform, g_setup);
+    HelpWindow help(g_instance, g_platform, g_setup);
     help.DoModal();
   }
 

@@ -4,8 +4,8 @@
 
 namespace lumiset {
 
-CDialErrCopy::CDialErrCopy(HINSTANCE instance, SetupState& state, HWND parent)
-    : CTvDialog(instance, IDD_COPY_ERROR, state, parent) {
+CopyErrorPrompt::CopyErrorPrompt(HINSTANCE instance, SetupState& state, HWND parent)
+    : WizardPage(instance, IDD_COPY_ERROR, state, parent) {
   SetPicture(IDB_ERROR);
 }
 

@@ -8,9 +8,9 @@ namespace lumiset {
 // The question put to the user, on the installation worker's behalf, when
 // a read or a write failed: Retry ends with Next (the worker repeats the
 // failed operation), Abort Setup, Escape and the close box with Cancel.
-class CDialErrCopy : public CTvDialog {
+class CopyErrorPrompt : public WizardPage {
  public:
-  CDialErrCopy(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  CopyErrorPrompt(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
 };
 
 }  // namespace lumiset

@@ -41,11 +41,11 @@ bool StreamFileIntoRichEdit(HWND control, UINT format, const std::string& path) 
   return stream.dwError == 0;
 }
 
-CDialHelp::CDialHelp(HINSTANCE instance, Platform& p, SetupState& state, HWND parent)
-    : CTvDialog(instance, IDD_HELP, state, parent), platform_(p) {}
+HelpWindow::HelpWindow(HINSTANCE instance, Platform& p, SetupState& state, HWND parent)
+    : WizardPage(instance, IDD_HELP, state, parent), platform_(p) {}
 
-bool CDialHelp::DoDataExchange(DataExchange direction) {
-  CTvDialog::DoDataExchange(direction);
+bool HelpWindow::DoDataExchange(DataExchange direction) {
+  WizardPage::DoDataExchange(direction);
   if (direction != DataExchange::kLoad) return true;
   SetApplicationIcon();
   LoadHelpText();
@@ -53,13 +53,13 @@ bool CDialHelp::DoDataExchange(DataExchange direction) {
   return true;
 }
 
-bool CDialHelp::OnInitDialog() {
-  CTvDialog::OnInitDialog();
+bool HelpWindow::OnInitDialog() {
+  WizardPage::OnInitDialog();
   // The focus stays on the help text, where the data exchange put it.
   return false;
 }
 
-void CDialHelp::LoadHelpText() const {
+void HelpWindow::LoadHelpText() const {
   std::string path;
   if (!ExtractResourceToWorkFile(platform_, state().WorkFolder, kHelpResourceType,
                                  kHelpResourceName, &path)) {

@@ -20,9 +20,9 @@ bool StreamFileIntoRichEdit(HWND control, UINT format, const std::string& path);
 // English only. Close, Escape and the close box end it with Cancel. The
 // "RICHEDIT" window class must exist (the rich edit 1.0 library loaded)
 // before it is shown; without it the window does not open.
-class CDialHelp : public CTvDialog {
+class HelpWindow : public WizardPage {
  public:
-  CDialHelp(HINSTANCE instance, Platform& p, SetupState& state, HWND parent = nullptr);
+  HelpWindow(HINSTANCE instance, Platform& p, SetupState& state, HWND parent = nullptr);
 
  protected:
   bool DoDataExchange(DataExchange direction) override;

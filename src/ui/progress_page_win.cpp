@@ -21,9 +21,9 @@ constexpr DWORD kJoinPollMs = 100;
 
 }  // namespace
 
-CDialProgress::CDialProgress(HINSTANCE instance, Platform& p, SetupState& state,
+ProgressPage::ProgressPage(HINSTANCE instance, Platform& p, SetupState& state,
                              InstallWorkerEntry worker, HWND parent)
-    : CTvDialog(instance, IDD_PROGRESS, state, parent), platform_(p), worker_(worker) {
+    : WizardPage(instance, IDD_PROGRESS, state, parent), platform_(p), worker_(worker) {
   // The bar's window class must be registered before the template is loaded.
   // The common controls are loaded here, by the one page that has one, and
   // not at start: a run without this page never pays for them.
@@ -34,9 +34,9 @@ CDialProgress::CDialProgress(HINSTANCE instance, Platform& p, SetupState& state,
   if (init_controls) init_controls(&controls);
 }
 
-CDialProgress::~CDialProgress() { JoinWorker(); }
+ProgressPage::~ProgressPage() { JoinWorker(); }
 
-INT_PTR CDialProgress::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR ProgressPage::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_STARTWORKER:
       StartWorker();
@@ -59,17 +59,17 @@ INT_PTR CDialProgress::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     default:
       break;
   }
-  return CTvDialog::OnMessage(message, wparam, lparam);
+  return WizardPage::OnMessage(message, wparam, lparam);
 }
 
-bool CDialProgress::DoDataExchange(DataExchange direction) {
-  CTvDialog::DoDataExchange(direction);
+bool ProgressPage::DoDataExchange(DataExchange direction) {
+  WizardPage::DoDataExchange(direction);
   if (direction == DataExchange::kLoad) progress_bar_ = Item(IDC_PROGRESS_BAR);
   return true;
 }
 
-bool CDialProgress::OnInitDialog() {
-  CTvDialog::OnInitDialog();
+bool ProgressPage::OnInitDialog() {
+  WizardPage::OnInitDialog();
   const bool shown = state().ShowScreens != 0;
   if (shown) SetApplicationIcon();
   else ShowWindow(hwnd_, SW_HIDE);
@@ -91,7 +91,7 @@ bool CDialProgress::OnInitDialog() {
   return false;
 }
 
-void CDialProgress::StartWorker() {
+void ProgressPage::StartWorker() {
   if (worker_thread_) return;
   if (state().ShowScreens) {
     ShowWindow(hwnd_, SW_SHOW);
@@ -116,8 +116,8 @@ void CDialProgress::StartWorker() {
   SetThreadPriority(worker_thread_.get(), THREAD_PRIORITY_IDLE);
 }
 
-DWORD WINAPI CDialProgress::WorkerThread(LPVOID param) {
-  auto* page = static_cast<CDialProgress*>(param);
+DWORD WINAPI ProgressPage::WorkerThread(LPVOID param) {
+  auto* page = static_cast<ProgressPage*>(param);
   WorkerLink& link = page->link_;
   // The page joins this thread before it goes away, so the link may be
   // read here after the worker has returned.
@@ -134,7 +134,7 @@ DWORD WINAPI CDialProgress::WorkerThread(LPVOID param) {
   return 0;
 }
 
-void CDialProgress::OnTimer(UINT_PTR) {
+void ProgressPage::OnTimer(UINT_PTR) {
   if (prompt_showing_) return;
   if (link_.PromptRequest == kPromptCopyError) {
     ShowCopyErrorPrompt();
@@ -147,20 +147,20 @@ void CDialProgress::OnTimer(UINT_PTR) {
   UpdateProgressBar();
 }
 
-void CDialProgress::ShowCopyErrorPrompt() {
+void ProgressPage::ShowCopyErrorPrompt() {
   prompt_showing_ = 1;
-  CDialErrCopy prompt(instance(), state(), hwnd_);
+  CopyErrorPrompt prompt(instance(), state(), hwnd_);
   link_.PromptRequest = ToPageResult(prompt.DoModal()) == PageResult::Next ? kPromptRetry : kPromptAbort;
   prompt_showing_ = 0;
 }
 
-void CDialProgress::ClosePage() {
+void ProgressPage::ClosePage() {
   prompt_showing_ = 1;
   DecideOutcome();
   EndDialog(IDCANCEL);
 }
 
-void CDialProgress::DecideOutcome() {
+void ProgressPage::DecideOutcome() {
   closed_ = true;
   if (stop_flag_) {
     outcome_ = InstallOutcome::Interrupted;
@@ -173,7 +173,7 @@ void CDialProgress::DecideOutcome() {
   }
 }
 
-void CDialProgress::UpdateProgressBar() {
+void ProgressPage::UpdateProgressBar() {
   if (last_shown_progress_ == kBarMaximum) return;
   const int32_t value = progress_value_;
   if (value == last_shown_progress_) return;
@@ -182,9 +182,9 @@ void CDialProgress::UpdateProgressBar() {
 }
 
 // Enter on a page whose only button is Stop must not end it.
-void CDialProgress::OnOK() {}
+void ProgressPage::OnOK() {}
 
-void CDialProgress::OnCancel() {
+void ProgressPage::OnCancel() {
   // A prompt or the confirmation is up, or the page is already closing.
   if (prompt_showing_) return;
   if (link_.Finished) {
@@ -203,7 +203,7 @@ void CDialProgress::OnCancel() {
   prompt_showing_ = 0;
 }
 
-void CDialProgress::OnDestroy() {
+void ProgressPage::OnDestroy() {
   if (timer_id_) {
     KillTimer(hwnd_, timer_id_);
     timer_id_ = 0;
@@ -211,7 +211,7 @@ void CDialProgress::OnDestroy() {
   JoinWorker();
 }
 
-void CDialProgress::JoinWorker() {
+void ProgressPage::JoinWorker() {
   if (!worker_thread_) return;
   if (!link_.Finished) {
     // The page is going away before the worker ended (its loop was ended

@@ -30,13 +30,13 @@ using InstallWorkerEntry = void (*)(WorkerLink& link, Platform& p, SetupState& s
 // the worker has finished, recording how the run ended. With ShowScreens
 // off it stays hidden, parked off-screen, and still does all of that.
 // DoModal returns Cancel; the run's result is outcome().
-class CDialProgress : public CTvDialog {
+class ProgressPage : public WizardPage {
  public:
-  CDialProgress(HINSTANCE instance, Platform& p, SetupState& state,
+  ProgressPage(HINSTANCE instance, Platform& p, SetupState& state,
                 InstallWorkerEntry worker = InstallWorker, HWND parent = nullptr);
   // Joins a worker still running (its stop flag set first), so the link it
   // writes to outlives it.
-  ~CDialProgress() override;
+  ~ProgressPage() override;
 
   // Completed, Failed or Interrupted once the page has closed; Failed when
   // the page could not run the worker.

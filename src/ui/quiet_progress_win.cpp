@@ -74,7 +74,7 @@ InstallOutcome RunHiddenProgress(HINSTANCE instance, Platform& p, SetupState& st
     }
     if (run.link.PromptRequest == kPromptCopyError) {
       SettleDisplayFacts(state);
-      CDialErrCopy prompt(instance, state);
+      CopyErrorPrompt prompt(instance, state);
       run.link.PromptRequest =
           ToPageResult(prompt.DoModal()) == PageResult::Next ? kPromptRetry : kPromptAbort;
     }

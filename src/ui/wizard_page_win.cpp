@@ -63,11 +63,11 @@ std::wstring ExpandPlaceholdersInWindowText(std::wstring_view text, const SetupS
   return result;
 }
 
-CTvDialog::CTvDialog(HINSTANCE instance, int base_template_id, SetupState& state, HWND parent)
+WizardPage::WizardPage(HINSTANCE instance, int base_template_id, SetupState& state, HWND parent)
     : CDialog(instance, ResolveTemplate(instance, base_template_id, state.LanguageIndex), parent),
       state_(state) {}
 
-INT_PTR CTvDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR WizardPage::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
       CenterInPlacementRect();
@@ -90,7 +90,7 @@ INT_PTR CTvDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   return CDialog::OnMessage(message, wparam, lparam);
 }
 
-bool CTvDialog::DoDataExchange(DataExchange direction) {
+bool WizardPage::DoDataExchange(DataExchange direction) {
   if (direction == DataExchange::kLoad) {
     ApplyDialogFonts();
     // The themed look draws its own lines in place of the etched ones.
@@ -103,28 +103,28 @@ bool CTvDialog::DoDataExchange(DataExchange direction) {
   return true;
 }
 
-bool CTvDialog::PaintPageBackground(HDC dc) {
+bool WizardPage::PaintPageBackground(HDC dc) {
   PaintPageBuffered(hwnd_, dc, state_, fonts());
   return true;
 }
 
-HBRUSH CTvDialog::ControlColor(HDC dc, HWND control, UINT message) {
+HBRUSH WizardPage::ControlColor(HDC dc, HWND control, UINT message) {
   return PageControlColor(hwnd_, dc, control, message, state_);
 }
 
-HFONT CTvDialog::PrefixFont(wchar_t prefix) {
+HFONT WizardPage::PrefixFont(wchar_t prefix) {
   UiFont font;
   return PrefixUiFont(prefix, &font) ? fonts().Get(font) : nullptr;
 }
 
-void CTvDialog::SetApplicationIcon() const {
+void WizardPage::SetApplicationIcon() const {
   HICON icon = LoadIconW(instance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
   if (!icon) return;
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 
-void CTvDialog::CenterInPlacementRect() const {
+void WizardPage::CenterInPlacementRect() const {
   RECT window{};
   if (!GetWindowRect(hwnd_, &window)) return;
   const std::optional<Rect> placed = CenteredWindowRect(
@@ -134,7 +134,7 @@ void CTvDialog::CenterInPlacementRect() const {
              placed->bottom - placed->top, FALSE);
 }
 
-void CTvDialog::ApplyDialogFonts() {
+void WizardPage::ApplyDialogFonts() {
   std::vector<HWND> controls;
   EnumChildWindows(hwnd_, CollectDescendant, reinterpret_cast<LPARAM>(&controls));
   if (HFONT dialog_font = fonts().Get(UiFont::kDialog)) {
@@ -145,7 +145,7 @@ void CTvDialog::ApplyDialogFonts() {
   for (HWND control : controls) RewriteControlText(control);
 }
 
-void CTvDialog::ShowPicture() {
+void WizardPage::ShowPicture() {
   if (!picture_id_) return;
   HWND control = Item(IDC_PICTURE);
   ScopedBitmap picture = ComposePagePicture(hwnd_, control, BitmapResource(instance(), picture_id_),
@@ -155,7 +155,7 @@ void CTvDialog::ShowPicture() {
   picture_ = std::move(picture);
 }
 
-void CTvDialog::RewriteControlText(HWND control) {
+void WizardPage::RewriteControlText(HWND control) {
   const std::wstring original = WindowText(control);
   std::wstring_view text = original;
   if (!text.empty() && IsStylePrefix(text.front())) {

@@ -34,9 +34,9 @@ std::wstring ExpandPlaceholdersInWindowText(std::wstring_view text, const SetupS
 // look and answers the controls' colour requests, and when the controls are
 // loaded gives each the dialog font and rewrites their texts: a style prefix
 // is removed and selects the control's font, and placeholders are expanded.
-class CTvDialog : public CDialog {
+class WizardPage : public CDialog {
  public:
-  CTvDialog(HINSTANCE instance, int base_template_id, SetupState& state, HWND parent = nullptr);
+  WizardPage(HINSTANCE instance, int base_template_id, SetupState& state, HWND parent = nullptr);
 
  protected:
   INT_PTR OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;

@@ -36,7 +36,7 @@ PageResult Win32WizardUi::ShowLicence(const std::string& text) {
 
 InstallOutcome Win32WizardUi::RunProgress() {
   if (!state_.ShowScreens) return RunHiddenProgress(instance_, platform_, state_);
-  CDialProgress page(instance_, platform_, state_);
+  ProgressPage page(instance_, platform_, state_);
   page.DoModal();
   return page.outcome();
 }
@@ -44,22 +44,22 @@ InstallOutcome Win32WizardUi::RunProgress() {
 PageResult Win32WizardUi::ShowFinal(InstallOutcome outcome) {
   switch (outcome) {
     case InstallOutcome::Completed: {
-      CDialInstallDone page(instance_, state_);
+      CompletedPage page(instance_, state_);
       return ToPageResult(page.DoModal());
     }
     case InstallOutcome::Failed: {
-      CDialInstallError page(instance_, state_);
+      ErrorPage page(instance_, state_);
       return ToPageResult(page.DoModal());
     }
     case InstallOutcome::Interrupted:
       break;
   }
-  CDialInstallInterrupted page(instance_, state_);
+  InterruptedPage page(instance_, state_);
   return ToPageResult(page.DoModal());
 }
 
 PageResult ShowExistingCopyPage(HINSTANCE instance, SetupState& state) {
-  CDialUninstall page(instance, state);
+  ExistingCopyPage page(instance, state);
   return ToPageResult(page.DoModal());
 }
 

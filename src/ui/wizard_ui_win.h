@@ -30,9 +30,9 @@ class Win32WizardUi final : public WizardUi {
   HINSTANCE instance_;
   Platform& platform_;
   SetupState& state_;
-  CMainDialog welcome_;
-  CDialDesc information_;
-  CDialLicense licence_;
+  WelcomePage welcome_;
+  InformationPage information_;
+  LicencePage licence_;
 };
 
 // The page that reports an installed copy: Next (install over it), Cancel,

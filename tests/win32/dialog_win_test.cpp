@@ -31,10 +31,10 @@ SetupState ProbeState() {
 
 // Opens the probe template and records what its controls hold once the
 // dialog is initialised; ends at once unless told to stay open.
-class ProbeDialog : public CTvDialog {
+class ProbeDialog : public WizardPage {
  public:
   ProbeDialog(SetupState& state, bool stay_open = false, HWND parent = nullptr)
-      : CTvDialog(GetModuleHandleW(nullptr), kProbeTemplate, state, parent),
+      : WizardPage(GetModuleHandleW(nullptr), kProbeTemplate, state, parent),
         stay_open_(stay_open) {}
 
   std::wstring caption;
@@ -44,7 +44,7 @@ class ProbeDialog : public CTvDialog {
 
  protected:
   bool OnInitDialog() override {
-    CTvDialog::OnInitDialog();
+    WizardPage::OnInitDialog();
     caption = WindowText(hwnd_);
     GetWindowRect(hwnd_, &window);
     for (int id = 100; id <= 113; ++id) {
@@ -146,20 +146,20 @@ TEST(DialogPlacement, TheDialogIsCentredInThePlacementRectangle) {
   EXPECT_EQ(plain.window.bottom - plain.window.top + 1, height);
 }
 
-class ThrowingDialog : public CTvDialog {
+class ThrowingDialog : public WizardPage {
  public:
   ThrowingDialog(SetupState& state, bool throw_at_init)
-      : CTvDialog(GetModuleHandleW(nullptr), kProbeTemplate, state), throw_at_init_(throw_at_init) {}
+      : WizardPage(GetModuleHandleW(nullptr), kProbeTemplate, state), throw_at_init_(throw_at_init) {}
 
  protected:
   bool OnInitDialog() override {
-    CTvDialog::OnInitDialog();
+    WizardPage::OnInitDialog();
     if (throw_at_init_) throw std::runtime_error("init");
     return true;
   }
   bool OnCommand(int id, int code, HWND control) override {
     if (id == IDOK) throw std::runtime_error("command");
-    return CTvDialog::OnCommand(id, code, control);
+    return WizardPage::OnCommand(id, code, control);
   }
 
  private:
@@ -201,7 +201,7 @@ TEST(DialogModal, AQuitRequestEndsTheDialogAsFailedNotAsOk) {
 
 TEST(DialogModal, AMissingTemplateFailsWithoutShowingAnything) {
   SetupState state = ProbeState();
-  CTvDialog dialog(GetModuleHandleW(nullptr), 899, state);
+  WizardPage dialog(GetModuleHandleW(nullptr), 899, state);
   EXPECT_EQ(dialog.DoModal(), CDialog::kDialogFailed);
 }
 

@@ -192,7 +192,7 @@ class Inspected : public Page {
 };
 
 void InspectTemplate(int template_id, SetupState& state, const std::function<void(HWND)>& inspect) {
-  Inspected<CTvDialog> page(inspect, Instance(), template_id, state, nullptr);
+  Inspected<WizardPage> page(inspect, Instance(), template_id, state, nullptr);
   ASSERT_EQ(page.DoModal(), IDOK);
 }
 
@@ -290,7 +290,7 @@ TEST(FontPass, EveryControlGetsTheDialogFontAndAPrefixItsOwn) {
   });
 
   HFONT credit_font = nullptr;
-  Inspected<CMainDialog> welcome(
+  Inspected<WelcomePage> welcome(
       [&](HWND dialog) {
         credit_font =
             reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_CREDIT_LINE, WM_GETFONT, 0, 0));
@@ -421,7 +421,7 @@ TEST(PaintDib, CopiesAPictureOfTheSameSizeAndStretchesOthersWithoutBlending) {
 
 TEST(ControlColours, ThemedPagesTintTheOptionsAndLetStaticsShowThePage) {
   SetupState state = LookState(true);
-  Inspected<CMainDialog> welcome(
+  Inspected<WelcomePage> welcome(
       [&](HWND dialog) {
         HDC dc = CreateCompatibleDC(nullptr);
         auto brush_color = [](HBRUSH brush) {
@@ -474,7 +474,7 @@ TEST(ControlColours, TheTintsGoOnlyToOptionBoxesAndPicturesWhateverTheirIds) {
   const HBRUSH hollow = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   HDC dc = CreateCompatibleDC(nullptr);
   // On the existing-copy page 1004 is the heading and 1005 the description.
-  Inspected<CDialUninstall> existing(
+  Inspected<ExistingCopyPage> existing(
       [&](HWND dialog) {
         for (int id : {IDC_EXISTING_HEADING, IDC_EXISTING_TEXT}) {
           EXPECT_EQ(PageControlColor(dialog, dc, GetDlgItem(dialog, id), WM_CTLCOLORSTATIC, state),
@@ -484,7 +484,7 @@ TEST(ControlColours, TheTintsGoOnlyToOptionBoxesAndPicturesWhateverTheirIds) {
       },
       Instance(), state, nullptr);
   ASSERT_EQ(existing.DoModal(), IDOK);
-  Inspected<CDialQuit> quit(
+  Inspected<ExitConfirmation> quit(
       [&](HWND dialog) {
         HBRUSH brush =
             PageControlColor(dialog, dc, GetDlgItem(dialog, IDC_PICTURE), WM_CTLCOLORSTATIC, state);
@@ -499,7 +499,7 @@ TEST(ControlColours, TheTintsGoOnlyToOptionBoxesAndPicturesWhateverTheirIds) {
 
 TEST(ControlColours, ClassicPagesOnlyGreyTheCreditLine) {
   SetupState state = LookState(false);
-  Inspected<CMainDialog> welcome(
+  Inspected<WelcomePage> welcome(
       [&](HWND dialog) {
         HDC dc = CreateCompatibleDC(nullptr);
         SetTextColor(dc, kRed);
@@ -557,13 +557,13 @@ TEST(PagePictures, ThePicturesLieOverThePageInBothLooks) {
   for (bool themed : {false, true}) {
     SCOPED_TRACE(themed ? "themed" : "classic");
     SetupState state = LookState(themed);
-    Inspected<CDialQuit> quit([&](HWND d) { ExpectPictureOverPage(d, state, IDB_QUESTION); },
+    Inspected<ExitConfirmation> quit([&](HWND d) { ExpectPictureOverPage(d, state, IDB_QUESTION); },
                               Instance(), state, nullptr);
     EXPECT_EQ(quit.DoModal(), IDOK);
-    Inspected<CDialInstallError> error([&](HWND d) { ExpectPictureOverPage(d, state, IDB_ERROR); },
+    Inspected<ErrorPage> error([&](HWND d) { ExpectPictureOverPage(d, state, IDB_ERROR); },
                                        Instance(), state, nullptr);
     EXPECT_EQ(error.DoModal(), IDOK);
-    Inspected<CDialErrCopy> copy([&](HWND d) { ExpectPictureOverPage(d, state, IDB_ERROR); },
+    Inspected<CopyErrorPrompt> copy([&](HWND d) { ExpectPictureOverPage(d, state, IDB_ERROR); },
                                  Instance(), state, nullptr);
     EXPECT_EQ(copy.DoModal(), IDOK);
   }
@@ -626,7 +626,7 @@ PARAFORMAT ParagraphAt(HWND edit, LONG position) {
 }
 
 TEST_F(HelpWindowTest, TheDocumentShowsWithItsFontsIndentsAndTabStops) {
-  Inspected<CDialHelp> help(
+  Inspected<HelpWindow> help(
       [&](HWND dialog) {
         HWND edit = GetDlgItem(dialog, IDC_HELP_TEXT);
         EXPECT_EQ(GetFocus(), edit);
@@ -703,7 +703,7 @@ TEST_F(HelpWindowTest, CloseEscapeAndTheCloseBoxEndItAsCancel) {
       else
         testing::Press(dialog, button);
     });
-    CDialHelp help(Instance(), platform_, state_);
+    HelpWindow help(Instance(), platform_, state_);
     EXPECT_EQ(ToPageResult(help.DoModal()), PageResult::Cancel);
     driver.Join();
     EXPECT_EQ(driver.Failures(), "");
@@ -712,7 +712,7 @@ TEST_F(HelpWindowTest, CloseEscapeAndTheCloseBoxEndItAsCancel) {
 }
 
 TEST_F(HelpWindowTest, StreamingReportsAFileThatCannotBeRead) {
-  Inspected<CDialHelp> help(
+  Inspected<HelpWindow> help(
       [&](HWND dialog) {
         HWND edit = GetDlgItem(dialog, IDC_HELP_TEXT);
         SetWindowTextW(edit, L"");
@@ -746,7 +746,7 @@ TEST(AboutBox, ShowsTheIconNameAndVersionAndEndsWithOk) {
     d.Expect(icon && SendMessageW(icon, STM_GETICON, 0, 0) != 0, "no icon");
     testing::Press(dialog, IDOK);
   });
-  CAboutDlg about(Instance(), state);
+  AboutBox about(Instance(), state);
   EXPECT_EQ(ToPageResult(about.DoModal()), PageResult::Next);
   driver.Join();
   EXPECT_EQ(driver.Failures(), "");

@@ -115,39 +115,39 @@ TEST(WizardPages, EachPageShowsItsTextsAndEndsWithItsButtonsResult) {
       {IDC_HEADING, L"Important Information"}, {IDC_BACK, L"< &Previous"}, {IDOK, L"&Next >"}};
 
   const PageCase cases[] = {
-      {"done/finish", Make<CDialInstallDone>(), kDone, done_texts, IDOK, PageResult::Next},
-      {"done/close", Make<CDialInstallDone>(), kDone, done_texts, kCloseBox, PageResult::Cancel},
-      {"error/back", Make<CDialInstallError>(), kError, error_texts, IDC_BACK, PageResult::Back},
-      {"error/finish", Make<CDialInstallError>(), kError, error_texts, IDOK, PageResult::Next},
-      {"error/escape", Make<CDialInstallError>(), kError, error_texts, IDCANCEL,
+      {"done/finish", Make<CompletedPage>(), kDone, done_texts, IDOK, PageResult::Next},
+      {"done/close", Make<CompletedPage>(), kDone, done_texts, kCloseBox, PageResult::Cancel},
+      {"error/back", Make<ErrorPage>(), kError, error_texts, IDC_BACK, PageResult::Back},
+      {"error/finish", Make<ErrorPage>(), kError, error_texts, IDOK, PageResult::Next},
+      {"error/escape", Make<ErrorPage>(), kError, error_texts, IDCANCEL,
        PageResult::Cancel},
-      {"interrupted/back", Make<CDialInstallInterrupted>(), kInterrupted, interrupted_texts,
+      {"interrupted/back", Make<InterruptedPage>(), kInterrupted, interrupted_texts,
        IDC_BACK, PageResult::Back},
-      {"interrupted/finish", Make<CDialInstallInterrupted>(), kInterrupted, interrupted_texts,
+      {"interrupted/finish", Make<InterruptedPage>(), kInterrupted, interrupted_texts,
        IDOK, PageResult::Next},
-      {"existing/uninstall", Make<CDialUninstall>(), kExisting, existing_texts, IDC_UNINSTALL,
+      {"existing/uninstall", Make<ExistingCopyPage>(), kExisting, existing_texts, IDC_UNINSTALL,
        PageResult::Back},
-      {"existing/next", Make<CDialUninstall>(), kExisting, existing_texts, IDOK,
+      {"existing/next", Make<ExistingCopyPage>(), kExisting, existing_texts, IDOK,
        PageResult::Next},
-      {"existing/cancel", Make<CDialUninstall>(), kExisting, existing_texts, IDCANCEL,
+      {"existing/cancel", Make<ExistingCopyPage>(), kExisting, existing_texts, IDCANCEL,
        PageResult::Cancel},
-      {"exit/resume", Make<CDialQuit>(), kExitCaption, exit_texts, IDOK, PageResult::Next},
-      {"exit/exit", Make<CDialQuit>(), kExitCaption, exit_texts, IDCANCEL, PageResult::Cancel},
-      {"exit/close", Make<CDialQuit>(), kExitCaption, exit_texts, kCloseBox, PageResult::Cancel},
-      {"copy error/retry", Make<CDialErrCopy>(), kCopyError, copy_error_texts, IDOK,
+      {"exit/resume", Make<ExitConfirmation>(), kExitCaption, exit_texts, IDOK, PageResult::Next},
+      {"exit/exit", Make<ExitConfirmation>(), kExitCaption, exit_texts, IDCANCEL, PageResult::Cancel},
+      {"exit/close", Make<ExitConfirmation>(), kExitCaption, exit_texts, kCloseBox, PageResult::Cancel},
+      {"copy error/retry", Make<CopyErrorPrompt>(), kCopyError, copy_error_texts, IDOK,
        PageResult::Next},
-      {"copy error/abort", Make<CDialErrCopy>(), kCopyError, copy_error_texts, IDCANCEL,
+      {"copy error/abort", Make<CopyErrorPrompt>(), kCopyError, copy_error_texts, IDCANCEL,
        PageResult::Cancel},
-      {"licence/yes", Make<CDialLicense>(), kLicenceCaption, licence_texts, IDOK,
+      {"licence/yes", Make<LicencePage>(), kLicenceCaption, licence_texts, IDOK,
        PageResult::Next},
-      {"licence/previous", Make<CDialLicense>(), kLicenceCaption, licence_texts, IDC_BACK,
+      {"licence/previous", Make<LicencePage>(), kLicenceCaption, licence_texts, IDC_BACK,
        PageResult::Back},
       // No ends the licence page at once, without the exit confirmation.
-      {"licence/no", Make<CDialLicense>(), kLicenceCaption, licence_texts, IDCANCEL,
+      {"licence/no", Make<LicencePage>(), kLicenceCaption, licence_texts, IDCANCEL,
        PageResult::Cancel},
-      {"information/next", Make<CDialDesc>(), kInformation, information_texts, IDOK,
+      {"information/next", Make<InformationPage>(), kInformation, information_texts, IDOK,
        PageResult::Next},
-      {"information/previous", Make<CDialDesc>(), kInformation, information_texts, IDC_BACK,
+      {"information/previous", Make<InformationPage>(), kInformation, information_texts, IDC_BACK,
        PageResult::Back},
   };
   for (const PageCase& c : cases) {
@@ -337,7 +337,7 @@ TEST(LicencePage, TheTextOpensAtItsFirstLineAndCannotBeChanged) {
              "Page Down does not scroll the text");
     Press(page, IDOK);
   });
-  CDialLicense page(Instance(), state);
+  LicencePage page(Instance(), state);
   page.set_text(text);
   EXPECT_EQ(ToPageResult(page.DoModal()), PageResult::Next);
   driver.Join();
@@ -359,7 +359,7 @@ TEST(InformationPage, CancelAsksFirstAndResumeKeepsThePageOpen) {
     Press(page, IDCANCEL);
     if (HWND again = d.WaitForDialog(kExitCaption)) Press(again, IDCANCEL);
   });
-  CDialDesc page(Instance(), state);
+  InformationPage page(Instance(), state);
   page.set_text("Read me");
   EXPECT_EQ(ToPageResult(page.DoModal()), PageResult::Cancel);
   driver.Join();

@@ -49,10 +49,10 @@ int32_t AskCopyError(WorkerLink& link) {
 bool StopRequested(const WorkerLink& link) { return link.StopRequested->load() != 0; }
 
 // The page, recording the bar's position as the page goes away.
-class ObservedProgressPage : public CDialProgress {
+class ObservedProgressPage : public ProgressPage {
  public:
   ObservedProgressPage(Platform& p, SetupState& state)
-      : CDialProgress(GetModuleHandleW(nullptr), p, state, ScriptedWorker) {}
+      : ProgressPage(GetModuleHandleW(nullptr), p, state, ScriptedWorker) {}
 
   int final_bar_position = -1;
 
@@ -62,7 +62,7 @@ class ObservedProgressPage : public CDialProgress {
       final_bar_position =
           static_cast<int>(SendDlgItemMessageW(hwnd_, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
     }
-    return CDialProgress::OnMessage(message, wparam, lparam);
+    return ProgressPage::OnMessage(message, wparam, lparam);
   }
 };
 

@@ -4,7 +4,7 @@
 
 namespace lumiset {
 
-CAboutDlg::CAboutDlg(HINSTANCE instance, SetupState& state, HWND parent)
-    : CTvDialog(instance, IDD_ABOUT, state, parent) {}
+AboutBox::AboutBox(HINSTANCE instance, SetupState& state, HWND parent)
+    : WizardPage(instance, IDD_ABOUT, state, parent) {}
 
 }  // namespace lumiset

@@ -7,9 +7,9 @@ namespace lumiset {
 
 // The about box: the application icon, the program's name and version,
 // and OK. English only.
-class CAboutDlg : public CTvDialog {
+class AboutBox : public WizardPage {
  public:
-  CAboutDlg(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  AboutBox(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
 };
 
 }  // namespace lumiset

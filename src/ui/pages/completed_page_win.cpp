@@ -4,7 +4,7 @@
 
 namespace lumiset {
 
-CDialInstallDone::CDialInstallDone(HINSTANCE instance, SetupState& state, HWND parent)
-    : CTvDialog(instance, IDD_INSTALL_DONE, state, parent) {}
+CompletedPage::CompletedPage(HINSTANCE instance, SetupState& state, HWND parent)
+    : WizardPage(instance, IDD_INSTALL_DONE, state, parent) {}
 
 }  // namespace lumiset

@@ -7,9 +7,9 @@ namespace lumiset {
 
 // The final page of a completed installation: Finish ends with Next,
 // Escape and the close box with Cancel.
-class CDialInstallDone : public CTvDialog {
+class CompletedPage : public WizardPage {
  public:
-  CDialInstallDone(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  CompletedPage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
 };
 
 }  // namespace lumiset

@@ -4,24 +4,24 @@
 
 namespace lumiset {
 
-CDialInstallError::CDialInstallError(HINSTANCE instance, SetupState& state, HWND parent)
-    : CTvDialog(instance, IDD_INSTALL_ERROR, state, parent) {
+ErrorPage::ErrorPage(HINSTANCE instance, SetupState& state, HWND parent)
+    : WizardPage(instance, IDD_INSTALL_ERROR, state, parent) {
   SetPicture(IDB_ERROR);
 }
 
-bool CDialInstallError::OnInitDialog() {
-  CTvDialog::OnInitDialog();
+bool ErrorPage::OnInitDialog() {
+  WizardPage::OnInitDialog();
   MessageBeep(MB_ICONHAND);
   SetFocus(Item(IDOK));
   return false;
 }
 
-bool CDialInstallError::OnCommand(int id, int code, HWND control) {
+bool ErrorPage::OnCommand(int id, int code, HWND control) {
   if (id == IDC_BACK && code == BN_CLICKED) {
     EndDialog(IDC_BACK);
     return true;
   }
-  return CTvDialog::OnCommand(id, code, control);
+  return WizardPage::OnCommand(id, code, control);
 }
 
 }  // namespace lumiset

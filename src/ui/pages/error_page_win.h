@@ -8,9 +8,9 @@ namespace lumiset {
 // The final page of a failed installation; it opens with the system's
 // error sound. Back ends with Back, Finish with Next, Escape and the close
 // box with Cancel.
-class CDialInstallError : public CTvDialog {
+class ErrorPage : public WizardPage {
  public:
-  CDialInstallError(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  ErrorPage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
 
  protected:
   bool OnInitDialog() override;

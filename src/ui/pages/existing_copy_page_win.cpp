@@ -4,21 +4,21 @@
 
 namespace lumiset {
 
-CDialUninstall::CDialUninstall(HINSTANCE instance, SetupState& state, HWND parent)
-    : CTvDialog(instance, IDD_EXISTING_COPY, state, parent) {}
+ExistingCopyPage::ExistingCopyPage(HINSTANCE instance, SetupState& state, HWND parent)
+    : WizardPage(instance, IDD_EXISTING_COPY, state, parent) {}
 
-bool CDialUninstall::DoDataExchange(DataExchange direction) {
-  CTvDialog::DoDataExchange(direction);
+bool ExistingCopyPage::DoDataExchange(DataExchange direction) {
+  WizardPage::DoDataExchange(direction);
   if (direction == DataExchange::kLoad) SetApplicationIcon();
   return true;
 }
 
-bool CDialUninstall::OnCommand(int id, int code, HWND control) {
+bool ExistingCopyPage::OnCommand(int id, int code, HWND control) {
   if (id == IDC_UNINSTALL && code == BN_CLICKED) {
     EndDialog(static_cast<INT_PTR>(PageResult::Back));
     return true;
   }
-  return CTvDialog::OnCommand(id, code, control);
+  return WizardPage::OnCommand(id, code, control);
 }
 
 }  // namespace lumiset

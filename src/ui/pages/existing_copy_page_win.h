@@ -8,9 +8,9 @@ namespace lumiset {
 // The page that reports an installed copy of the screensaver. Next ends
 // with Next (install over it), "Uninstall the Screensaver..." with Back,
 // and Cancel, Escape and the close box with Cancel, without confirmation.
-class CDialUninstall : public CTvDialog {
+class ExistingCopyPage : public WizardPage {
  public:
-  CDialUninstall(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  ExistingCopyPage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
 
  protected:
   bool DoDataExchange(DataExchange direction) override;

@@ -4,13 +4,13 @@
 
 namespace lumiset {
 
-CDialQuit::CDialQuit(HINSTANCE instance, SetupState& state, HWND parent)
-    : CTvDialog(instance, IDD_EXIT_SETUP, state, parent) {
+ExitConfirmation::ExitConfirmation(HINSTANCE instance, SetupState& state, HWND parent)
+    : WizardPage(instance, IDD_EXIT_SETUP, state, parent) {
   SetPicture(IDB_QUESTION);
 }
 
 bool ConfirmExitSetup(HINSTANCE instance, SetupState& state, HWND owner) {
-  CDialQuit quit(instance, state, owner);
+  ExitConfirmation quit(instance, state, owner);
   return quit.DoModal() != IDOK;
 }
 

@@ -7,9 +7,9 @@ namespace lumiset {
 
 // The "Exit Setup" confirmation: Resume ends with Next, Exit Setup (also
 // Escape and the close box) with Cancel.
-class CDialQuit : public CTvDialog {
+class ExitConfirmation : public WizardPage {
  public:
-  CDialQuit(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  ExitConfirmation(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
 };
 
 // Asks whether to leave Setup, modal to `owner`. True unless the user chose

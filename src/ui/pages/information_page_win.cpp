@@ -5,10 +5,10 @@
 
 namespace lumiset {
 
-CDialDesc::CDialDesc(HINSTANCE instance, SetupState& state, HWND parent)
+InformationPage::InformationPage(HINSTANCE instance, SetupState& state, HWND parent)
     : CTextPage(instance, IDD_INFORMATION, state, parent, {}) {}
 
-void CDialDesc::OnCancel() {
+void InformationPage::OnCancel() {
   if (ConfirmExitSetup(instance(), state(), hwnd_)) EndDialog(IDCANCEL);
 }
 

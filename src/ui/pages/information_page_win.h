@@ -7,9 +7,9 @@ namespace lumiset {
 // The important-information page. Next ends with Next, Previous with Back;
 // Cancel, Escape and the close box ask for the "Exit Setup" confirmation
 // first. The flow sets the text before each showing.
-class CDialDesc : public CTextPage {
+class InformationPage : public CTextPage {
  public:
-  CDialDesc(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  InformationPage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
 
  protected:
   void OnCancel() override;

@@ -4,16 +4,16 @@
 
 namespace lumiset {
 
-CDialInstallInterrupted::CDialInstallInterrupted(HINSTANCE instance, SetupState& state,
+InterruptedPage::InterruptedPage(HINSTANCE instance, SetupState& state,
                                                  HWND parent)
-    : CTvDialog(instance, IDD_INSTALL_INTERRUPTED, state, parent) {}
+    : WizardPage(instance, IDD_INSTALL_INTERRUPTED, state, parent) {}
 
-bool CDialInstallInterrupted::OnCommand(int id, int code, HWND control) {
+bool InterruptedPage::OnCommand(int id, int code, HWND control) {
   if (id == IDC_BACK && code == BN_CLICKED) {
     EndDialog(IDC_BACK);
     return true;
   }
-  return CTvDialog::OnCommand(id, code, control);
+  return WizardPage::OnCommand(id, code, control);
 }
 
 }  // namespace lumiset

@@ -7,9 +7,9 @@ namespace lumiset {
 
 // The final page of an installation the user stopped: Back ends with Back,
 // Finish with Next, Escape and the close box with Cancel.
-class CDialInstallInterrupted : public CTvDialog {
+class InterruptedPage : public WizardPage {
  public:
-  CDialInstallInterrupted(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  InterruptedPage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
 
  protected:
   bool OnCommand(int id, int code, HWND control) override;

@@ -4,7 +4,7 @@
 
 namespace lumiset {
 
-CDialLicense::CDialLicense(HINSTANCE instance, SetupState& state, HWND parent)
+LicencePage::LicencePage(HINSTANCE instance, SetupState& state, HWND parent)
     : CTextPage(instance, IDD_LICENCE, state, parent, state.LicenceText) {}
 
 }  // namespace lumiset

@@ -7,9 +7,9 @@ namespace lumiset {
 // The licence agreement, showing the package's LicenceText. Yes ends with
 // Next, Previous with Back, and No, Escape and the close box with Cancel at
 // once, without the exit confirmation.
-class CDialLicense : public CTextPage {
+class LicencePage : public CTextPage {
  public:
-  CDialLicense(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  LicencePage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
 };
 
 }  // namespace lumiset

@@ -6,10 +6,10 @@ namespace lumiset {
 
 CTextPage::CTextPage(HINSTANCE instance, int template_id, SetupState& state, HWND parent,
                      std::string text)
-    : CTvDialog(instance, template_id, state, parent), text_(std::move(text)) {}
+    : WizardPage(instance, template_id, state, parent), text_(std::move(text)) {}
 
 bool CTextPage::DoDataExchange(DataExchange direction) {
-  CTvDialog::DoDataExchange(direction);
+  WizardPage::DoDataExchange(direction);
   if (direction == DataExchange::kSave) return true;
   text_control_.Attach(Item(IDC_PAGE_TEXT));
   text_control_.SetText(text_);
@@ -19,7 +19,7 @@ bool CTextPage::DoDataExchange(DataExchange direction) {
 }
 
 bool CTextPage::OnInitDialog() {
-  CTvDialog::OnInitDialog();
+  WizardPage::OnInitDialog();
   // The text takes the focus so the keys scroll it; the dialog manager
   // would select it all.
   SetFocus(text_control_.hwnd());
@@ -32,7 +32,7 @@ bool CTextPage::OnCommand(int id, int code, HWND control) {
     EndDialog(IDC_BACK);
     return true;
   }
-  return CTvDialog::OnCommand(id, code, control);
+  return WizardPage::OnCommand(id, code, control);
 }
 
 }  // namespace lumiset

@@ -12,7 +12,7 @@ namespace lumiset {
 // line, with Previous (Back) and the default button (Next): the base of the
 // licence and information pages, which differ only in their template, where
 // the text comes from and what Cancel does.
-class CTextPage : public CTvDialog {
+class CTextPage : public WizardPage {
  public:
   // The text shown, ANSI.
   void set_text(std::string text) { text_ = std::move(text); }

@@ -46,11 +46,11 @@ constexpr int kOptionControls[] = {IDC_OPTIONS_HEADING, IDC_OPTIONS_GROUP,
 
 }  // namespace
 
-CMainDialog::CMainDialog(HINSTANCE instance, SetupState& state, HWND parent)
-    : CTvDialog(instance, IDD_WELCOME, state, parent) {}
+WelcomePage::WelcomePage(HINSTANCE instance, SetupState& state, HWND parent)
+    : WizardPage(instance, IDD_WELCOME, state, parent) {}
 
-bool CMainDialog::DoDataExchange(DataExchange direction) {
-  CTvDialog::DoDataExchange(direction);
+bool WelcomePage::DoDataExchange(DataExchange direction) {
+  WizardPage::DoDataExchange(direction);
   if (direction == DataExchange::kSave) {
     for (const OptionBox& box : kOptionBoxes) {
       options_.*box.flag = IsDlgButtonChecked(hwnd_, box.id) == BST_CHECKED ? 1 : 0;
@@ -67,20 +67,20 @@ bool CMainDialog::DoDataExchange(DataExchange direction) {
   return true;
 }
 
-bool CMainDialog::OnInitDialog() {
-  CTvDialog::OnInitDialog();
+bool WelcomePage::OnInitDialog() {
+  WizardPage::OnInitDialog();
   CreateCreditLine();
   SetFocus(Item(IDOK));
   return false;
 }
 
-void CMainDialog::OnCancel() {
+void WelcomePage::OnCancel() {
   if (ConfirmExitSetup(instance(), state(), hwnd_)) EndDialog(IDCANCEL);
 }
 
 // A right-aligned line just above the button separator, as wide as the
 // page less a margin on each side.
-void CMainDialog::CreateCreditLine() const {
+void WelcomePage::CreateCreditLine() const {
   HWND separator = Item(IDC_BUTTON_SEPARATOR);
   RECT client{};
   RECT line{};

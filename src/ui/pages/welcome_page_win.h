@@ -9,9 +9,9 @@ namespace lumiset {
 // The welcome page with the four setup options. The options go into the
 // check boxes when the page opens and come back from them only on Next;
 // Cancel asks for the "Exit Setup" confirmation first.
-class CMainDialog : public CTvDialog {
+class WelcomePage : public WizardPage {
  public:
-  CMainDialog(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  WelcomePage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
 
   const WelcomeOptions& options() const { return options_; }
   void set_options(const WelcomeOptions& options) { options_ = options; }
