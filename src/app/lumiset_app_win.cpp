@@ -142,12 +142,12 @@ class CLumisetApp {
         return Uninstall();
       case RunMode::kAskExisting:
         switch (ShowExistingCopyPage(instance, g_setup)) {
-          case PageResult::Cancel:
+          case ExistingCopyChoice::kCancel:
             frame_.PostClose();
             return true;
-          case PageResult::Back:  // "Uninstall the Screensaver..."
+          case ExistingCopyChoice::kUninstall:
             return Uninstall();
-          case PageResult::Next:
+          case ExistingCopyChoice::kInstall:
             frame_.PostStart();
             return true;
         }

@@ -58,9 +58,9 @@ PageResult Win32WizardUi::ShowFinal(InstallOutcome outcome) {
   return ToPageResult(page.DoModal());
 }
 
-PageResult ShowExistingCopyPage(HINSTANCE instance, SetupState& state) {
+ExistingCopyChoice ShowExistingCopyPage(HINSTANCE instance, SetupState& state) {
   ExistingCopyPage page(instance, state);
-  return ToPageResult(page.DoModal());
+  return page.Choose();
 }
 
 }  // namespace lumiset

@@ -35,8 +35,8 @@ class Win32WizardUi final : public WizardUi {
   LicencePage licence_;
 };
 
-// The page that reports an installed copy: Next (install over it), Cancel,
-// or Back for its "Uninstall the Screensaver..." button.
-PageResult ShowExistingCopyPage(HINSTANCE instance, SetupState& state);
+// The page that reports an installed copy: install over it, uninstall it,
+// or cancel.
+ExistingCopyChoice ShowExistingCopyPage(HINSTANCE instance, SetupState& state);
 
 }  // namespace lumiset

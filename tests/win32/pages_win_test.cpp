@@ -125,8 +125,6 @@ TEST(WizardPages, EachPageShowsItsTextsAndEndsWithItsButtonsResult) {
        IDC_BACK, PageResult::Back},
       {"interrupted/finish", Make<InterruptedPage>(), kInterrupted, interrupted_texts,
        IDOK, PageResult::Next},
-      {"existing/uninstall", Make<ExistingCopyPage>(), kExisting, existing_texts, IDC_UNINSTALL,
-       PageResult::Back},
       {"existing/next", Make<ExistingCopyPage>(), kExisting, existing_texts, IDOK,
        PageResult::Next},
       {"existing/cancel", Make<ExistingCopyPage>(), kExisting, existing_texts, IDCANCEL,
@@ -177,16 +175,27 @@ TEST(WizardPages, EachPageShowsItsTextsAndEndsWithItsButtonsResult) {
   }
 }
 
-TEST(WizardPages, ExistingCopyPageReportsItsButton) {
-  SetupState state = PageState();
-  Driver driver([](Driver& d) {
-    if (HWND page = d.WaitForDialog(L"Screensaver Installation - Existing Screensaver Detected")) {
-      Press(page, IDC_UNINSTALL);
-    }
-  });
-  EXPECT_EQ(ShowExistingCopyPage(Instance(), state), PageResult::Back);
-  driver.Join();
-  EXPECT_EQ(driver.Failures(), "");
+TEST(WizardPages, ExistingCopyPageReportsTheChoice) {
+  const struct {
+    int button;
+    ExistingCopyChoice choice;
+  } cases[] = {
+      {IDC_UNINSTALL, ExistingCopyChoice::kUninstall},
+      {IDOK, ExistingCopyChoice::kInstall},
+      {IDCANCEL, ExistingCopyChoice::kCancel},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.button);
+    SetupState state = PageState();
+    Driver driver([&c](Driver& d) {
+      if (HWND page = d.WaitForDialog(L"Screensaver Installation - Existing Screensaver Detected")) {
+        Answer(page, c.button);
+      }
+    });
+    EXPECT_EQ(ShowExistingCopyPage(Instance(), state), c.choice);
+    driver.Join();
+    EXPECT_EQ(driver.Failures(), "");
+  }
 }
 
 // The four option boxes in the order of WelcomeOptions.

@@ -13,9 +13,16 @@ bool ExistingCopyPage::DoDataExchange(DataExchange direction) {
   return true;
 }
 
+ExistingCopyChoice ExistingCopyPage::Choose() {
+  const INT_PTR code = DoModal();
+  if (code == kUninstallChosen) return ExistingCopyChoice::kUninstall;
+  return ToPageResult(code) == PageResult::Next ? ExistingCopyChoice::kInstall
+                                                : ExistingCopyChoice::kCancel;
+}
+
 bool ExistingCopyPage::OnCommand(int id, int code, HWND control) {
   if (id == IDC_UNINSTALL && code == BN_CLICKED) {
-    EndDialog(static_cast<INT_PTR>(PageResult::Back));
+    EndDialog(kUninstallChosen);
     return true;
   }
   return WizardPage::OnCommand(id, code, control);

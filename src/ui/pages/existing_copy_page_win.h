@@ -1,16 +1,24 @@
 #pragma once
 
 #include "setup/setup_state.h"
+#include "wizard/page_results.h"
 #include "ui/wizard_page_win.h"
 
 namespace lumiset {
 
-// The page that reports an installed copy of the screensaver. Next ends
-// with Next (install over it), "Uninstall the Screensaver..." with Back,
-// and Cancel, Escape and the close box with Cancel, without confirmation.
+// The page that reports an installed copy of the screensaver: Next
+// installs over it, "Uninstall the Screensaver..." uninstalls it, and
+// Cancel, Escape and the close box end, without confirmation.
 class ExistingCopyPage : public WizardPage {
  public:
+  // The code the uninstall button ends the dialog with; Next and Cancel end
+  // it with their page results.
+  static constexpr INT_PTR kUninstallChosen = 100;
+
   ExistingCopyPage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+
+  // Shows the page modally and says what the user chose.
+  ExistingCopyChoice Choose();
 
  protected:
   bool DoDataExchange(DataExchange direction) override;
