@@ -112,7 +112,7 @@ uint16_t LangIdOfLanguage(uint16_t language) {
   // auto, English (US), French, German, Spanish, Italian, Dutch, Portuguese,
   // Russian: the record's language values in order.
   constexpr uint16_t kLangIds[] = {0x0000, 0x0409, 0x040C, 0x0407, 0x0C0A,
-                                   0x0410, 0x0413, 0x0816, 0x0419};
+                                   0x0410, 0x0413, 0x0416, 0x0419};
   return language < std::size(kLangIds) ? kLangIds[language] : 0x0000;
 }
 
