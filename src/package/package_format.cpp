@@ -7,21 +7,13 @@
 #include <cstring>
 
 #include "base/byte_io.h"
+#include "package/pe_layout.h"
 
 namespace lumiset {
 namespace {
 
-// PE header facts: "MZ" header with e_lfanew at 0x3C, then "PE\0\0", the
-// 20-byte COFF header and the optional header, whose data directory holds
-// the certificate table as entry 4 (its offset is a file offset, not an RVA).
-constexpr uint32_t kLfanewOffset = 0x3C;
-constexpr uint32_t kCoffHeaderSize = 20;
-constexpr uint16_t kPe32Magic = 0x10B;
-constexpr uint16_t kPe32PlusMagic = 0x20B;
-constexpr uint32_t kPe32DirectoryStart = 96;
-constexpr uint32_t kPe32PlusDirectoryStart = 112;
-constexpr uint32_t kCertificateDirectory = 4;
-constexpr uint32_t kSectionHeaderSize = 40;
+// Limits on where a sane PE image keeps its headers; the field offsets are
+// in pe_layout.h.
 constexpr uint32_t kMaxLfanew = 64u << 10;
 constexpr uint16_t kMaxSections = 96;
 
@@ -63,13 +55,13 @@ std::optional<PeFacts> ReadPeFacts(ReadableFile& file) {
   uint8_t mz[2];
   if (!file.ReadAt(0, mz, 2) || mz[0] != 'M' || mz[1] != 'Z') return std::nullopt;
   uint32_t lfanew = 0;
-  if (!ReadU32At(file, kLfanewOffset, &lfanew) || lfanew > kMaxLfanew) return std::nullopt;
+  if (!ReadU32At(file, pe::kDosLfanew, &lfanew) || lfanew > kMaxLfanew) return std::nullopt;
 
-  std::array<uint8_t, 4 + kCoffHeaderSize> coff{};
+  std::array<uint8_t, pe::kSignatureSize + pe::kCoffHeaderSize> coff{};
   if (!file.ReadAt(lfanew, coff.data(), coff.size())) return std::nullopt;
   if (std::memcmp(coff.data(), "PE\0\0", 4) != 0) return std::nullopt;
-  const uint16_t sections = LoadU16(&coff[6]);
-  const uint16_t optional_size = LoadU16(&coff[20]);
+  const uint16_t sections = LoadU16(&coff[pe::kSignatureSize + pe::kCoffNumberOfSections]);
+  const uint16_t optional_size = LoadU16(&coff[pe::kSignatureSize + pe::kCoffSizeOfOptionalHeader]);
   if (sections > kMaxSections) return std::nullopt;
 
   const uint64_t optional_at = uint64_t{lfanew} + coff.size();
@@ -78,38 +70,39 @@ std::optional<PeFacts> ReadPeFacts(ReadableFile& file) {
     return std::nullopt;
   }
   PeFacts facts;
-  facts.machine = LoadU16(&coff[4]);
-  const uint16_t magic = LoadU16(optional.data());
+  facts.machine = LoadU16(&coff[pe::kSignatureSize + pe::kCoffMachine]);
+  const uint16_t magic = LoadU16(&optional[pe::kOptMagic]);
   uint32_t directory_start = 0;
-  if (magic == kPe32Magic) {
-    directory_start = kPe32DirectoryStart;
-  } else if (magic == kPe32PlusMagic) {
-    directory_start = kPe32PlusDirectoryStart;
+  if (magic == pe::kPe32Magic) {
+    directory_start = pe::kPe32DirectoryStart;
+  } else if (magic == pe::kPe32PlusMagic) {
+    directory_start = pe::kPe32PlusDirectoryStart;
     facts.is_64bit = true;
   } else {
     return std::nullopt;
   }
-  // NumberOfRvaAndSizes sits just before the directory; SizeOfHeaders at 60.
+  // NumberOfRvaAndSizes sits just before the directory.
   if (optional_size < directory_start) return std::nullopt;
   const uint32_t directory_count = LoadU32(&optional[directory_start - 4]);
-  const uint64_t header_end = LoadU32(&optional[60]);
-  const uint32_t entry = directory_start + kCertificateDirectory * 8;
-  if (directory_count > kCertificateDirectory && entry + 8u <= optional_size) {
+  const uint64_t header_end = LoadU32(&optional[pe::kOptSizeOfHeaders]);
+  const uint32_t entry = directory_start + pe::kCertificateDirectory * pe::kDirectoryEntrySize;
+  if (directory_count > pe::kCertificateDirectory &&
+      entry + pe::kDirectoryEntrySize <= optional_size) {
     facts.cert_offset = LoadU32(&optional[entry]);
-    facts.cert_size = LoadU32(&optional[entry + 4]);
+    facts.cert_size = LoadU32(&optional[entry + 4]);  // its size follows its offset
     facts.cert_entry_offset = static_cast<uint32_t>(optional_at + entry);
   }
 
   uint64_t image_end = std::max<uint64_t>(header_end, optional_at + optional_size);
-  std::vector<uint8_t> table(size_t{sections} * kSectionHeaderSize);
+  std::vector<uint8_t> table(size_t{sections} * pe::kSectionHeaderSize);
   if (!table.empty() && !file.ReadAt(optional_at + optional_size, table.data(), table.size())) {
     return std::nullopt;
   }
   image_end = std::max<uint64_t>(image_end, optional_at + optional_size + table.size());
   for (uint16_t i = 0; i < sections; ++i) {
-    const uint8_t* s = &table[size_t{i} * kSectionHeaderSize];
-    const uint64_t raw_size = LoadU32(s + 16);
-    const uint64_t raw_pointer = LoadU32(s + 20);
+    const uint8_t* s = &table[size_t{i} * pe::kSectionHeaderSize];
+    const uint64_t raw_size = LoadU32(s + pe::kSectionSizeOfRawData);
+    const uint64_t raw_pointer = LoadU32(s + pe::kSectionPointerToRawData);
     if (raw_size != 0) image_end = std::max(image_end, raw_pointer + raw_size);
   }
   if (image_end > size) return std::nullopt;

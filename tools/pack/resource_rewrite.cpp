@@ -1,0 +1,248 @@
+#include "resource_rewrite.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "package/pe_layout.h"
+
+namespace lumipack {
+namespace {
+
+namespace pe = lumiset::pe;
+
+constexpr uint16_t kRtIcon = 3;
+constexpr uint16_t kRtGroupIcon = 14;
+constexpr uint16_t kRtVersion = 16;
+constexpr uint32_t kBaseRelocationDirectory = 5;
+constexpr size_t kGroupHeaderSize = 6;
+constexpr size_t kGroupEntrySize = 14;
+constexpr uint32_t kMaxAlignment = 0x10000;
+
+uint16_t Get16(std::span<const uint8_t> b, size_t at) {
+  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+uint32_t Get32(std::span<const uint8_t> b, size_t at) {
+  return uint32_t{Get16(b, at)} | uint32_t{Get16(b, at + 2)} << 16;
+}
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  Put16(b, at, v & 0xFFFF);
+  Put16(b, at + 2, v >> 16);
+}
+uint64_t AlignUp(uint64_t n, uint32_t a) { return (n + a - 1) / a * a; }
+
+bool IsId(const ResourceKey& key, uint16_t id) { return key.name.empty() && key.id == id; }
+
+// The RT_ICON ids a group names.
+std::set<uint16_t> IconIdsOf(const std::vector<uint8_t>& group) {
+  std::set<uint16_t> ids;
+  if (group.size() < kGroupHeaderSize) return ids;
+  const size_t count = std::min<size_t>(Get16(group, 4), (group.size() - kGroupHeaderSize) / kGroupEntrySize);
+  for (size_t i = 0; i < count; ++i) ids.insert(Get16(group, kGroupHeaderSize + i * kGroupEntrySize + 12));
+  return ids;
+}
+
+Status Refuse(const std::string& why) {
+  return Status::Failure("cannot rewrite the stub's resources: " + why);
+}
+
+}  // namespace
+
+Status ReplaceMainIcon(std::vector<ResourceEntry>& entries, const IconFile& icon) {
+  auto main = std::find_if(entries.begin(), entries.end(), [](const ResourceEntry& e) {
+    return IsId(e.type, kRtGroupIcon) && IsId(e.name, kMainIconGroupId);
+  });
+  if (main == entries.end()) return Refuse("the stub has no main icon group");
+  const uint16_t language = main->language;
+  std::set<uint16_t> old_ids = IconIdsOf(main->data);
+  entries.erase(main);
+  for (const auto& e : entries) {
+    if (IsId(e.type, kRtGroupIcon)) {
+      for (uint16_t shared : IconIdsOf(e.data)) old_ids.erase(shared);
+    }
+  }
+  std::erase_if(entries, [&](const ResourceEntry& e) {
+    return IsId(e.type, kRtIcon) && e.name.name.empty() && old_ids.count(e.name.id) != 0;
+  });
+  std::set<uint16_t> used;
+  for (const auto& e : entries) {
+    if (IsId(e.type, kRtIcon) && e.name.name.empty()) used.insert(e.name.id);
+  }
+  std::vector<uint8_t> group(kGroupHeaderSize + icon.images.size() * kGroupEntrySize, 0);
+  Put16(group, 2, 1);
+  Put16(group, 4, static_cast<uint32_t>(icon.images.size()));
+  uint16_t next_id = 1;
+  for (size_t i = 0; i < icon.images.size(); ++i) {
+    while (used.count(next_id) != 0) ++next_id;
+    if (next_id == 0) return Refuse("no free icon ids are left");
+    const IconImage& image = icon.images[i];
+    const size_t at = kGroupHeaderSize + i * kGroupEntrySize;
+    group[at] = image.width;
+    group[at + 1] = image.height;
+    group[at + 2] = image.color_count;
+    Put16(group, at + 4, image.planes);
+    Put16(group, at + 6, image.bit_count);
+    Put32(group, at + 8, static_cast<uint32_t>(image.bytes.size()));
+    Put16(group, at + 12, next_id);
+    ResourceEntry entry;
+    entry.type.id = kRtIcon;
+    entry.name.id = next_id;
+    entry.language = language;
+    entry.data = image.bytes;
+    entries.push_back(std::move(entry));
+    used.insert(next_id);
+  }
+  ResourceEntry entry;
+  entry.type.id = kRtGroupIcon;
+  entry.name.id = kMainIconGroupId;
+  entry.language = language;
+  entry.data = std::move(group);
+  entries.push_back(std::move(entry));
+  return {};
+}
+
+void ReplaceVersion(std::vector<ResourceEntry>& entries, std::vector<uint8_t> version,
+                    uint16_t language) {
+  std::erase_if(entries, [](const ResourceEntry& e) {
+    return IsId(e.type, kRtVersion) && IsId(e.name, kVersionResourceId);
+  });
+  ResourceEntry entry;
+  entry.type.id = kRtVersion;
+  entry.name.id = kVersionResourceId;
+  entry.language = language;
+  entry.data = std::move(version);
+  entries.push_back(std::move(entry));
+}
+
+uint32_t PeChecksum(std::span<const uint8_t> file, size_t checksum_at) {
+  uint64_t sum = 0;
+  for (size_t i = 0; i < file.size(); i += 2) {
+    if (i >= checksum_at && i < checksum_at + 4) continue;
+    uint32_t word = file[i];
+    if (i + 1 < file.size()) word |= uint32_t{file[i + 1]} << 8;
+    sum += word;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum + file.size());
+}
+
+Result<std::vector<uint8_t>> RewriteResources(
+    std::span<const uint8_t> image, const std::function<Status(std::vector<ResourceEntry>&)>& edit) {
+  if (image.size() < pe::kDosLfanew + 4 || image[0] != 'M' || image[1] != 'Z') {
+    return Refuse("it is not a PE image");
+  }
+  const uint64_t lfanew = Get32(image, pe::kDosLfanew);
+  const uint64_t coff = lfanew + pe::kSignatureSize;
+  if (coff + pe::kCoffHeaderSize > image.size() || Get32(image, lfanew) != 0x00004550) {
+    return Refuse("it is not a PE image");
+  }
+  const uint64_t optional = coff + pe::kCoffHeaderSize;
+  const uint16_t optional_size = Get16(image, coff + pe::kCoffSizeOfOptionalHeader);
+  const uint16_t section_count = Get16(image, coff + pe::kCoffNumberOfSections);
+  const uint64_t table = optional + optional_size;
+  if (table + uint64_t{section_count} * pe::kSectionHeaderSize > image.size() || optional_size < 2) {
+    return Refuse("its headers are cut short");
+  }
+  const uint16_t magic = Get16(image, optional + pe::kOptMagic);
+  const uint32_t directory_start = magic == pe::kPe32Magic       ? pe::kPe32DirectoryStart
+                                   : magic == pe::kPe32PlusMagic ? pe::kPe32PlusDirectoryStart
+                                                                 : 0;
+  if (directory_start == 0) return Refuse("its optional header is neither PE32 nor PE32+");
+  const uint32_t directory_count =
+      directory_start + 4 <= optional_size ? Get32(image, optional + directory_start - 4) : 0;
+  auto directory_at = [&](uint32_t index) -> std::optional<size_t> {
+    const uint64_t at = optional + directory_start + uint64_t{index} * pe::kDirectoryEntrySize;
+    if (index >= directory_count || directory_start + (index + 1) * pe::kDirectoryEntrySize > optional_size) {
+      return std::nullopt;
+    }
+    return static_cast<size_t>(at);
+  };
+  const auto resource_dir = directory_at(pe::kResourceDirectory);
+  if (!resource_dir || Get32(image, *resource_dir) == 0) return Refuse("the stub has no resources");
+  if (const auto cert = directory_at(pe::kCertificateDirectory); cert && Get32(image, *cert) != 0) {
+    return Refuse("the stub is signed; use an unsigned stub");
+  }
+  const uint32_t section_alignment = Get32(image, optional + pe::kOptSectionAlignment);
+  const uint32_t file_alignment = Get32(image, optional + pe::kOptFileAlignment);
+  if (section_alignment == 0 || file_alignment == 0 || section_alignment > kMaxAlignment ||
+      file_alignment > kMaxAlignment) {
+    return Refuse("its section alignment is not sane");
+  }
+  const uint32_t resource_rva = Get32(image, *resource_dir);
+  std::optional<size_t> rsrc;
+  for (size_t i = 0; i < section_count; ++i) {
+    const size_t s = static_cast<size_t>(table + i * pe::kSectionHeaderSize);
+    if (Get32(image, s + pe::kSectionVirtualAddress) == resource_rva) rsrc = i;
+  }
+  if (!rsrc) return Refuse("its resource directory does not start a section");
+  auto header = [&](size_t i) { return static_cast<size_t>(table + i * pe::kSectionHeaderSize); };
+  const size_t r = header(*rsrc);
+  const uint32_t raw_at = Get32(image, r + pe::kSectionPointerToRawData);
+  const uint32_t raw_size = Get32(image, r + pe::kSectionSizeOfRawData);
+  const uint32_t virtual_size = Get32(image, r + pe::kSectionVirtualSize);
+  if (uint64_t{raw_at} + raw_size > image.size()) return Refuse("its resource section lies outside the file");
+  // Sections after the resources move with its new size. Only the base
+  // relocations can: nothing but their data directory entry points at them.
+  const auto relocation_dir = directory_at(kBaseRelocationDirectory);
+  for (size_t i = 0; i < section_count; ++i) {
+    if (i == *rsrc) continue;
+    const size_t s = header(i);
+    const uint32_t va = Get32(image, s + pe::kSectionVirtualAddress);
+    const uint32_t at = Get32(image, s + pe::kSectionPointerToRawData);
+    const bool later = va > resource_rva || (Get32(image, s + pe::kSectionSizeOfRawData) != 0 && at > raw_at);
+    if (!later) continue;
+    const bool is_relocations = relocation_dir && Get32(image, *relocation_dir) == va &&
+                                va > resource_rva && at > raw_at;
+    if (!is_relocations) {
+      return Refuse("a section other than the base relocations follows the resource section");
+    }
+  }
+
+  std::vector<ResourceEntry> entries;
+  {
+    auto parsed = ParseResourceSection(image.subspan(raw_at, std::min(raw_size, virtual_size)), resource_rva);
+    if (!parsed.ok()) return parsed.status();
+    entries = std::move(*parsed);
+  }
+  if (Status s = edit(entries); !s.ok()) return s;
+  const std::vector<uint8_t> section = BuildResourceSection(std::move(entries), resource_rva);
+  const uint64_t new_raw_size = AlignUp(section.size(), file_alignment);
+  const int64_t file_delta = static_cast<int64_t>(new_raw_size) - raw_size;
+  const int64_t rva_delta = static_cast<int64_t>(AlignUp(section.size(), section_alignment)) -
+                            static_cast<int64_t>(AlignUp(virtual_size, section_alignment));
+  if (new_raw_size > 0x7FFFFFFF) return Refuse("the new resources are too large");
+
+  std::vector<uint8_t> out(image.begin(), image.begin() + raw_at);
+  out.insert(out.end(), section.begin(), section.end());
+  out.resize(raw_at + new_raw_size, 0);
+  out.insert(out.end(), image.begin() + raw_at + raw_size, image.end());
+  Put32(out, r + pe::kSectionVirtualSize, static_cast<uint32_t>(section.size()));
+  Put32(out, r + pe::kSectionSizeOfRawData, static_cast<uint32_t>(new_raw_size));
+  Put32(out, *resource_dir + 4, static_cast<uint32_t>(section.size()));
+  uint64_t image_end = 0;
+  for (size_t i = 0; i < section_count; ++i) {
+    const size_t s = header(i);
+    uint32_t va = Get32(out, s + pe::kSectionVirtualAddress);
+    if (i != *rsrc && va > resource_rva) {
+      va = static_cast<uint32_t>(va + rva_delta);
+      Put32(out, s + pe::kSectionVirtualAddress, va);
+      Put32(out, s + pe::kSectionPointerToRawData,
+            static_cast<uint32_t>(Get32(out, s + pe::kSectionPointerToRawData) + file_delta));
+      Put32(out, *relocation_dir, va);
+    }
+    image_end = std::max<uint64_t>(image_end, AlignUp(uint64_t{va} + Get32(out, s + pe::kSectionVirtualSize), section_alignment));
+  }
+  Put32(out, optional + pe::kOptSizeOfImage, static_cast<uint32_t>(image_end));
+  Put32(out, optional + pe::kOptSizeOfInitializedData,
+        static_cast<uint32_t>(Get32(out, optional + pe::kOptSizeOfInitializedData) + file_delta));
+  const size_t checksum_at = static_cast<size_t>(optional + pe::kOptCheckSum);
+  Put32(out, checksum_at, PeChecksum(out, checksum_at));
+  return out;
+}
+
+}  // namespace lumipack

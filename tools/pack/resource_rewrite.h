@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "icon_file.h"
+#include "pe_resources.h"
+#include "result.h"
+
+namespace lumipack {
+
+// The stub's main icon group (its frame's resource id) and the version
+// resource's id.
+inline constexpr uint16_t kMainIconGroupId = 128;
+inline constexpr uint16_t kVersionResourceId = 1;
+
+// Replaces the main icon group and every RT_ICON image it names (unless
+// another group shares it) with the icon's images, keeping the group's
+// language. Fails when the entries hold no main icon group.
+Status ReplaceMainIcon(std::vector<ResourceEntry>& entries, const IconFile& icon);
+
+// Replaces every VS_VERSIONINFO (RT_VERSION id 1) with `version`, written
+// in `language`.
+void ReplaceVersion(std::vector<ResourceEntry>& entries, std::vector<uint8_t> version,
+                    uint16_t language);
+
+// A copy of the PE image `image` whose resource section is rebuilt from the
+// section's entries after `edit`: the section's sizes, any sections after
+// it (only a base relocation section can move safely; anything else is
+// refused), SizeOfImage, SizeOfInitializedData, the resource and relocation
+// data directories and the checksum follow. PE32 and PE32+; the image must
+// carry no certificate table.
+Result<std::vector<uint8_t>> RewriteResources(
+    std::span<const uint8_t> image, const std::function<Status(std::vector<ResourceEntry>&)>& edit);
+
+// The PE checksum of `file`, whose checksum field lies at `checksum_at`.
+uint32_t PeChecksum(std::span<const uint8_t> file, size_t checksum_at);
+
+}  // namespace lumipack

@@ -1,0 +1,181 @@
+#include "version_info.h"
+
+#include <cstdio>
+#include <functional>
+#include <string_view>
+#include <utility>
+
+#include "utf8.h"
+
+namespace lumipack {
+namespace {
+
+constexpr uint16_t kUnicodeCodePage = 1200;
+constexpr uint32_t kFixedSignature = 0xFEEF04BD;
+constexpr uint32_t kFixedStructVersion = 0x00010000;
+constexpr uint32_t kFileFlagsMask = 0x3F;
+constexpr uint32_t kOsNtWindows32 = 0x00040004;
+constexpr uint32_t kFileTypeApp = 1;
+constexpr uint16_t kBinaryValue = 0;
+constexpr uint16_t kTextValue = 1;
+
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  Put16(out, static_cast<uint16_t>(v));
+  Put16(out, static_cast<uint16_t>(v >> 16));
+}
+
+void Set16(std::vector<uint8_t>& out, size_t at, size_t v) {
+  out[at] = static_cast<uint8_t>(v);
+  out[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Align4(std::vector<uint8_t>& out) {
+  while (out.size() % 4 != 0) out.push_back(0);
+}
+
+// UTF-16 code units of a UTF-8 text with its terminating zero.
+std::u16string Utf16Of(std::string_view utf8) {
+  std::u16string out;
+  const auto decoded = DecodeUtf8(utf8);
+  if (decoded) {
+    for (char32_t c : *decoded) {
+      if (c >= 0x10000) {
+        c -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (c >> 10));
+        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+      } else {
+        out += static_cast<char16_t>(c);
+      }
+    }
+  }
+  out += u'\0';
+  return out;
+}
+
+void PutText(std::vector<uint8_t>& out, std::u16string_view text) {
+  for (char16_t c : text) Put16(out, c);
+}
+
+// One node of the version tree: length, value length, type, key, padding,
+// value, padding, children. Its length covers everything but the padding
+// after its last child; the value length counts bytes for binary values and
+// UTF-16 units for texts.
+void PutNode(std::vector<uint8_t>& out, std::string_view key, uint16_t type,
+             size_t value_length, const std::function<void()>& put_value,
+             const std::function<void()>& put_children) {
+  Align4(out);
+  const size_t start = out.size();
+  Put16(out, 0);
+  Put16(out, static_cast<uint16_t>(value_length));
+  Put16(out, type);
+  PutText(out, Utf16Of(key));
+  Align4(out);
+  if (put_value) put_value();
+  if (put_children) put_children();
+  Set16(out, start, out.size() - start);
+}
+
+uint32_t High(const std::array<uint16_t, 4>& v) { return uint32_t{v[0]} << 16 | v[1]; }
+uint32_t Low(const std::array<uint16_t, 4>& v) { return uint32_t{v[2]} << 16 | v[3]; }
+
+}  // namespace
+
+std::array<uint16_t, 4> ParseVersionNumbers(const std::string& text) {
+  std::array<uint16_t, 4> numbers{};
+  size_t part = 0;
+  size_t begin = 0;
+  while (part < numbers.size() && begin <= text.size()) {
+    size_t end = text.find('.', begin);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view digits(text.data() + begin, end - begin);
+    uint32_t value = 0;
+    bool plain = !digits.empty() && digits.size() <= 5;
+    for (char c : plain ? digits : std::string_view()) {
+      if (c < '0' || c > '9') {
+        plain = false;
+        break;
+      }
+      value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    numbers[part++] = plain && value <= 0xFFFF ? static_cast<uint16_t>(value) : 0;
+    begin = end + 1;
+  }
+  return numbers;
+}
+
+uint16_t LangIdOfLanguage(uint16_t language) {
+  // auto, English (US), French, German, Spanish, Italian, Dutch, Portuguese,
+  // Russian: the record's language values in order.
+  constexpr uint16_t kLangIds[] = {0x0000, 0x0409, 0x040C, 0x0407, 0x0C0A,
+                                   0x0410, 0x0413, 0x0416, 0x0419};
+  return language < std::size(kLangIds) ? kLangIds[language] : 0x0000;
+}
+
+Result<std::vector<uint8_t>> BuildVersionResource(const VersionInfo& info) {
+  const auto file_numbers = ParseVersionNumbers(info.file_version);
+  const auto product_numbers = ParseVersionNumbers(info.product_version);
+  const std::pair<std::string_view, const std::string*> strings[] = {
+      {"CompanyName", &info.company},
+      {"FileDescription", &info.description},
+      {"FileVersion", &info.file_version},
+      {"InternalName", &info.original_filename},
+      {"LegalCopyright", &info.copyright},
+      {"OriginalFilename", &info.original_filename},
+      {"ProductName", &info.product_name},
+      {"ProductVersion", &info.product_version},
+  };
+  for (const auto& [key, value] : strings) {
+    const auto decoded = DecodeUtf8(*value);
+    if (!decoded) return Status::Failure("version info: " + std::string(key) + " is not UTF-8");
+    if (decoded->size() > kMaxVersionText) {
+      return Status::Failure("version info: " + std::string(key) + " is longer than " +
+                             std::to_string(kMaxVersionText) + " characters");
+    }
+  }
+  char table_key[9];
+  std::snprintf(table_key, sizeof table_key, "%04X%04X", info.langid, kUnicodeCodePage);
+
+  std::vector<uint8_t> out;
+  PutNode(
+      out, "VS_VERSION_INFO", kBinaryValue, 13 * 4,
+      [&] {
+        Put32(out, kFixedSignature);
+        Put32(out, kFixedStructVersion);
+        Put32(out, High(file_numbers));
+        Put32(out, Low(file_numbers));
+        Put32(out, High(product_numbers));
+        Put32(out, Low(product_numbers));
+        Put32(out, kFileFlagsMask);
+        Put32(out, 0);  // flags: a release build
+        Put32(out, kOsNtWindows32);
+        Put32(out, kFileTypeApp);
+        Put32(out, 0);  // subtype
+        Put32(out, 0);  // date, high
+        Put32(out, 0);  // date, low
+      },
+      [&] {
+        PutNode(out, "StringFileInfo", kTextValue, 0, nullptr, [&] {
+          PutNode(out, table_key, kTextValue, 0, nullptr, [&] {
+            for (const auto& [key, value] : strings) {
+              if (value->empty()) continue;
+              const std::u16string text = Utf16Of(*value);
+              PutNode(out, key, kTextValue, text.size(), [&] { PutText(out, text); }, nullptr);
+            }
+          });
+        });
+        PutNode(out, "VarFileInfo", kTextValue, 0, nullptr, [&] {
+          PutNode(out, "Translation", kBinaryValue, 4, [&] {
+            Put16(out, info.langid);
+            Put16(out, kUnicodeCodePage);
+          }, nullptr);
+        });
+      });
+  return out;
+}
+
+}  // namespace lumipack
