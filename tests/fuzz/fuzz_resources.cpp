@@ -6,9 +6,12 @@
 #include <span>
 
 #include "pe_resources.h"
+#include "version_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
+  // The same bytes as a version resource, as extract reads a stub's.
+  (void)lumipack::ReadVersionStrings(std::span<const uint8_t>(data, size));
   const uint32_t rva = uint32_t{data[0]} | uint32_t{data[1]} << 8 | uint32_t{data[2]} << 16 |
                        uint32_t{data[3]} << 24;
   const auto entries = lumipack::ParseResourceSection(std::span<const uint8_t>(data + 4, size - 4), rva);

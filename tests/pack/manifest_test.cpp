@@ -266,7 +266,7 @@ TEST(ManifestKeys, EveryRowReadsAValueOfItsType) {
 
 TEST(ManifestKeys, TablesComeFromTheRows) {
   const std::vector<std::string_view> tables = ManifestTables();
-  EXPECT_EQ(tables, (std::vector<std::string_view>{"options", "header", "signing", "reserved"}));
+  EXPECT_EQ(tables, (std::vector<std::string_view>{"version_info", "options", "header", "signing", "reserved"}));
   Result<Manifest> m = Parse("options = 1\n");
   ASSERT_FALSE(m);
   EXPECT_EQ(m.message(), "m.toml:1: 'options' must be a table, not an integer");

@@ -170,5 +170,31 @@ TEST(VersionInfoTest, RefusesTextsItCannotWrite) {
   EXPECT_TRUE(BuildVersionResource(too_long).ok());
 }
 
+TEST(VersionInfoTest, ReadsBackTheTextsItWrites) {
+  VersionInfo info;
+  info.product_name = "\xC3\x89toiles \xF0\x9F\x8C\x9F";
+  info.company = "Night Works";
+  info.description = "";
+  info.file_version = "2.5";
+  const auto bytes = BuildVersionResource(info);
+  ASSERT_TRUE(bytes.ok());
+  const auto strings = ReadVersionStrings(*bytes);
+  ASSERT_TRUE(strings);
+  EXPECT_EQ(strings->at("ProductName"), info.product_name);
+  EXPECT_EQ(strings->at("CompanyName"), "Night Works");
+  EXPECT_EQ(strings->at("FileVersion"), "2.5");
+  EXPECT_EQ(strings->count("FileDescription"), 0u);  // empty texts are left out
+
+  // Every cut of the resource, and a root length past the bytes, is refused
+  // or read within bounds (ASan watches the reads).
+  for (size_t n = 0; n < bytes->size(); ++n) {
+    (void)ReadVersionStrings(std::span<const uint8_t>(bytes->data(), n));
+  }
+  std::vector<uint8_t> wrong_key = *bytes;
+  wrong_key[6] = 'W';
+  EXPECT_FALSE(ReadVersionStrings(wrong_key));
+  EXPECT_FALSE(ReadVersionStrings({}));
+}
+
 }  // namespace
 }  // namespace lumipack

@@ -217,6 +217,7 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
           {"companion", keys::kCompanion, &Manifest::companion, "The companion program"},
           {"stub", keys::kStub, &Manifest::stub,
            "The installer program the package is appended to"},
+          {"icon", keys::kIcon, &Manifest::icon, "The installer's icon (.ico)"},
       };
   for (const auto& [name, key, field, help] : paths) {
     PathOverride& p = a.paths.emplace_back();

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "resource_rewrite.h"
+#include "version_info.h"
 #include "code_page.h"
 #include "file_io.h"
 #include "host.h"
@@ -150,6 +152,30 @@ Status ExtractInstaller(const std::filesystem::path& installer, const std::files
 
   Result<std::vector<uint8_t>> stub = ReadStubPart(file, c);
   if (!stub) return stub.status();
+  // The stub carries the version information its build wrote; the manifest
+  // names every text of it, so that a rebuild writes the same again.
+  std::optional<std::vector<uint8_t>> version;
+  (void)RewriteResources(*stub, [&](std::vector<ResourceEntry>& entries) -> Status {
+    for (const ResourceEntry& e : entries) {
+      const bool is_version = e.type == ResourceKey{kVersionResourceType, {}} &&
+                              e.name == ResourceKey{kVersionResourceId, {}};
+      if (is_version) version = e.data;
+    }
+    return {};
+  });
+  if (const auto strings = version ? ReadVersionStrings(*version) : std::nullopt) {
+    auto version_text = [&](const char* key) -> std::optional<std::string> {
+      const auto found = strings->find(key);
+      if (found == strings->end()) return std::string();
+      return found->second;
+    };
+    m.vi_product_name = version_text("ProductName");
+    m.vi_product_version = version_text("ProductVersion");
+    m.vi_file_version = version_text("FileVersion");
+    m.vi_company = version_text("CompanyName");
+    m.vi_description = version_text("FileDescription");
+    m.vi_copyright = version_text("LegalCopyright");
+  }
   m.stub = scratch.FileInside(kExtractedStub);
   if (Status s = WriteFileBytes(*m.stub, *stub); !s) return s;
 

@@ -6,9 +6,11 @@
 
 #include "ansi_text.h"
 #include "file_io.h"
+#include "icon_file.h"
 #include "host.h"
 #include "language.h"
 #include "names.h"
+#include "base/byte_io.h"
 #include "base/memory_file.h"
 #include "package/default_uninstaller.h"
 #include "package/package_format.h"
@@ -17,9 +19,12 @@
 #include "pe_image.h"
 #include "picture.h"
 #include "progress_bar.h"
+#include "resource_rewrite.h"
 #include "scratch_path.h"
 #include "signer.h"
 #include "text_checks.h"
+#include "version_info.h"
+#include "package/pe_layout.h"
 
 namespace lumipack {
 namespace {
@@ -492,6 +497,68 @@ Result<UninstallerChoice> ChooseUninstaller(const Manifest& m, const Stub& stub,
 }
 
 // Everything read from the inputs and checked, before compression.
+// The installer's version information: [version_info], or else the title,
+// company, copyright and version.
+VersionInfo VersionInfoOf(const Manifest& m, uint16_t language) {
+  const std::string title = m.title.value_or("");
+  const std::string version = m.version.value_or("");
+  VersionInfo info;
+  info.product_name = m.vi_product_name.value_or(title);
+  info.product_version = m.vi_product_version.value_or(version);
+  info.file_version = m.vi_file_version.value_or(version);
+  info.company = m.vi_company.value_or(m.company.value_or(""));
+  info.description = m.vi_description.value_or(title.empty() ? "" : title + " Setup");
+  info.copyright = m.vi_copyright.value_or(m.copyright.value_or(""));
+  info.langid = LangIdOfLanguage(language);
+  return info;
+}
+
+// Gives the stub the author's identity in its resources, before the package
+// is appended: always the version information, and the icon when one is
+// given. The stub file itself is left as it is. False, with nothing
+// changed, for a stub without resources when no icon is asked for.
+Result<bool> ApplyIdentity(const Manifest& m, uint16_t language, std::vector<uint8_t>& stub,
+                           const std::string& stub_name, Console& console) {
+  std::optional<IconFile> icon;
+  if (m.icon) {
+    Result<std::vector<uint8_t>> bytes = ReadProgram(m, keys::kIcon, *m.icon, kMaxIconFileBytes);
+    if (!bytes) return bytes.status();
+    Result<IconFile> read = ReadIconFile(*bytes, Utf8FromPath(*m.icon));
+    if (!read) return Status::Failure(read.message(), m.PlaceOf(keys::kIcon));
+    icon = std::move(*read);
+  }
+  const VersionInfo info = VersionInfoOf(m, language);
+  Result<std::vector<uint8_t>> version = BuildVersionResource(info);
+  if (!version) return Status::Failure(version.message(), m.PlaceOf("version_info"));
+  Result<std::vector<uint8_t>> image =
+      RewriteResources(stub, [&](std::vector<ResourceEntry>& entries) -> Status {
+        if (icon) {
+          if (Status s = ReplaceMainIcon(entries, *icon); !s) return s;
+        }
+        ReplaceVersion(entries, std::move(*version), info.langid);
+        return {};
+      });
+  if (!image && !icon && std::string_view(image.message()).ends_with(kNoResourcesReason)) {
+    // Only a stub built without resources: it keeps having none.
+    console.Note(stub_name + ": the stub has no resources, so no version information");
+    return false;
+  }
+  if (!image) return Status::Failure(stub_name + ": " + image.message());
+  stub = std::move(*image);
+  return true;
+}
+
+// The PE checksum of a whole installer, the package included, as Windows
+// computes it for the file.
+void UpdateChecksum(std::vector<uint8_t>& file) {
+  namespace pe = lumiset::pe;
+  if (file.size() < pe::kDosLfanew + 4) return;
+  const size_t lfanew = lumiset::LoadU32(file.data() + pe::kDosLfanew);
+  const size_t at = lfanew + pe::kSignatureSize + pe::kCoffHeaderSize + pe::kOptCheckSum;
+  if (lfanew > file.size() || at + 4 > file.size()) return;
+  lumiset::StoreU32(file.data() + at, PeChecksum(file, at));
+}
+
 struct Inputs {
   RecordDraft draft;
   std::vector<uint8_t> screensaver;
@@ -502,6 +569,9 @@ struct Inputs {
   UninstallerChoice uninstaller_choice;
   std::vector<uint8_t> companion;
   std::optional<lumiset::PeFacts> companion_pe;
+  // The stub's resources carry the author's identity; its checksum is then
+  // made right for the whole installer.
+  bool identity_applied = false;
 };
 
 Result<Inputs> ReadInputs(const BuildRequest& request, Console& console) {
@@ -525,6 +595,10 @@ Result<Inputs> ReadInputs(const BuildRequest& request, Console& console) {
 
   Inputs in{std::move(*draft), std::move(*screensaver), *scr_pe, std::move(*stub), {}, {}, {}, {},
             {}};
+  Result<bool> applied = ApplyIdentity(m, in.draft.record.language, in.stub.bytes,
+                                       Utf8FromPath(in.stub.path), console);
+  if (!applied) return applied.status();
+  in.identity_applied = *applied;
   if (m.picture) {
     Result<Picture> picture = ReadPicture(m, console);
     if (!picture) return picture.status();
@@ -685,6 +759,7 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
     return Status::Failure(Utf8FromPath(output) +
                            ": the installer would pass the 4 GiB its offsets can address");
   }
+  if (in.identity_applied) UpdateChecksum(installer);
   // The screensaver's bytes in the package as `inspect` counts them: from
   // the end of the items before it to the trailer, alignment padding
   // included.

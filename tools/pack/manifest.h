@@ -44,6 +44,15 @@ struct Manifest {
   std::optional<std::string> url;      // the screensaver's web page, shown there
   std::optional<std::filesystem::path> companion;
   std::optional<std::filesystem::path> stub;
+  // The installer's own icon (.ico), replacing the stub's.
+  std::optional<std::filesystem::path> icon;
+  // The installer's version information; each unset text has a default.
+  std::optional<std::string> vi_product_name;
+  std::optional<std::string> vi_product_version;
+  std::optional<std::string> vi_file_version;
+  std::optional<std::string> vi_company;
+  std::optional<std::string> vi_description;
+  std::optional<std::string> vi_copyright;
   std::optional<Arch> arch;  // unset: the screensaver's own architecture
   std::optional<bool> fast;  // unset or false: the best compression
 
@@ -95,6 +104,7 @@ inline constexpr const char* kPicture = "picture";
 inline constexpr const char* kUninstaller = "uninstaller";
 inline constexpr const char* kCompanion = "companion";
 inline constexpr const char* kStub = "stub";
+inline constexpr const char* kIcon = "icon";
 inline constexpr const char* kArch = "arch";
 inline constexpr const char* kCompression = "compression";
 inline constexpr const char* kExtensionTexts = "reserved.texts";

@@ -149,6 +149,17 @@ std::string WriteManifest(const Manifest& m, const std::filesystem::path& folder
   w.Path(keys::kStub, m.stub);
   if (m.fast) w.Line(keys::kCompression, TomlString(*m.fast ? "fast" : "best"));
 
+  if (m.vi_product_name || m.vi_product_version || m.vi_file_version || m.vi_company ||
+      m.vi_description || m.vi_copyright) {
+    w.Table("version_info");
+    w.Text("product_name", m.vi_product_name);
+    w.Text("product_version", m.vi_product_version);
+    w.Text("file_version", m.vi_file_version);
+    w.Text("company", m.vi_company);
+    w.Text("description", m.vi_description);
+    w.Text("copyright", m.vi_copyright);
+  }
+
   w.Table("options");
   w.Flag("setup_options", m.show_setup_options);
   w.Flag("open_display_properties", m.open_display_properties);

@@ -13,7 +13,6 @@ namespace pe = lumiset::pe;
 
 constexpr uint16_t kRtIcon = 3;
 constexpr uint16_t kRtGroupIcon = 14;
-constexpr uint16_t kRtVersion = 16;
 constexpr uint32_t kBaseRelocationDirectory = 5;
 constexpr size_t kGroupHeaderSize = 6;
 constexpr size_t kGroupEntrySize = 14;
@@ -108,10 +107,10 @@ Status ReplaceMainIcon(std::vector<ResourceEntry>& entries, const IconFile& icon
 void ReplaceVersion(std::vector<ResourceEntry>& entries, std::vector<uint8_t> version,
                     uint16_t language) {
   std::erase_if(entries, [](const ResourceEntry& e) {
-    return IsId(e.type, kRtVersion) && IsId(e.name, kVersionResourceId);
+    return IsId(e.type, kVersionResourceType) && IsId(e.name, kVersionResourceId);
   });
   ResourceEntry entry;
-  entry.type.id = kRtVersion;
+  entry.type.id = kVersionResourceType;
   entry.name.id = kVersionResourceId;
   entry.language = language;
   entry.data = std::move(version);
@@ -163,7 +162,7 @@ Result<std::vector<uint8_t>> RewriteResources(
     return static_cast<size_t>(at);
   };
   const auto resource_dir = directory_at(pe::kResourceDirectory);
-  if (!resource_dir || Get32(image, *resource_dir) == 0) return Refuse("the stub has no resources");
+  if (!resource_dir || Get32(image, *resource_dir) == 0) return Refuse(std::string(kNoResourcesReason));
   if (const auto cert = directory_at(pe::kCertificateDirectory); cert && Get32(image, *cert) != 0) {
     return Refuse("the stub is signed; use an unsigned stub");
   }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "icon_file.h"
@@ -16,6 +17,7 @@ namespace lumipack {
 // resource's id.
 inline constexpr uint16_t kMainIconGroupId = 128;
 inline constexpr uint16_t kVersionResourceId = 1;
+inline constexpr uint16_t kVersionResourceType = 16;  // RT_VERSION
 
 // Replaces the main icon group and every RT_ICON image it names (unless
 // another group shares it) with the icon's images, keeping the group's
@@ -26,6 +28,10 @@ Status ReplaceMainIcon(std::vector<ResourceEntry>& entries, const IconFile& icon
 // in `language`.
 void ReplaceVersion(std::vector<ResourceEntry>& entries, std::vector<uint8_t> version,
                     uint16_t language);
+
+// The end of RewriteResources' message for an image with no resource
+// section at all.
+inline constexpr std::string_view kNoResourcesReason = "the stub has no resources";
 
 // A copy of the PE image `image` whose resource section is rebuilt from the
 // section's entries after `edit`: the section's sizes, any sections after

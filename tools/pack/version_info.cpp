@@ -1,5 +1,6 @@
 #include "version_info.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string_view>
@@ -176,6 +177,94 @@ Result<std::vector<uint8_t>> BuildVersionResource(const VersionInfo& info) {
         });
       });
   return out;
+}
+
+namespace {
+
+// One node of the version tree as read: where its key, value and children
+// lie, all within the node's own length.
+struct VersionNode {
+  std::u16string key;
+  std::span<const uint8_t> value;     // the value's bytes (texts: with their zero)
+  std::span<const uint8_t> children;  // the rest of the node
+};
+
+uint16_t Get16At(std::span<const uint8_t> b, size_t at) {
+  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+size_t Aligned4(size_t n) { return (n + 3) & ~size_t{3}; }
+
+// The node at the start of `bytes`, and the bytes after it (from the next
+// 4-byte boundary).
+std::optional<std::pair<VersionNode, std::span<const uint8_t>>> ReadNode(
+    std::span<const uint8_t> bytes) {
+  if (bytes.size() < 6) return std::nullopt;
+  const size_t length = Get16At(bytes, 0);
+  const size_t value_length = Get16At(bytes, 2);
+  const uint16_t type = Get16At(bytes, 4);
+  if (length < 6 || length > bytes.size()) return std::nullopt;
+  const std::span<const uint8_t> node = bytes.first(length);
+  VersionNode out;
+  size_t at = 6;
+  for (;; at += 2) {
+    if (at + 2 > node.size()) return std::nullopt;
+    const char16_t c = Get16At(node, at);
+    if (c == 0) break;
+    out.key += c;
+  }
+  at = Aligned4(at + 2);
+  const size_t value_bytes = type == kTextValue ? value_length * 2 : value_length;
+  if (at > node.size() || value_bytes > node.size() - at) return std::nullopt;
+  out.value = node.subspan(at, value_bytes);
+  at = std::min(node.size(), Aligned4(at + value_bytes));
+  out.children = node.subspan(at);
+  return std::pair{out, bytes.subspan(std::min(bytes.size(), Aligned4(length)))};
+}
+
+std::string Utf8OfUtf16(std::span<const uint8_t> bytes) {
+  std::u32string text;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    char32_t c = Get16At(bytes, i);
+    if (c == 0) break;
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+      const char32_t low = Get16At(bytes, i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;  // a lone surrogate
+    text += c;
+  }
+  return EncodeUtf8(text);
+}
+
+}  // namespace
+
+std::optional<std::map<std::string, std::string>> ReadVersionStrings(
+    std::span<const uint8_t> resource) {
+  const auto root = ReadNode(resource);
+  if (!root || root->first.key != u"VS_VERSION_INFO") return std::nullopt;
+  std::map<std::string, std::string> strings;
+  for (std::span<const uint8_t> rest = root->first.children; !rest.empty();) {
+    const auto info = ReadNode(rest);
+    if (!info) return std::nullopt;
+    rest = info->second;
+    if (info->first.key != u"StringFileInfo") continue;
+    const auto table = ReadNode(info->first.children);
+    if (!table) return std::nullopt;
+    for (std::span<const uint8_t> items = table->first.children; !items.empty();) {
+      const auto item = ReadNode(items);
+      if (!item) return std::nullopt;
+      items = item->second;
+      std::string key;
+      for (char16_t c : item->first.key) key += c < 0x80 ? static_cast<char>(c) : '?';
+      strings[key] = Utf8OfUtf16(item->first.value);
+    }
+    break;
+  }
+  return strings;
 }
 
 }  // namespace lumipack

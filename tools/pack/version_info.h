@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,5 +41,11 @@ uint16_t LangIdOfLanguage(uint16_t language);
 // than kMaxVersionText characters.
 inline constexpr size_t kMaxVersionText = 1024;
 Result<std::vector<uint8_t>> BuildVersionResource(const VersionInfo& info);
+
+// The texts of a VS_VERSIONINFO resource's first string table, by key, as
+// UTF-8; nullopt when the bytes are not such a resource. Reads what any
+// resource compiler writes, bounded by the bytes given.
+std::optional<std::map<std::string, std::string>> ReadVersionStrings(
+    std::span<const uint8_t> resource);
 
 }  // namespace lumipack
