@@ -310,6 +310,29 @@ TEST(Manifest, LettersOutsideAsciiOnlyInStringsAndComments) {
             "m.toml:4:");
 }
 
+TEST(Manifest, ControlCharactersAreRefusedWithTheirLine) {
+  // A NUL inside a string once led the parser to an unreachable point on a
+  // later letter outside ASCII.
+  static constexpr char kNulInString[] = "title = \"a\"\nversion = \"v\xC4\xBC'\0\0[\"\n";
+  const std::string nul_in_string(kNulInString, sizeof kNulInString - 1);
+  const struct {
+    std::string text;
+    const char* line;
+  } cases[] = {
+      {nul_in_string, "m.toml:2:"},
+      {"title = \"a\x01\"\n", "m.toml:1:"},
+      {"title = \"a\"\n\x7F\n", "m.toml:2:"},
+  };
+  for (const auto& c : cases) {
+    Result<Manifest> m = Parse(c.text);
+    ASSERT_FALSE(m);
+    EXPECT_EQ(m.message().substr(0, 9), c.line) << m.message();
+    EXPECT_NE(m.message().find("a control character"), std::string::npos) << m.message();
+  }
+  // Tabs and both line ends are text.
+  EXPECT_TRUE(Parse("title = \"a\tb\"\r\n"));
+}
+
 }  // namespace
 }  // namespace lumipack
 

@@ -371,17 +371,38 @@ uint32_t LineOfStrayNonAscii(std::string_view text) {
       i += escapes && c == '\\' && i + 1 < text.size() && text[i + 1] != '\n' ? 2 : 1;
     }
   };
+  // A quote opens a string only where TOML has one: a key at the start of a
+  // line or after '.', '[', '{' or ',', or a value after '='. After anything
+  // else (a bad number such as "0x2x\"") it is a stray character, and the
+  // parser's error path reads on past it outside any string.
+  char before = '\n';  // the last character that is not a space or a tab
   while (i < text.size()) {
     const char c = text[i];
     if (c == '#') {
       while (i < text.size() && text[i] != '\n') ++i;
-    } else if (c == '"' || c == '\'') {
+    } else if ((c == '"' || c == '\'') && std::string_view("\n=.[{,").find(before) != std::string_view::npos) {
       skip_string(c);
+      before = c;
     } else {
+      if (c != ' ' && c != '\t' && c != '\r') before = c;
       if (static_cast<unsigned char>(c) >= 0x80) return line;
       if (c == '\n') ++line;
       ++i;
     }
+  }
+  return 0;
+}
+
+// The line of the first control character TOML allows nowhere (anything
+// below 0x20 but tab, line feed and carriage return, and DEL), or 0.
+// Inside a string toml++ 3.3 ends the string there and can then reach the
+// same unreachable point on a later byte outside ASCII.
+uint32_t LineOfControlCharacter(std::string_view text) {
+  uint32_t line = 1;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '\n') ++line;
+    if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7F) return line;
   }
   return 0;
 }
@@ -404,6 +425,11 @@ Place Manifest::PlaceOf(const std::string& key) const {
 
 Result<Manifest> ParseManifest(std::string_view text, const std::string& name,
                                const std::filesystem::path& folder, const Defines& defines) {
+  if (uint32_t line = LineOfControlCharacter(text); line != 0) {
+    return Status::Failure(name + ":" + std::to_string(line) +
+                               ": a control character stands in the text; a manifest is text",
+                           Place{name, line, 0, {}});
+  }
   if (uint32_t line = LineOfStrayNonAscii(text); line != 0) {
     return Status::Failure(
         name + ":" + std::to_string(line) +
