@@ -155,14 +155,13 @@ Status ExtractInstaller(const std::filesystem::path& installer, const std::files
   // The stub carries the version information its build wrote; the manifest
   // names every text of it, so that a rebuild writes the same again.
   std::optional<std::vector<uint8_t>> version;
-  (void)RewriteResources(*stub, [&](std::vector<ResourceEntry>& entries) -> Status {
-    for (const ResourceEntry& e : entries) {
+  if (Result<std::vector<ResourceEntry>> entries = ReadResources(*stub); entries.ok()) {
+    for (const ResourceEntry& e : *entries) {
       const bool is_version = e.type == ResourceKey{kVersionResourceType, {}} &&
                               e.name == ResourceKey{kVersionResourceId, {}};
       if (is_version) version = e.data;
     }
-    return {};
-  });
+  }
   if (const auto strings = version ? ReadVersionStrings(*version) : std::nullopt) {
     auto version_text = [&](const char* key) -> std::optional<std::string> {
       const auto found = strings->find(key);

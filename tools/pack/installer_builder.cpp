@@ -10,7 +10,6 @@
 #include "host.h"
 #include "language.h"
 #include "names.h"
-#include "base/byte_io.h"
 #include "base/memory_file.h"
 #include "package/default_uninstaller.h"
 #include "package/package_format.h"
@@ -24,7 +23,6 @@
 #include "signer.h"
 #include "text_checks.h"
 #include "version_info.h"
-#include "package/pe_layout.h"
 
 namespace lumipack {
 namespace {
@@ -548,17 +546,6 @@ Result<bool> ApplyIdentity(const Manifest& m, uint16_t language, std::vector<uin
   return true;
 }
 
-// The PE checksum of a whole installer, the package included, as Windows
-// computes it for the file.
-void UpdateChecksum(std::vector<uint8_t>& file) {
-  namespace pe = lumiset::pe;
-  if (file.size() < pe::kDosLfanew + 4) return;
-  const size_t lfanew = lumiset::LoadU32(file.data() + pe::kDosLfanew);
-  const size_t at = lfanew + pe::kSignatureSize + pe::kCoffHeaderSize + pe::kOptCheckSum;
-  if (lfanew > file.size() || at + 4 > file.size()) return;
-  lumiset::StoreU32(file.data() + at, PeChecksum(file, at));
-}
-
 struct Inputs {
   RecordDraft draft;
   std::vector<uint8_t> screensaver;
@@ -759,7 +746,7 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
     return Status::Failure(Utf8FromPath(output) +
                            ": the installer would pass the 4 GiB its offsets can address");
   }
-  if (in.identity_applied) UpdateChecksum(installer);
+  if (in.identity_applied) SetPeChecksum(installer);
   // The screensaver's bytes in the package as `inspect` counts them: from
   // the end of the items before it to the trailer, alignment padding
   // included.

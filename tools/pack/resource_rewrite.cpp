@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 
+#include "base/byte_io.h"
 #include "package/pe_layout.h"
 
 namespace lumipack {
@@ -18,20 +19,12 @@ constexpr size_t kGroupHeaderSize = 6;
 constexpr size_t kGroupEntrySize = 14;
 constexpr uint32_t kMaxAlignment = 0x10000;
 
-uint16_t Get16(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-uint32_t Get32(std::span<const uint8_t> b, size_t at) {
-  return uint32_t{Get16(b, at)} | uint32_t{Get16(b, at + 2)} << 16;
-}
+uint16_t Get16(std::span<const uint8_t> b, size_t at) { return lumiset::LoadU16(b.data() + at); }
+uint32_t Get32(std::span<const uint8_t> b, size_t at) { return lumiset::LoadU32(b.data() + at); }
 void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
+  lumiset::StoreU16(b.data() + at, static_cast<uint16_t>(v));
 }
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  Put16(b, at, v & 0xFFFF);
-  Put16(b, at + 2, v >> 16);
-}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { lumiset::StoreU32(b.data() + at, v); }
 uint64_t AlignUp(uint64_t n, uint32_t a) { return (n + a - 1) / a * a; }
 
 bool IsId(const ResourceKey& key, uint16_t id) { return key.name.empty() && key.id == id; }
@@ -130,8 +123,29 @@ uint32_t PeChecksum(std::span<const uint8_t> file, size_t checksum_at) {
   return static_cast<uint32_t>(sum + file.size());
 }
 
-Result<std::vector<uint8_t>> RewriteResources(
-    std::span<const uint8_t> image, const std::function<Status(std::vector<ResourceEntry>&)>& edit) {
+namespace {
+
+// Where a PE image keeps its resources, and the entries they hold: what
+// reading them and rewriting them both need.
+struct Located {
+  uint64_t optional = 0;
+  uint16_t section_count = 0;
+  uint64_t table = 0;
+  size_t resource_dir = 0;
+  std::optional<size_t> relocation_dir;
+  size_t rsrc = 0;
+  uint32_t raw_at = 0;
+  uint32_t raw_size = 0;
+  uint32_t virtual_size = 0;
+  uint32_t resource_rva = 0;
+  uint32_t section_alignment = 0;
+  uint32_t file_alignment = 0;
+  std::vector<ResourceEntry> entries;
+
+  size_t header(size_t i) const { return static_cast<size_t>(table + i * pe::kSectionHeaderSize); }
+};
+
+Result<Located> Locate(std::span<const uint8_t> image) {
   if (image.size() < pe::kDosLfanew + 4 || image[0] != 'M' || image[1] != 'Z') {
     return Refuse("it is not a PE image");
   }
@@ -208,6 +222,46 @@ Result<std::vector<uint8_t>> RewriteResources(
     if (!parsed.ok()) return parsed.status();
     entries = std::move(*parsed);
   }
+  return Located{optional, section_count, table, *resource_dir, relocation_dir, *rsrc,
+                 raw_at, raw_size, virtual_size, resource_rva, section_alignment,
+                 file_alignment, std::move(entries)};
+}
+
+}  // namespace
+
+Result<std::vector<ResourceEntry>> ReadResources(std::span<const uint8_t> image) {
+  Result<Located> located = Locate(image);
+  if (!located.ok()) return located.status();
+  return std::move(located->entries);
+}
+
+void SetPeChecksum(std::vector<uint8_t>& file) {
+  if (file.size() < pe::kDosLfanew + 4) return;
+  const uint64_t at = uint64_t{Get32(file, pe::kDosLfanew)} + pe::kSignatureSize +
+                      pe::kCoffHeaderSize + pe::kOptCheckSum;
+  if (at + 4 > file.size()) return;
+  Put32(file, static_cast<size_t>(at), PeChecksum(file, static_cast<size_t>(at)));
+}
+
+Result<std::vector<uint8_t>> RewriteResources(
+    std::span<const uint8_t> image, const std::function<Status(std::vector<ResourceEntry>&)>& edit) {
+  Result<Located> located = Locate(image);
+  if (!located.ok()) return located.status();
+  const Located& l = *located;
+  std::vector<ResourceEntry> entries = std::move(located->entries);
+  const uint64_t optional = l.optional;
+  const uint16_t section_count = l.section_count;
+  const std::optional<size_t> resource_dir = l.resource_dir;
+  const std::optional<size_t> relocation_dir = l.relocation_dir;
+  const std::optional<size_t> rsrc = l.rsrc;
+  const uint32_t raw_at = l.raw_at;
+  const uint32_t raw_size = l.raw_size;
+  const uint32_t virtual_size = l.virtual_size;
+  const uint32_t resource_rva = l.resource_rva;
+  const uint32_t section_alignment = l.section_alignment;
+  const uint32_t file_alignment = l.file_alignment;
+  auto header = [&](size_t i) { return l.header(i); };
+  const size_t r = header(*rsrc);
   if (Status s = edit(entries); !s.ok()) return s;
   const std::vector<uint8_t> section = BuildResourceSection(std::move(entries), resource_rva);
   const uint64_t new_raw_size = AlignUp(section.size(), file_alignment);
@@ -239,8 +293,7 @@ Result<std::vector<uint8_t>> RewriteResources(
   Put32(out, optional + pe::kOptSizeOfImage, static_cast<uint32_t>(image_end));
   Put32(out, optional + pe::kOptSizeOfInitializedData,
         static_cast<uint32_t>(Get32(out, optional + pe::kOptSizeOfInitializedData) + file_delta));
-  const size_t checksum_at = static_cast<size_t>(optional + pe::kOptCheckSum);
-  Put32(out, checksum_at, PeChecksum(out, checksum_at));
+  SetPeChecksum(out);
   return out;
 }
 

@@ -42,7 +42,16 @@ inline constexpr std::string_view kNoResourcesReason = "the stub has no resource
 Result<std::vector<uint8_t>> RewriteResources(
     std::span<const uint8_t> image, const std::function<Status(std::vector<ResourceEntry>&)>& edit);
 
+// The entries of the PE image's resource section, read as RewriteResources
+// reads them (and refused for the same reasons).
+Result<std::vector<ResourceEntry>> ReadResources(std::span<const uint8_t> image);
+
 // The PE checksum of `file`, whose checksum field lies at `checksum_at`.
 uint32_t PeChecksum(std::span<const uint8_t> file, size_t checksum_at);
+
+// Writes into the headers of `file` (an image, or a whole installer with its
+// package) the PE checksum of all its bytes; a file too short for the
+// headers is left as it is.
+void SetPeChecksum(std::vector<uint8_t>& file);
 
 }  // namespace lumipack
