@@ -1,20 +1,8 @@
 #include "base/platform_helpers.h"
 
-namespace lumiset {
+#include "base/text.h"
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string out;
-  size_t i = 0;
-  while (true) {
-    const size_t hit = from.empty() ? std::string_view::npos : text.find(from, i);
-    if (hit == std::string_view::npos) break;
-    out.append(text.substr(i, hit - i));
-    out.append(to);
-    i = hit + from.size();
-  }
-  out.append(text.substr(i));
-  return out;
-}
+namespace lumiset {
 
 std::string ToNativeSystemPath(std::string_view path, bool wow64) {
   if (!wow64) return std::string(path);

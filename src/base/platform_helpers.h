@@ -7,9 +7,6 @@
 
 namespace lumiset {
 
-// Every non-overlapping occurrence of `from` replaced by `to`, left to right.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
-
 // Under WOW64 a 32-bit process reaches the real system folder only through
 // the "Sysnative" alias, while other programs must be told "System32".
 // Exact, case-sensitive replacement; unchanged when `wow64` is false.

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/platform_helpers.h"
+#include "base/text.h"
 #include "package/package_format.h"
 #include "setup/install_log.h"
 #include "setup/work_files.h"

@@ -3,20 +3,15 @@
 #include <algorithm>
 
 #include "base/platform_helpers.h"
+#include "base/text.h"
 #include "install/finishing_steps.h"
 #include "setup/install_log.h"
-#include "setup/switches.h"
 
 namespace lumiset {
 namespace {
 
 constexpr char kDesktopKey[] = "Control Panel\\Desktop";
 constexpr int kMaxRegistryDepth = 32;
-
-std::string WithBackslash(std::string path) {
-  if (path.empty() || path.back() != '\\') path += '\\';
-  return path;
-}
 
 bool SamePath(const std::string& a, const std::string& b) {
   return AsciiLower(a) == AsciiLower(b);

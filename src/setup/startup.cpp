@@ -1,6 +1,7 @@
 #include "setup/startup.h"
 
 #include "base/platform_helpers.h"
+#include "base/text.h"
 #include "package/setup_record.h"
 #include "setup/package_loader.h"
 

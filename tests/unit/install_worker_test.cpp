@@ -9,6 +9,7 @@
 #include "setup/startup.h"
 #include "setup/switches.h"
 #include "base/byte_io.h"
+#include "base/text.h"
 #include "package/package_format.h"
 #include "setup/work_files.h"
 #include "support/fake_platform.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "setup/startup.h"
+#include "base/text.h"
 
 namespace lumiset {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "setup/startup.h"
 #include "base/platform_helpers.h"
+#include "base/text.h"
 #include "win32/scoped_handle_win.h"
 #include "win32/windows_win.h"
 
