@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "win32/scoped_handle_win.h"
+#include "win32/text_win.h"
 
 namespace lumiset {
 namespace {
@@ -437,15 +438,6 @@ UINT IconStyle(MessageIcon icon) {
   return MB_ICONINFORMATION;
 }
 
-std::wstring Widen(const std::string& text) {
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
-  wide.resize(static_cast<size_t>(n - 1));
-  return wide;
-}
-
 }  // namespace
 
 void Win32Platform::ShowMessage(const std::string& text, const std::string& caption,
@@ -460,7 +452,7 @@ void Win32Platform::ShowLocalizedMessage(int string_id, const std::string& capti
   const int n = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(string_id),
                             reinterpret_cast<LPWSTR>(&text), 0);
   const std::wstring message = n > 0 ? std::wstring(text, static_cast<size_t>(n)) : std::wstring();
-  MessageBoxW(nullptr, message.c_str(), Widen(caption).c_str(), MB_OK | IconStyle(icon));
+  MessageBoxW(nullptr, message.c_str(), AnsiToWide(caption).c_str(), MB_OK | IconStyle(icon));
 }
 
 void Win32Platform::Beep(MessageIcon kind) {
@@ -487,11 +479,9 @@ std::string Win32Platform::SystemMessage(uint32_t system_code) {
 
 std::string Win32Platform::ToUtf8(const std::string& ansi) {
   if (ansi.empty() || ansi.size() > INT32_MAX / 2) return ansi;
-  const int n = static_cast<int>(ansi.size());
-  const int wide_count = MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, nullptr, 0);
-  if (wide_count <= 0) return ansi;
-  std::wstring wide(static_cast<size_t>(wide_count), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, wide.data(), wide_count);
+  const std::wstring wide = AnsiToWide(ansi);
+  if (wide.empty()) return ansi;
+  const int wide_count = static_cast<int>(wide.size());
   const int utf8_count =
       WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_count, nullptr, 0, nullptr, nullptr);
   if (utf8_count <= 0) return ansi;
