@@ -5,6 +5,7 @@
 
 #include "base/platform_helpers.h"
 #include "base/text.h"
+#include "install/screensaver_setting.h"
 #include "package/package_format.h"
 #include "setup/install_log.h"
 #include "setup/work_files.h"
@@ -21,7 +22,6 @@ constexpr int32_t kProgressCopied = 50;
 constexpr int32_t kProgressReadBack = 65;
 constexpr int32_t kProgressDecoded = 80;
 constexpr int32_t kProgressDone = 98;
-constexpr char kDesktopKey[] = "Control Panel\\Desktop";
 // With no one to answer a prompt, a failed step is tried again this many
 // times, this far apart (a file held open for a moment, say), then the
 // installation fails.
@@ -239,11 +239,11 @@ class Worker {
     // Other programs read this setting, so it names System32, never the
     // Sysnative alias only a 32-bit process understands.
     std::string path = ToNativeSystemPath(p_, s_.InstalledScrPath);
-    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive", "1");
+    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreenSaveActiveValue, "1");
     if (!s_.WindowsVistaOrLater) {
       if (std::optional<std::string> short_path = p_.ShortPathName(path)) path = *short_path;
     }
-    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE", path);
+    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreensaverPathValue, path);
     p_.NotifyScreensaverActive(true);
     Log().Line("active screensaver: " + path);
   }

@@ -13,13 +13,6 @@ std::string FormSystemDir(std::string_view system_directory, bool wow64) {
   return ToSysnativePath(dir, wow64);
 }
 
-std::string ModuleDirOf(const std::string& module_path) {
-  for (size_t i = module_path.size(); i-- > 1;) {
-    if (module_path[i] == '\\') return module_path.substr(0, i + 1);
-  }
-  return module_path;
-}
-
 std::optional<RunMode> StartUp(Platform& p, SetupState& state, std::string_view command_line) {
   state.QuietMode = 0;
   state.UninstallMode = 0;
@@ -34,7 +27,6 @@ std::optional<RunMode> StartUp(Platform& p, SetupState& state, std::string_view 
     return std::nullopt;
   }
   state.ModulePath = p.ModulePath();
-  state.ModuleDir = ModuleDirOf(state.ModulePath);
   state.PackageSourcePath = state.ModulePath;
 
   if (!LoadPackage(p, state)) {

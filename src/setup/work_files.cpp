@@ -8,7 +8,7 @@ namespace {
 
 bool PassesFolderTest(Platform& p, const std::string& folder) {
   if (folder.size() > kMaxPathChars) return false;
-  CreateFolderPath(p, folder);
+  EnsureFolderTree(p, folder);
   std::string probe;
   if (!CreateProbeFile(p, folder, kWorkFilePrefix, &probe)) return false;
   if (!PathIsFile(p, probe)) return false;
@@ -58,7 +58,7 @@ std::string PrepareWorkFolder(Platform& p) {
     folder = *chosen;
   } else {
     folder = std::string(kFallbackWorkFolder);
-    CreateFolderPath(p, folder);
+    EnsureFolderTree(p, folder);
   }
   DeleteWorkFiles(p, folder);
   return folder;

@@ -20,7 +20,6 @@ class CWindow {
 
   HWND hwnd() const { return hwnd_; }
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
-  std::wstring ItemText(int id) const { return WindowText(Item(id)); }
   void ShowItem(int id, bool show) const { ShowWindow(Item(id), show ? SW_SHOW : SW_HIDE); }
 
  protected:

@@ -109,7 +109,6 @@ int CsidlOf(SpecialFolder folder) {
     case SpecialFolder::kPrograms: return CSIDL_PROGRAMS;
     case SpecialFolder::kDesktop: return CSIDL_DESKTOPDIRECTORY;
     case SpecialFolder::kProgramFiles: return CSIDL_PROGRAM_FILES;
-    case SpecialFolder::kFonts: return CSIDL_FONTS;
   }
   return CSIDL_DESKTOPDIRECTORY;
 }
@@ -347,26 +346,6 @@ bool Win32Platform::WriteIniString(const std::string& file, const std::string& s
                                    const std::string& key, const std::string& value) {
   return !TooLong(file) &&
          WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
-}
-
-std::vector<std::string> Win32Platform::RegistrySubkeys(RegistryRoot root,
-                                                        const std::string& path) {
-  // Past this many a tree is no installer's record; the cap bounds memory.
-  constexpr size_t kMaxSubkeys = 4096;
-  std::vector<std::string> names;
-  HKEY raw = nullptr;
-  if (RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return names;
-  ScopedRegKey key(raw);
-  for (DWORD index = 0; names.size() < kMaxSubkeys; ++index) {
-    char name[256];
-    DWORD size = sizeof name;
-    if (RegEnumKeyExA(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    names.emplace_back(name, size);
-  }
-  return names;
 }
 
 bool Win32Platform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {
