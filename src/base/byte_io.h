@@ -30,8 +30,6 @@ class ByteReader {
     return out;
   }
 
-  bool Skip(size_t n) { return Bytes(n).size() == n && ok(); }
-
  private:
   bool Fits(size_t n) {
     if (failed_ || n > bytes_.size() - pos_) {

@@ -23,7 +23,6 @@ enum class SpecialFolder {
   kPrograms,
   kDesktop,
   kProgramFiles,
-  kFonts,
 };
 
 // One match of a wildcard search, as FindFirstFile reports it.
@@ -164,8 +163,6 @@ class Platform {
   virtual bool WriteIniString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& value) = 0;
 
-  // The names of a key's direct subkeys; empty when it cannot be opened.
-  virtual std::vector<std::string> RegistrySubkeys(RegistryRoot root, const std::string& path) = 0;
   // Deletes one key that has no subkeys.
   virtual bool DeleteRegistryKey(RegistryRoot root, const std::string& path) = 0;
 
@@ -278,9 +275,6 @@ class ForwardingPlatform : public Platform {
   bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value) override {
     return target_.WriteIniString(file, section, key, value);
-  }
-  std::vector<std::string> RegistrySubkeys(RegistryRoot root, const std::string& path) override {
-    return target_.RegistrySubkeys(root, path);
   }
   bool DeleteRegistryKey(RegistryRoot root, const std::string& path) override {
     return target_.DeleteRegistryKey(root, path);

@@ -1,20 +1,8 @@
 #include "base/platform_helpers.h"
 
-namespace lumiset {
+#include "base/text.h"
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string out;
-  size_t i = 0;
-  while (true) {
-    const size_t hit = from.empty() ? std::string_view::npos : text.find(from, i);
-    if (hit == std::string_view::npos) break;
-    out.append(text.substr(i, hit - i));
-    out.append(to);
-    i = hit + from.size();
-  }
-  out.append(text.substr(i));
-  return out;
-}
+namespace lumiset {
 
 std::string ToNativeSystemPath(std::string_view path, bool wow64) {
   if (!wow64) return std::string(path);
@@ -26,11 +14,6 @@ std::string ToSysnativePath(std::string_view path, bool wow64) {
   return ReplaceAll(ReplaceAll(path, "System32", "Sysnative"), "system32", "Sysnative");
 }
 
-bool FolderExists(Platform& p, const std::string& path) {
-  if (path.empty()) return false;
-  return p.QueryPath(path) == Platform::PathKind::kFolder;
-}
-
 bool PathIsFile(Platform& p, const std::string& path) {
   if (path.empty()) return false;
   return p.QueryPath(path) == Platform::PathKind::kFile;
@@ -40,6 +23,17 @@ bool FileExists(Platform& p, const std::string& path) {
   if (path.empty()) return false;
   const std::vector<FindEntry> found = p.FindFiles(path);
   return !found.empty() && !found.front().is_folder;
+}
+
+std::optional<std::string> RegisteredProgramFiles(Platform& p) {
+  return p.ReadRegistryString(RegistryRoot::kLocalMachine,
+                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
+}
+
+std::string ProgramFilesFolder(Platform& p) {
+  std::string folder = p.SpecialFolderPath(SpecialFolder::kProgramFiles).value_or("");
+  if (folder.empty()) folder = RegisteredProgramFiles(p).value_or("");
+  return folder;
 }
 
 bool EnsureFolderTree(Platform& p, const std::string& path) {
@@ -72,26 +66,6 @@ bool EnsureFolderTree(Platform& p, const std::string& path) {
     }
   }
   return true;
-}
-
-bool CreateFolderPath(Platform& p, const std::string& path) {
-  if (path.empty() || path.back() != '\\' || path.size() > kMaxPathChars) return false;
-  if (FolderExists(p, path)) return true;
-  // The start of the last component: after the last backslash that has
-  // something after it, walking whole characters.
-  const std::string folder = path.substr(0, path.size() - 1);
-  size_t component = 0;
-  for (size_t i = 0; i < folder.size(); ++i) {
-    if (p.IsLeadByte(static_cast<uint8_t>(folder[i]))) {
-      ++i;
-      continue;
-    }
-    if (folder[i] == '\\' && i + 1 < folder.size()) component = i + 1;
-  }
-  const std::string parent = path.substr(0, component);
-  if (!CreateFolderPath(p, parent)) return false;
-  if (FolderExists(p, folder)) return true;
-  return p.MakeFolder(folder);
 }
 
 }  // namespace lumiset

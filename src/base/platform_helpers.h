@@ -1,14 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/platform.h"
 
 namespace lumiset {
-
-// Every non-overlapping occurrence of `from` replaced by `to`, left to right.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
 // Under WOW64 a 32-bit process reaches the real system folder only through
 // the "Sysnative" alias, while other programs must be told "System32".
@@ -23,11 +21,17 @@ inline std::string ToSysnativePath(Platform& p, std::string_view path) {
 }
 
 // False for an empty path; otherwise what the attributes say. A missing path
-// is neither a file nor a folder.
-bool FolderExists(Platform& p, const std::string& path);
+// is no file.
 bool PathIsFile(Platform& p, const std::string& path);
 // True when a search for the path finds an entry that is not a folder.
 bool FileExists(Platform& p, const std::string& path);
+
+// The Program Files folder as the system's registry names it; nullopt when
+// the value is missing.
+std::optional<std::string> RegisteredProgramFiles(Platform& p);
+// The Program Files folder: the shell's, else the registry's; empty when
+// neither knows it.
+std::string ProgramFilesFolder(Platform& p);
 
 // Creates every missing folder of an absolute path ("C:\a\b", "C:\a\b\" or
 // "\\server\share\a"). False when the path is shorter than 3 characters or
@@ -35,9 +39,5 @@ bool FileExists(Platform& p, const std::string& path);
 // folders created before the failure stay. Network paths create what they
 // can and report true.
 bool EnsureFolderTree(Platform& p, const std::string& path);
-
-// Creates a folder path that ends with a backslash, parents first. False for
-// an empty path, one without the trailing backslash, or a creation refused.
-bool CreateFolderPath(Platform& p, const std::string& path);
 
 }  // namespace lumiset

@@ -109,14 +109,7 @@ std::string UninstallEntryKey(const SetupState& state) {
 
 void WriteUninstaller(Platform& p, SetupState& state) {
   if (state.UninstallerBlock.empty()) return;
-  std::string program_files = p.SpecialFolderPath(SpecialFolder::kProgramFiles).value_or("");
-  if (program_files.empty()) {
-    program_files = p.ReadRegistryString(RegistryRoot::kLocalMachine,
-                                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                                         "ProgramFilesDir")
-                        .value_or("");
-  }
-  const std::string folder = program_files + Expanded("\\{CompanyName}\\{ScreenSaverTitle}", state);
+  const std::string folder = ProgramFilesFolder(p) + Expanded("\\{CompanyName}\\{ScreenSaverTitle}", state);
   EnsureFolderTree(p, folder);
   state.UninstallFolder = folder;
   state.UninstallerPath = folder + "\\Uninstall.exe";

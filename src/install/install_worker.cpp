@@ -4,6 +4,8 @@
 #include <new>
 
 #include "base/platform_helpers.h"
+#include "base/text.h"
+#include "install/screensaver_setting.h"
 #include "package/package_format.h"
 #include "setup/install_log.h"
 #include "setup/work_files.h"
@@ -20,7 +22,6 @@ constexpr int32_t kProgressCopied = 50;
 constexpr int32_t kProgressReadBack = 65;
 constexpr int32_t kProgressDecoded = 80;
 constexpr int32_t kProgressDone = 98;
-constexpr char kDesktopKey[] = "Control Panel\\Desktop";
 // With no one to answer a prompt, a failed step is tried again this many
 // times, this far apart (a file held open for a moment, say), then the
 // installation fails.
@@ -40,8 +41,8 @@ class Worker {
 
   void Run() {
     Install();
-    if (StopSet()) link_.Result = static_cast<int32_t>(WorkerResult::Stopped);
-    link_.Finished = 1;
+    if (StopSet()) result_ = WorkerResult::Stopped;
+    link_.Finish(result_);
   }
 
  private:
@@ -238,11 +239,11 @@ class Worker {
     // Other programs read this setting, so it names System32, never the
     // Sysnative alias only a 32-bit process understands.
     std::string path = ToNativeSystemPath(p_, s_.InstalledScrPath);
-    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive", "1");
+    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreenSaveActiveValue, "1");
     if (!s_.WindowsVistaOrLater) {
       if (std::optional<std::string> short_path = p_.ShortPathName(path)) path = *short_path;
     }
-    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE", path);
+    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreensaverPathValue, path);
     p_.NotifyScreensaverActive(true);
     Log().Line("active screensaver: " + path);
   }
@@ -268,51 +269,40 @@ class Worker {
       }
       return true;
     }
-    link_.PromptRequest = kPromptCopyError;
-    int32_t answer;
-    while ((answer = link_.PromptRequest.load()) == kPromptCopyError) p_.SleepMs(kPollMs);
-    WaitWhilePaused();
-    Log().Line(answer == kPromptRetry ? "the user chose Retry" : "the user chose Abort Setup");
-    return answer == kPromptRetry;
+    const PromptAnswer answer = link_.AskCopyError(p_);
+    Log().Line(answer == PromptAnswer::kRetry ? "the user chose Retry"
+                                              : "the user chose Abort Setup");
+    return answer == PromptAnswer::kRetry;
   }
 
-  void WaitWhilePaused() {
-    while (link_.PauseRequested && link_.PauseRequested->load() != 0) p_.SleepMs(kPollMs);
-  }
-
-  bool StopSet() {
-    WaitWhilePaused();
-    return link_.StopRequested && link_.StopRequested->load() != 0;
-  }
+  bool StopSet() { return link_.StopRequested(p_); }
 
   // A checkpoint: true (with the Stopped result) when the user stopped.
   bool StopCheck() {
     if (!StopSet()) return false;
-    link_.Result = static_cast<int32_t>(WorkerResult::Stopped);
+    result_ = WorkerResult::Stopped;
     return true;
   }
 
-  void Fail(WorkerResult result) { link_.Result = static_cast<int32_t>(result); }
+  void Fail(WorkerResult result) { result_ = result; }
 
-  void SetProgress(int32_t value) {
-    if (link_.Progress) *link_.Progress = value;
-  }
+  void SetProgress(int32_t value) { link_.ReportProgress(value); }
 
   WorkerLink& link_;
   Platform& p_;
   SetupState& s_;
   int unattended_retries_ = 0;
+  WorkerResult result_ = WorkerResult::Completed;
 };
 
 }  // namespace
 
 void InstallWorker(WorkerLink& link, Platform& p, SetupState& state) {
-  // A thread entry: nothing may escape it, and Finished must be set.
+  // A thread entry: nothing may escape it, and the link must be finished.
   try {
     Worker(link, p, state).Run();
   } catch (...) {
-    link.Result = static_cast<int32_t>(WorkerResult::Failed);
-    link.Finished = 1;
+    link.Finish(WorkerResult::Failed);
   }
 }
 

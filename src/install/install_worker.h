@@ -11,7 +11,7 @@ namespace lumiset {
 // InstalledScrPath, runs the companion program, and activates the
 // screensaver when SetAsDefault is on. Reports progress (3, 50, 65, 80, 98),
 // asks for the copy-error prompt through the link, honours the stop flag at
-// its checkpoints, and ends by setting link.Finished. Reads `state` only,
+// its checkpoints, and ends by finishing the link. Reads `state` only,
 // except that it releases CompanionProgram's bytes.
 void InstallWorker(WorkerLink& link, Platform& p, SetupState& state);
 

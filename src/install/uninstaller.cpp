@@ -3,20 +3,14 @@
 #include <algorithm>
 
 #include "base/platform_helpers.h"
+#include "base/text.h"
 #include "install/finishing_steps.h"
+#include "install/screensaver_setting.h"
 #include "setup/install_log.h"
-#include "setup/switches.h"
 
 namespace lumiset {
 namespace {
 
-constexpr char kDesktopKey[] = "Control Panel\\Desktop";
-constexpr int kMaxRegistryDepth = 32;
-
-std::string WithBackslash(std::string path) {
-  if (path.empty() || path.back() != '\\') path += '\\';
-  return path;
-}
 
 bool SamePath(const std::string& a, const std::string& b) {
   return AsciiLower(a) == AsciiLower(b);
@@ -43,15 +37,6 @@ bool NamesInstalledFile(const std::string& setting, const std::vector<std::strin
          });
 }
 
-void DeleteTree(Platform& p, RegistryRoot root, const std::string& path, int depth) {
-  if (depth < kMaxRegistryDepth) {
-    for (const std::string& subkey : p.RegistrySubkeys(root, path)) {
-      DeleteTree(p, root, path + "\\" + subkey, depth + 1);
-    }
-  }
-  p.DeleteRegistryKey(root, path);
-}
-
 }  // namespace
 
 std::vector<std::string> ShellFoldersToKeep(Platform& p) {
@@ -60,11 +45,7 @@ std::vector<std::string> ShellFoldersToKeep(Platform& p) {
                           SpecialFolder::kProgramFiles}) {
     if (std::optional<std::string> path = p.SpecialFolderPath(f)) keep.push_back(*path);
   }
-  if (std::optional<std::string> dir = p.ReadRegistryString(
-          RegistryRoot::kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-          "ProgramFilesDir")) {
-    keep.push_back(*dir);
-  }
+  if (std::optional<std::string> dir = RegisteredProgramFiles(p)) keep.push_back(*dir);
   return keep;
 }
 
@@ -72,13 +53,13 @@ void RestoreScreensaverSettings(Platform& p, const SetupState& s) {
   const std::string ini = WithBackslash(p.WindowsDirectory()) + "system.ini";
   const std::vector<std::string> names = InstalledFileNames(p, s);
   const std::string setting =
-      p.ReadRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE").value_or("");
+      p.ReadRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreensaverPathValue).value_or("");
   if (!NamesInstalledFile(setting, names) &&
       !NamesInstalledFile(p.ReadIniString(ini, "boot", "scrnsave.exe"), names)) {
     return;
   }
-  p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive", "0");
-  p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE", "");
+  p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreenSaveActiveValue, "0");
+  p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreensaverPathValue, "");
   p.WriteIniString(ini, "boot", "scrnsave.exe", "");
   p.NotifyScreensaverActive(false);
 }
@@ -105,10 +86,6 @@ void RemoveFileAndEmptyFolders(Platform& p, const std::string& path,
     if (!p.RemoveFolder(folder)) return;
     folder = parent;
   }
-}
-
-void DeleteRegistryTree(Platform& p, RegistryRoot root, const std::string& path) {
-  DeleteTree(p, root, path, 0);
 }
 
 void DeleteInstallationKeys(Platform& p, const SetupState& s) {

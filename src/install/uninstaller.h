@@ -45,8 +45,4 @@ void RestoreScreensaverSettings(Platform& p, const SetupState& state);
 void RemoveFileAndEmptyFolders(Platform& p, const std::string& path,
                                const std::vector<std::string>& keep);
 
-// Deletes a key with all its subkeys; a subkey that cannot be deleted stays
-// (and with it its parents) and the walk goes on past it.
-void DeleteRegistryTree(Platform& p, RegistryRoot root, const std::string& path);
-
 }  // namespace lumiset

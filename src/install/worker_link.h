@@ -3,39 +3,82 @@
 #include <atomic>
 #include <cstdint>
 
-namespace lumiset {
+#include "base/platform.h"
 
-// The copy-error prompt hand-over: the worker writes kPromptCopyError, the
-// progress page replaces it with the user's answer, kPromptRetry or
-// kPromptAbort.
-enum PromptRequestValue : int32_t {
-  kPromptNone = 0,
-  kPromptRetry = 1,
-  kPromptAbort = 2,
-  kPromptCopyError = 3,
-};
+namespace lumiset {
 
 enum class WorkerResult : int32_t {
   Completed = 0,
   NoWorkFile = 1,  // the work file could not be created; the user aborted
   Failed = 2,      // a later step failed and the user aborted
-  Stopped = 9,     // the stop flag was set; replaces any other result
+  Stopped = 9,     // the user stopped the installation; replaces any other result
 };
 
-// What the progress page and the installation worker share. Each value is a
-// single 32-bit integer written by one side and polled by the other; the
-// page owns the record and the values behind the pointers, fills them
-// before starting the worker and keeps them alive until Finished is set.
-struct WorkerLink {
-  std::atomic<int32_t> Result{0};             // WorkerResult, written by the worker
-  std::atomic<int32_t> Finished{0};           // 1 as the worker's very last write
-  std::atomic<int32_t>* StopRequested = nullptr;  // page: 1 once the user confirmed the stop
-  std::atomic<int32_t>* Progress = nullptr;       // worker: percent done, 0 to 98
-  std::atomic<int32_t> PromptRequest{kPromptNone};
-  // Page: non-zero while the exit confirmation is up. The worker waits at its
-  // stop checks and prompt waits meanwhile, never inside an allocation or a
-  // file operation, so the user-interface thread cannot block on it.
-  std::atomic<int32_t>* PauseRequested = nullptr;
+// The user's answer to the copy-error prompt.
+enum class PromptAnswer : int32_t { kRetry, kAbort };
+
+// The hand-over between the installation worker and the page that shows it
+// (the progress page, or the hidden run of a quiet installation). The page
+// owns the link and keeps it alive until the worker thread has returned.
+// Every member is a lock-free atomic, so neither side ever blocks the other:
+// the worker polls, sleeping through its Platform, and the page polls on its
+// timer. Methods are grouped by the thread that may call them.
+class WorkerLink {
+ public:
+  WorkerLink() = default;
+  WorkerLink(const WorkerLink&) = delete;
+  WorkerLink& operator=(const WorkerLink&) = delete;
+
+  // --- Worker thread.
+
+  // Percent done, for the bar; 0 until the first report.
+  void ReportProgress(int32_t percent) { progress_ = percent; }
+  // A stop check: waits while the page holds the worker paused (the exit
+  // confirmation is up), then tells whether the user confirmed the stop.
+  // The worker calls it only between its steps, never inside an allocation
+  // or a file operation, so the page never waits on the worker.
+  bool StopRequested(Platform& p) const;
+  // Puts the copy-error prompt to the page and waits for the answer; a
+  // pause that begins meanwhile is waited out before the answer is given
+  // back.
+  PromptAnswer AskCopyError(Platform& p);
+  // The worker's very last write: after it the page may close and the
+  // worker may touch nothing the page owns.
+  void Finish(WorkerResult result);
+
+  // --- Page thread.
+
+  int32_t progress() const { return progress_; }
+  // True while the worker waits for an answer to the copy-error prompt.
+  bool prompt_pending() const { return prompt_ == Prompt::kAsked; }
+  // Answers a pending prompt; false (and nothing changes) when none is
+  // pending, so a late answer can never be taken for a new question.
+  bool Answer(PromptAnswer answer);
+  // Holds the worker at its next stop check or prompt answer until Resume.
+  void Pause() { paused_ = true; }
+  void Resume() { paused_ = false; }
+  bool paused() const { return paused_; }
+  // The user confirmed the stop; the worker sees it at its next check. Ends
+  // a pause as well.
+  void RequestStop();
+  bool stop_requested() const { return stop_; }
+  bool finished() const { return finished_; }
+  // Meaningful once finished().
+  WorkerResult result() const { return result_; }
+
+ private:
+  // Where the prompt hand-over stands. Only the worker moves it to kAsked
+  // and back to kNone, only the page from kAsked to an answer.
+  enum class Prompt : int32_t { kNone, kAsked, kRetry, kAbort };
+
+  void WaitWhilePaused(Platform& p) const;
+
+  std::atomic<int32_t> progress_{0};
+  std::atomic<bool> paused_{false};
+  std::atomic<bool> stop_{false};
+  std::atomic<Prompt> prompt_{Prompt::kNone};
+  std::atomic<WorkerResult> result_{WorkerResult::Completed};
+  std::atomic<bool> finished_{false};
 };
 
 }  // namespace lumiset

@@ -232,29 +232,6 @@ bool WriteBlockToFile(Platform& platform, std::span<const uint8_t> block, const 
   return false;
 }
 
-bool WriteBufferToFile(Platform& platform, std::span<const uint8_t> bytes, const std::string& path) {
-  if (bytes.empty()) return false;
-  std::unique_ptr<WritableFile> file = platform.CreateForWrite(path, /*create_new=*/false);
-  if (!file) return false;
-  const bool written = file->Write(bytes.data(), bytes.size());
-  const bool closed = file->Close();
-  if (written && closed) return true;
-  file.reset();
-  platform.RemoveFile(path);
-  return false;
-}
-
-std::optional<std::vector<uint8_t>> ReadWholeFile(Platform& platform, const std::string& path,
-                                                  uint64_t max_size) {
-  std::unique_ptr<ReadableFile> file = platform.OpenForRead(path, /*share_write=*/false);
-  if (!file) return std::nullopt;
-  const uint64_t size = file->Size();
-  if (size == 0 || size > max_size) return std::nullopt;
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (!file->ReadAt(0, bytes.data(), bytes.size())) return std::nullopt;
-  return bytes;
-}
-
 std::optional<std::vector<uint8_t>> DecodeRecord(std::span<const uint8_t> item) {
   if (item.size() < kRecordHeaderSize) return std::nullopt;
   const uint32_t capacity = LoadU32(item.data());

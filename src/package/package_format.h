@@ -206,15 +206,6 @@ DecodeStatus DecodeBlock(std::span<const uint8_t> block, ByteSink& sink, uint32_
 bool WriteBlockToFile(Platform& platform, std::span<const uint8_t> block, const std::string& path,
                       uint32_t max_capacity);
 
-// Writes bytes unchanged into a file, created or truncated. False when there
-// are no bytes or the file cannot be written (a partial file is removed).
-bool WriteBufferToFile(Platform& platform, std::span<const uint8_t> bytes, const std::string& path);
-
-// The whole file, or nullopt when it cannot be opened, is empty, is larger
-// than max_size or cannot be read in full.
-std::optional<std::vector<uint8_t>> ReadWholeFile(Platform& platform, const std::string& path,
-                                                  uint64_t max_size);
-
 // Decodes the record item (u32 capacity + zlib stream); nullopt on any
 // failure or when the capacity is over kMaxRecordDecoded.
 std::optional<std::vector<uint8_t>> DecodeRecord(std::span<const uint8_t> item);

@@ -74,7 +74,6 @@ struct SetupState {
   std::string SystemDir;
   std::string InstalledScrPath;
   std::string ModulePath;
-  std::string ModuleDir;
   std::string PackageSourcePath;
   std::string WorkFolder;  // ends with a backslash once chosen
   std::array<std::string, kInstalledFileSlots> InstalledFiles;

@@ -1,6 +1,7 @@
 #include "setup/startup.h"
 
 #include "base/platform_helpers.h"
+#include "base/text.h"
 #include "package/setup_record.h"
 #include "setup/package_loader.h"
 
@@ -10,13 +11,6 @@ std::string FormSystemDir(std::string_view system_directory, bool wow64) {
   std::string dir = AsciiLower(system_directory);
   if (!dir.empty() && dir[0] >= 'a' && dir[0] <= 'z') dir[0] = static_cast<char>(dir[0] - 'a' + 'A');
   return ToSysnativePath(dir, wow64);
-}
-
-std::string ModuleDirOf(const std::string& module_path) {
-  for (size_t i = module_path.size(); i-- > 1;) {
-    if (module_path[i] == '\\') return module_path.substr(0, i + 1);
-  }
-  return module_path;
 }
 
 std::optional<RunMode> StartUp(Platform& p, SetupState& state, std::string_view command_line) {
@@ -33,7 +27,6 @@ std::optional<RunMode> StartUp(Platform& p, SetupState& state, std::string_view 
     return std::nullopt;
   }
   state.ModulePath = p.ModulePath();
-  state.ModuleDir = ModuleDirOf(state.ModulePath);
   state.PackageSourcePath = state.ModulePath;
 
   if (!LoadPackage(p, state)) {

@@ -17,10 +17,6 @@ inline constexpr int kDamagedInstallerString = 8004;
 // its first letter upper-cased, "system32" becoming "Sysnative" under WOW64.
 std::string FormSystemDir(std::string_view system_directory, bool wow64);
 
-// The folder of a program path with its trailing backslash; the path itself
-// when it holds no backslash after its first character.
-std::string ModuleDirOf(const std::string& module_path);
-
 // Start-up from the run options to the run-mode decision: resets the run
 // options, forms the paths, loads the package and applies the switches of
 // `command_line` over its defaults. RunMode::kDamaged, with ExitCode 2, when

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/text.h"
+
 namespace lumiset {
 
 std::string ArgumentsOf(std::string_view command_line) {
@@ -14,14 +16,6 @@ std::string ArgumentsOf(std::string_view command_line) {
   }
   while (i < command_line.size() && (command_line[i] == ' ' || command_line[i] == '\t')) ++i;
   return std::string(command_line.substr(i));
-}
-
-std::string AsciiLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
 }
 
 std::string TakeLogSwitch(std::string& arguments) {

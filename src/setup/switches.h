@@ -28,9 +28,6 @@ std::string TakeLogSwitch(std::string& arguments);
 // separating blanks removed.
 std::string ArgumentsOf(std::string_view command_line);
 
-// ASCII letters in lower case, other bytes unchanged.
-std::string AsciiLower(std::string_view text);
-
 // Applies the switches found anywhere in the (already lower-cased)
 // arguments, in a fixed order so that later tests override earlier ones:
 // /q /u /d /d- /p /p- /m /m- /s /s- /f /f- /x /w /n, then /? or /h.

@@ -1,26 +1,14 @@
 #include "setup/work_files.h"
 
 #include "base/platform_helpers.h"
+#include "base/text.h"
 
 namespace lumiset {
 namespace {
 
-std::string WithBackslash(std::string path) {
-  if (path.empty() || path.back() != '\\') path += '\\';
-  return path;
-}
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 bool PassesFolderTest(Platform& p, const std::string& folder) {
   if (folder.size() > kMaxPathChars) return false;
-  CreateFolderPath(p, folder);
+  EnsureFolderTree(p, folder);
   std::string probe;
   if (!CreateProbeFile(p, folder, kWorkFilePrefix, &probe)) return false;
   if (!PathIsFile(p, probe)) return false;
@@ -70,7 +58,7 @@ std::string PrepareWorkFolder(Platform& p) {
     folder = *chosen;
   } else {
     folder = std::string(kFallbackWorkFolder);
-    CreateFolderPath(p, folder);
+    EnsureFolderTree(p, folder);
   }
   DeleteWorkFiles(p, folder);
   return folder;
@@ -78,7 +66,7 @@ std::string PrepareWorkFolder(Platform& p) {
 
 std::string MakeWorkFileName(Platform& p, std::string& work_folder, std::string_view extension,
                              std::string folder, std::string prefix) {
-  const std::string ext = Lower(extension);
+  const std::string ext = AsciiLower(extension);
   if (folder.empty()) {
     if (work_folder.empty()) work_folder = ChooseWorkFolder(p).value_or(std::string());
     folder = work_folder;

@@ -3,15 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "win32/text_win.h"
 #include "win32/windows_win.h"
 
 namespace lumiset {
-
-// Window texts are UTF-16; package texts are bytes in the ANSI code page.
-// These convert at the call that needs it. Characters the code page lacks
-// become its default character on the way to ANSI.
-std::wstring AnsiToWide(std::string_view text);
-std::string WideToAnsi(std::wstring_view text);
 
 // The whole text of a window, read with the wide functions.
 std::wstring WindowText(HWND hwnd);
@@ -25,7 +20,6 @@ class CWindow {
 
   HWND hwnd() const { return hwnd_; }
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
-  std::wstring ItemText(int id) const { return WindowText(Item(id)); }
   void ShowItem(int id, bool show) const { ShowWindow(Item(id), show ? SW_SHOW : SW_HIDE); }
 
  protected:

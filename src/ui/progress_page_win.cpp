@@ -100,17 +100,10 @@ void ProgressPage::StartWorker() {
   } else {
     ShowWindow(hwnd_, SW_HIDE);
   }
-  link_.Finished = 0;
-  link_.StopRequested = &stop_flag_;
-  link_.Result = 0;
-  link_.Progress = &progress_value_;
-  link_.PromptRequest = kPromptNone;
-  link_.PauseRequested = &pause_flag_;
   worker_thread_.Reset(CreateThread(nullptr, 0, WorkerThread, this, 0, &worker_thread_id_));
   if (!worker_thread_) {
     // No thread, no installation: the next tick closes the page as failed.
-    link_.Result = static_cast<int32_t>(WorkerResult::Failed);
-    link_.Finished = 1;
+    link_.Finish(WorkerResult::Failed);
     return;
   }
   SetThreadPriority(worker_thread_.get(), THREAD_PRIORITY_IDLE);
@@ -124,23 +117,20 @@ DWORD WINAPI ProgressPage::WorkerThread(LPVOID param) {
   try {
     page->worker_(link, page->platform_, page->state());
   } catch (...) {
-    if (link.Result == 0) link.Result = static_cast<int32_t>(WorkerResult::Failed);
   }
-  if (!link.Finished) {
-    if (link.Result == 0) link.Result = static_cast<int32_t>(WorkerResult::Failed);
-    link.Finished = 1;
-  }
+  // A worker that threw or forgot to finish has failed.
+  if (!link.finished()) link.Finish(WorkerResult::Failed);
   PostMessageW(page->hwnd(), WM_WORKERDONE, 0, 0);
   return 0;
 }
 
 void ProgressPage::OnTimer(UINT_PTR) {
   if (prompt_showing_) return;
-  if (link_.PromptRequest == kPromptCopyError) {
+  if (link_.prompt_pending()) {
     ShowCopyErrorPrompt();
     return;
   }
-  if (link_.Finished) {
+  if (link_.finished()) {
     ClosePage();
     return;
   }
@@ -150,7 +140,8 @@ void ProgressPage::OnTimer(UINT_PTR) {
 void ProgressPage::ShowCopyErrorPrompt() {
   prompt_showing_ = 1;
   CopyErrorPrompt prompt(instance(), state(), hwnd_);
-  link_.PromptRequest = ToPageResult(prompt.DoModal()) == PageResult::Next ? kPromptRetry : kPromptAbort;
+  link_.Answer(ToPageResult(prompt.DoModal()) == PageResult::Next ? PromptAnswer::kRetry
+                                                                   : PromptAnswer::kAbort);
   prompt_showing_ = 0;
 }
 
@@ -162,9 +153,9 @@ void ProgressPage::ClosePage() {
 
 void ProgressPage::DecideOutcome() {
   closed_ = true;
-  if (stop_flag_) {
+  if (link_.stop_requested()) {
     outcome_ = InstallOutcome::Interrupted;
-  } else if (link_.Result != 0) {
+  } else if (link_.result() != WorkerResult::Completed) {
     outcome_ = InstallOutcome::Failed;
   } else {
     UpdateProgressBar();
@@ -175,7 +166,7 @@ void ProgressPage::DecideOutcome() {
 
 void ProgressPage::UpdateProgressBar() {
   if (last_shown_progress_ == kBarMaximum) return;
-  const int32_t value = progress_value_;
+  const int32_t value = link_.progress();
   if (value == last_shown_progress_) return;
   SendMessageW(progress_bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
   last_shown_progress_ = value;
@@ -187,19 +178,19 @@ void ProgressPage::OnOK() {}
 void ProgressPage::OnCancel() {
   // A prompt or the confirmation is up, or the page is already closing.
   if (prompt_showing_) return;
-  if (link_.Finished) {
+  if (link_.finished()) {
     ClosePage();
     return;
   }
-  if (stop_flag_) return;
+  if (link_.stop_requested()) return;
   prompt_showing_ = 1;
-  pause_flag_ = 1;
+  link_.Pause();
   MessageBeep(MB_ICONHAND);
   if (ConfirmExitSetup(instance(), state(), hwnd_)) {
-    stop_flag_ = 1;
+    link_.RequestStop();
     EnableWindow(Item(IDCANCEL), FALSE);
   }
-  pause_flag_ = 0;
+  link_.Resume();
   prompt_showing_ = 0;
 }
 
@@ -213,17 +204,15 @@ void ProgressPage::OnDestroy() {
 
 void ProgressPage::JoinWorker() {
   if (!worker_thread_) return;
-  if (!link_.Finished) {
+  if (!link_.finished()) {
     // The page is going away before the worker ended (its loop was ended
     // from outside): stop it and answer any prompt with Abort Setup.
-    stop_flag_ = 1;
-    pause_flag_ = 0;
+    link_.RequestStop();
     while (WaitForSingleObject(worker_thread_.get(), kJoinPollMs) == WAIT_TIMEOUT) {
-      int32_t request = kPromptCopyError;
-      link_.PromptRequest.compare_exchange_strong(request, kPromptAbort);
+      link_.Answer(PromptAnswer::kAbort);
     }
   } else {
-    // Finished is the worker's last write; only its return is left.
+    // Finishing is the worker's last write; only its return is left.
     WaitForSingleObject(worker_thread_.get(), INFINITE);
   }
   worker_thread_.Reset();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "setup/setup_state.h"
@@ -20,7 +19,7 @@ inline constexpr UINT WM_STARTWORKER = WM_USER + 16;
 // once instead of on its next tick.
 inline constexpr UINT WM_WORKERDONE = WM_USER + 17;
 
-// The work run on the worker thread; it must set link.Finished last.
+// The work run on the worker thread; finishing the link is its last act.
 using InstallWorkerEntry = void (*)(WorkerLink& link, Platform& p, SetupState& state);
 
 // The "Installing" page. It runs the worker on a thread of its own at idle
@@ -64,10 +63,7 @@ class ProgressPage : public WizardPage {
   InstallWorkerEntry worker_;
   HWND progress_bar_ = nullptr;
   UINT_PTR timer_id_ = 0;
-  std::atomic<int32_t> progress_value_{0};
   int32_t last_shown_progress_ = -1;
-  std::atomic<int32_t> stop_flag_{0};
-  std::atomic<int32_t> pause_flag_{0};
   // Set while a tick shows a prompt, while the stop confirmation is up, and
   // from the moment the page closes: ticks and Stop then do nothing.
   int32_t prompt_showing_ = 0;

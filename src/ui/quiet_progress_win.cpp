@@ -1,7 +1,5 @@
 #include "ui/quiet_progress_win.h"
 
-#include <atomic>
-
 #include "install/worker_link.h"
 #include "ui/copy_error_prompt_win.h"
 #include "ui/environment_win.h"
@@ -10,8 +8,7 @@
 namespace lumiset {
 namespace {
 
-// How often the waiting thread looks for a prompt request; the worker polls
-// its answer at the same pace.
+// How often the waiting thread looks for a prompt request.
 constexpr DWORD kPromptPollMs = 50;
 
 struct HiddenRun {
@@ -19,9 +16,6 @@ struct HiddenRun {
   Platform& platform;
   SetupState& state;
   WorkerLink link;
-  std::atomic<int32_t> stop_flag{0};
-  std::atomic<int32_t> pause_flag{0};
-  std::atomic<int32_t> progress{0};
 };
 
 DWORD WINAPI HiddenWorkerThread(LPVOID param) {
@@ -30,12 +24,9 @@ DWORD WINAPI HiddenWorkerThread(LPVOID param) {
   try {
     run->worker(link, run->platform, run->state);
   } catch (...) {
-    if (link.Result == 0) link.Result = static_cast<int32_t>(WorkerResult::Failed);
   }
-  if (!link.Finished) {
-    if (link.Result == 0) link.Result = static_cast<int32_t>(WorkerResult::Failed);
-    link.Finished = 1;
-  }
+  // A worker that threw or forgot to finish has failed.
+  if (!link.finished()) link.Finish(WorkerResult::Failed);
   return 0;
 }
 
@@ -43,10 +34,7 @@ DWORD WINAPI HiddenWorkerThread(LPVOID param) {
 
 InstallOutcome RunHiddenProgress(HINSTANCE instance, Platform& p, SetupState& state,
                                  InstallWorkerEntry worker) {
-  HiddenRun run{worker, p, state, {}, {}, {}, {}};
-  run.link.StopRequested = &run.stop_flag;
-  run.link.Progress = &run.progress;
-  run.link.PauseRequested = &run.pause_flag;
+  HiddenRun run{worker, p, state, {}};
   ScopedKernelHandle thread(CreateThread(nullptr, 0, HiddenWorkerThread, &run, 0, nullptr));
   if (!thread) return InstallOutcome::Failed;
   // Messages are pumped meanwhile: a window of this thread (the frame of a
@@ -72,16 +60,16 @@ InstallOutcome RunHiddenProgress(HINSTANCE instance, Platform& p, SetupState& st
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
-    if (run.link.PromptRequest == kPromptCopyError) {
+    if (run.link.prompt_pending()) {
       SettleDisplayFacts(state);
       CopyErrorPrompt prompt(instance, state);
-      run.link.PromptRequest =
-          ToPageResult(prompt.DoModal()) == PageResult::Next ? kPromptRetry : kPromptAbort;
+      run.link.Answer(ToPageResult(prompt.DoModal()) == PageResult::Next ? PromptAnswer::kRetry
+                                                                         : PromptAnswer::kAbort);
     }
   }
   // A quit request that came meanwhile is for the caller's loop.
   if (quit) PostQuitMessage(static_cast<int>(quit_code));
-  if (run.link.Result != 0) return InstallOutcome::Failed;
+  if (run.link.result() != WorkerResult::Completed) return InstallOutcome::Failed;
   state.InstallSucceeded = 1;
   return InstallOutcome::Completed;
 }

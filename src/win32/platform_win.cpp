@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "win32/scoped_handle_win.h"
+#include "win32/text_win.h"
 
 namespace lumiset {
 namespace {
@@ -108,7 +109,6 @@ int CsidlOf(SpecialFolder folder) {
     case SpecialFolder::kPrograms: return CSIDL_PROGRAMS;
     case SpecialFolder::kDesktop: return CSIDL_DESKTOPDIRECTORY;
     case SpecialFolder::kProgramFiles: return CSIDL_PROGRAM_FILES;
-    case SpecialFolder::kFonts: return CSIDL_FONTS;
   }
   return CSIDL_DESKTOPDIRECTORY;
 }
@@ -348,26 +348,6 @@ bool Win32Platform::WriteIniString(const std::string& file, const std::string& s
          WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
 }
 
-std::vector<std::string> Win32Platform::RegistrySubkeys(RegistryRoot root,
-                                                        const std::string& path) {
-  // Past this many a tree is no installer's record; the cap bounds memory.
-  constexpr size_t kMaxSubkeys = 4096;
-  std::vector<std::string> names;
-  HKEY raw = nullptr;
-  if (RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return names;
-  ScopedRegKey key(raw);
-  for (DWORD index = 0; names.size() < kMaxSubkeys; ++index) {
-    char name[256];
-    DWORD size = sizeof name;
-    if (RegEnumKeyExA(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    names.emplace_back(name, size);
-  }
-  return names;
-}
-
 bool Win32Platform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {
   return RegDeleteKeyA(RootKey(root), path.c_str()) == ERROR_SUCCESS;
 }
@@ -437,15 +417,6 @@ UINT IconStyle(MessageIcon icon) {
   return MB_ICONINFORMATION;
 }
 
-std::wstring Widen(const std::string& text) {
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
-  wide.resize(static_cast<size_t>(n - 1));
-  return wide;
-}
-
 }  // namespace
 
 void Win32Platform::ShowMessage(const std::string& text, const std::string& caption,
@@ -460,7 +431,7 @@ void Win32Platform::ShowLocalizedMessage(int string_id, const std::string& capti
   const int n = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(string_id),
                             reinterpret_cast<LPWSTR>(&text), 0);
   const std::wstring message = n > 0 ? std::wstring(text, static_cast<size_t>(n)) : std::wstring();
-  MessageBoxW(nullptr, message.c_str(), Widen(caption).c_str(), MB_OK | IconStyle(icon));
+  MessageBoxW(nullptr, message.c_str(), AnsiToWide(caption).c_str(), MB_OK | IconStyle(icon));
 }
 
 void Win32Platform::Beep(MessageIcon kind) {
@@ -487,11 +458,9 @@ std::string Win32Platform::SystemMessage(uint32_t system_code) {
 
 std::string Win32Platform::ToUtf8(const std::string& ansi) {
   if (ansi.empty() || ansi.size() > INT32_MAX / 2) return ansi;
-  const int n = static_cast<int>(ansi.size());
-  const int wide_count = MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, nullptr, 0);
-  if (wide_count <= 0) return ansi;
-  std::wstring wide(static_cast<size_t>(wide_count), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, wide.data(), wide_count);
+  const std::wstring wide = AnsiToWide(ansi);
+  if (wide.empty()) return ansi;
+  const int wide_count = static_cast<int>(wide.size());
   const int utf8_count =
       WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_count, nullptr, 0, nullptr, nullptr);
   if (utf8_count <= 0) return ansi;

@@ -40,7 +40,6 @@ class Win32Platform final : public Platform {
                             const std::string& key) override;
   bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value) override;
-  std::vector<std::string> RegistrySubkeys(RegistryRoot root, const std::string& path) override;
   bool DeleteRegistryKey(RegistryRoot root, const std::string& path) override;
   bool RunAndWait(const std::string& command_line) override;
   bool ShellOpen(const std::string& program, const std::string& parameters) override;

@@ -77,7 +77,6 @@ FakePlatform::FakePlatform() {
   special_folders[SpecialFolder::kPrograms] = "C:\\Users\\me\\Start Menu\\Programs";
   special_folders[SpecialFolder::kDesktop] = "C:\\Users\\me\\Desktop";
   special_folders[SpecialFolder::kProgramFiles] = "C:\\Program Files (x86)";
-  special_folders[SpecialFolder::kFonts] = "C:\\WINDOWS\\Fonts";
   AddFolder("C:\\WINDOWS\\system32");
   AddFolder("C:\\WINDOWS\\Sysnative");
   AddFolder("C:\\Users\\me\\Temp");
@@ -198,7 +197,7 @@ bool FakePlatform::WriteIniString(const std::string& file, const std::string& se
 }
 
 std::vector<std::string> FakePlatform::RegistrySubkeys(RegistryRoot root,
-                                                       const std::string& path) {
+                                                       const std::string& path) const {
   const std::string prefix = Lower(path) + "\\";
   std::set<std::string> names;
   for (const auto& [k, values] : registry_) {

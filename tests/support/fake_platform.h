@@ -44,6 +44,8 @@ class FakePlatform : public Platform {
                                         const std::string& name) const;
   // The names (lower-case) of a key's values of any type.
   std::vector<std::string> RegistryValueNames(RegistryRoot root, const std::string& subkey) const;
+  // The names of a key's direct subkeys.
+  std::vector<std::string> RegistrySubkeys(RegistryRoot root, const std::string& path) const;
 
   bool wow64 = true;
   std::string system_directory = "C:\\WINDOWS\\system32";
@@ -109,7 +111,6 @@ class FakePlatform : public Platform {
                             const std::string& key) override;
   bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value) override;
-  std::vector<std::string> RegistrySubkeys(RegistryRoot root, const std::string& path) override;
   bool DeleteRegistryKey(RegistryRoot root, const std::string& path) override;
   bool RunAndWait(const std::string& command_line) override;
   bool ShellOpen(const std::string& program, const std::string& parameters) override;

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 
 #include "setup/install_log.h"
 #include "setup/startup.h"
 #include "setup/switches.h"
 #include "base/byte_io.h"
+#include "base/text.h"
 #include "package/package_format.h"
 #include "setup/work_files.h"
 #include "support/fake_platform.h"
@@ -44,12 +46,12 @@ class Worker : public ::testing::Test {
     state_.WorkFolder = PrepareWorkFolder(fs_);
     pkg_.screensaver = Screensaver(200000);
     fs_.on_sleep = [this] {
-      if (link_.PromptRequest != kPromptCopyError) return;
+      if (!link_->prompt_pending()) return;
       ++prompts_;
       if (before_answer_) before_answer_();
-      const int32_t answer = answers_.empty() ? kPromptAbort : answers_.front();
+      const PromptAnswer answer = answers_.empty() ? PromptAnswer::kAbort : answers_.front();
       if (!answers_.empty()) answers_.pop_front();
-      link_.PromptRequest = answer;
+      link_->Answer(answer);
     };
   }
 
@@ -59,14 +61,16 @@ class Worker : public ::testing::Test {
     state_.WindowsVistaOrLater = 1;
   }
 
+  // Runs the worker over the link; a link that a run has finished is
+  // replaced by a fresh one first.
   WorkerResult Run() {
-    link_.StopRequested = &stop_;
-    link_.Progress = &progress_;
-    link_.PauseRequested = &pause_;
-    InstallWorker(link_, faulty_, state_);
-    EXPECT_EQ(link_.Finished, 1);
-    return static_cast<WorkerResult>(link_.Result.load());
+    if (link_->finished()) link_ = std::make_unique<WorkerLink>();
+    InstallWorker(*link_, faulty_, state_);
+    EXPECT_TRUE(link_->finished());
+    return link_->result();
   }
+
+  int32_t Progress() const { return link_->progress(); }
 
   std::vector<std::string> WorkFiles() {
     std::vector<std::string> out;
@@ -80,11 +84,8 @@ class Worker : public ::testing::Test {
   FaultyPlatform faulty_;
   SetupState state_;
   TestPackage pkg_;
-  WorkerLink link_;
-  std::atomic<int32_t> stop_{0};
-  std::atomic<int32_t> progress_{0};
-  std::atomic<int32_t> pause_{0};
-  std::deque<int32_t> answers_;
+  std::unique_ptr<WorkerLink> link_ = std::make_unique<WorkerLink>();
+  std::deque<PromptAnswer> answers_;
   std::function<void()> before_answer_;
   int prompts_ = 0;
 };
@@ -93,7 +94,7 @@ TEST_F(Worker, InstallsActivatesAndCleansUp) {
   Load();
   EXPECT_EQ(Run(), WorkerResult::Completed);
   EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
-  EXPECT_EQ(progress_, 98);
+  EXPECT_EQ(Progress(), 98);
   EXPECT_TRUE(WorkFiles().empty());
   EXPECT_EQ(prompts_, 0);
   EXPECT_EQ(fs_.Registry(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive"), "1");
@@ -155,7 +156,7 @@ TEST_F(Worker, ACompanionThatCannotStartIsSkipped) {
 TEST_F(Worker, WorkFileCannotBeCreated) {
   Load();
   fs_.unwritable_folders.insert(AsciiLower(kWork));
-  answers_ = {kPromptRetry, kPromptAbort};
+  answers_ = {PromptAnswer::kRetry, PromptAnswer::kAbort};
   EXPECT_EQ(Run(), WorkerResult::NoWorkFile);
   EXPECT_EQ(prompts_, 2) << "Retry while the cause persists brings the prompt back";
   EXPECT_FALSE(fs_.HasFile(kScr));
@@ -164,7 +165,7 @@ TEST_F(Worker, WorkFileCannotBeCreated) {
 TEST_F(Worker, WorkFileRetryAfterTheCauseIsGone) {
   Load();
   fs_.unwritable_folders.insert(AsciiLower(kWork));
-  answers_ = {kPromptRetry};
+  answers_ = {PromptAnswer::kRetry};
   before_answer_ = [&] { fs_.unwritable_folders.clear(); };
   EXPECT_EQ(Run(), WorkerResult::Completed);
   EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
@@ -173,7 +174,7 @@ TEST_F(Worker, WorkFileRetryAfterTheCauseIsGone) {
 TEST_F(Worker, PackageThatCannotBeOpenedFailsAndRemovesTheWorkFile) {
   Load();
   faulty_.fail_open = [](const std::string& path) { return path == kInstaller; };
-  answers_ = {kPromptAbort};
+  answers_ = {PromptAnswer::kAbort};
   EXPECT_EQ(Run(), WorkerResult::Failed);
   EXPECT_TRUE(WorkFiles().empty());
   EXPECT_FALSE(fs_.HasFile(kScr));
@@ -189,7 +190,7 @@ TEST_F(Worker, ReadAndWriteFailuresResumeWhereTheyFailed) {
   faulty_.fail_write = [&](const std::string& path, uint64_t position) {
     return path.find("vrtl") != std::string::npos && position > 60000 && write_failures-- > 0;
   };
-  answers_ = {kPromptRetry, kPromptRetry, kPromptRetry};
+  answers_ = {PromptAnswer::kRetry, PromptAnswer::kRetry, PromptAnswer::kRetry};
   EXPECT_EQ(Run(), WorkerResult::Completed);
   EXPECT_EQ(prompts_, 3);
   EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver) << "retried chunks land in place";
@@ -201,7 +202,7 @@ TEST_F(Worker, LockedDestinationPromptsAndRetrySucceedsOnceReleased) {
   bool locked = true;
   faulty_.fail_remove = [&](const std::string& path) { return locked && path == kScr; };
   faulty_.fail_create = [&](const std::string& path) { return locked && path == kScr; };
-  answers_ = {kPromptRetry, kPromptRetry};
+  answers_ = {PromptAnswer::kRetry, PromptAnswer::kRetry};
   before_answer_ = [&] {
     if (prompts_ == 2) locked = false;
   };
@@ -215,7 +216,7 @@ TEST_F(Worker, AbortAtTheDecodeLeavesNoScreensaverAndNoWorkFile) {
   faulty_.fail_write = [](const std::string& path, uint64_t position) {
     return path == kScr && position > 1000;
   };
-  answers_ = {kPromptAbort};
+  answers_ = {PromptAnswer::kAbort};
   EXPECT_EQ(Run(), WorkerResult::Failed);
   EXPECT_FALSE(fs_.HasFile(kScr));
   EXPECT_TRUE(WorkFiles().empty());
@@ -241,8 +242,6 @@ TEST_F(Worker, BlocksThatDoNotDecodeFailAtOnceWithoutAPrompt) {
     std::vector<uint8_t> installer = fs_.FileBytes(kInstaller);
     c.damage(installer, state_.PackageDataOffset);
     fs_.AddFile(kInstaller, installer);
-    link_.Result = 0;
-    link_.Finished = 0;
     prompts_ = 0;
     EXPECT_EQ(Run(), WorkerResult::Failed) << c.name;
     EXPECT_EQ(prompts_, 0) << c.name;
@@ -255,7 +254,7 @@ TEST_F(Worker, DestinationThatCannotBeWrittenStillPrompts) {
   Load();
   int refused = 0;
   faulty_.fail_create = [&](const std::string& path) { return path == kScr && refused++ < 1; };
-  answers_ = {kPromptRetry};
+  answers_ = {PromptAnswer::kRetry};
   EXPECT_EQ(Run(), WorkerResult::Completed);
   EXPECT_EQ(prompts_, 1);
   EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
@@ -302,8 +301,6 @@ TEST_F(Worker, WithNoInteractionTheWorkerAnswersItself) {
       return path == kScr && refused++ < held_for;
     };
     const uint64_t slept_before = fs_.slept_ms;
-    link_.Result = 0;
-    link_.Finished = 0;
     prompts_ = 0;
     const WorkerResult result = Run();
     EXPECT_EQ(prompts_, 0) << held_for;
@@ -353,8 +350,6 @@ TEST_F(Worker, ALogThatCannotBeWrittenChangesNothing) {
   // Created, then the disk fills after its first line: the log is dropped,
   // the run goes on.
   faulty_.fail_write = [&](const std::string& path, uint64_t at) { return path == kLog && at > 0; };
-  link_.Result = 0;
-  link_.Finished = 0;
   ASSERT_TRUE(Log().Open(faulty_, kLog));
   EXPECT_EQ(Run(), WorkerResult::Completed);
   Log().Close();
@@ -365,11 +360,11 @@ TEST_F(Worker, ALogThatCannotBeWrittenChangesNothing) {
 TEST_F(Worker, StopDuringTheCopyEndsAtTheNextCheck) {
   Load();
   faulty_.fail_read = [&](const std::string& path, uint64_t offset) {
-    if (path == kInstaller && offset > state_.PackageDataOffset + 30000) stop_ = 1;
+    if (path == kInstaller && offset > state_.PackageDataOffset + 30000) link_->RequestStop();
     return false;
   };
   EXPECT_EQ(Run(), WorkerResult::Stopped);
-  EXPECT_LT(progress_, 50);
+  EXPECT_LT(Progress(), 50);
   EXPECT_TRUE(WorkFiles().empty());
   EXPECT_FALSE(fs_.HasFile(kScr));
 }
@@ -377,10 +372,10 @@ TEST_F(Worker, StopDuringTheCopyEndsAtTheNextCheck) {
 TEST_F(Worker, StopFoundAtTheDecodedCheckpointRemovesTheScreensaver) {
   Load();
   faulty_.on_close = [&](const std::string& path) {
-    if (path == kScr) stop_ = 1;
+    if (path == kScr) link_->RequestStop();
   };
   EXPECT_EQ(Run(), WorkerResult::Stopped);
-  EXPECT_EQ(progress_, 80);
+  EXPECT_EQ(Progress(), 80);
   EXPECT_FALSE(fs_.HasFile(kScr));
   EXPECT_TRUE(WorkFiles().empty());
 }
@@ -388,7 +383,7 @@ TEST_F(Worker, StopFoundAtTheDecodedCheckpointRemovesTheScreensaver) {
 TEST_F(Worker, StopAfterTheLastCheckpointKeepsTheInstallation) {
   pkg_.companion = {'M', 'Z'};
   Load();
-  fs_.on_run = [&](const std::string&) { stop_ = 1; };
+  fs_.on_run = [&](const std::string&) { link_->RequestStop(); };
   EXPECT_EQ(Run(), WorkerResult::Stopped);
   EXPECT_EQ(fs_.FileBytes(kScr), pkg_.screensaver);
   EXPECT_EQ(fs_.Registry(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive"), "1");
@@ -398,19 +393,23 @@ TEST_F(Worker, WaitsAtItsChecksWhileThePageAsksToPause) {
   Load();
   int paused_sleeps = 0;
   int32_t progress_while_paused = -1;
-  pause_ = 1;
+  bool paused = true;
+  link_->Pause();
   auto answer_prompts = fs_.on_sleep;
   fs_.on_sleep = [&] {
-    if (pause_) {
-      progress_while_paused = progress_;
-      if (++paused_sleeps == 5) pause_ = 0;
+    if (paused) {
+      progress_while_paused = Progress();
+      if (++paused_sleeps == 5) {
+        paused = false;
+        link_->Resume();
+      }
     }
     answer_prompts();
   };
   EXPECT_EQ(Run(), WorkerResult::Completed);
   EXPECT_EQ(paused_sleeps, 5);
   EXPECT_EQ(progress_while_paused, 3) << "held at the copy's first check";
-  EXPECT_EQ(progress_, 98);
+  EXPECT_EQ(Progress(), 98);
 }
 
 }  // namespace

@@ -247,17 +247,6 @@ TEST(Blocks, WriteBlockToFileLeavesNoFileOrTheOldOneWhenTheBlockIsDamaged) {
   EXPECT_FALSE(WriteBlockToFile(fs, EncodeBlock(Bytes("x"), 9), "C:\\Nowhere\\c.bin", 100));
 }
 
-TEST(Blocks, WriteBufferAndReadWholeFile) {
-  FakePlatform fs;
-  EXPECT_FALSE(WriteBufferToFile(fs, {}, "C:\\Downloads\\empty.bin"));
-  EXPECT_TRUE(WriteBufferToFile(fs, Bytes("raw"), "C:\\Downloads\\raw.bin"));
-  EXPECT_EQ(ReadWholeFile(fs, "C:\\Downloads\\raw.bin", 100), Bytes("raw"));
-  EXPECT_FALSE(ReadWholeFile(fs, "C:\\Downloads\\raw.bin", 2)) << "over the size limit";
-  fs.AddFile("C:\\Downloads\\zero.bin");
-  EXPECT_FALSE(ReadWholeFile(fs, "C:\\Downloads\\zero.bin", 100)) << "empty file";
-  EXPECT_FALSE(ReadWholeFile(fs, "C:\\Downloads\\missing.bin", 100));
-}
-
 TEST(Blocks, StreamingDecodeMatchesForLargeInputsReadInPieces) {
   std::vector<uint8_t> content(3u << 20);
   uint32_t x = 12345;

@@ -42,14 +42,10 @@ TEST(PathTests, FilesFoldersAndMissingPaths) {
   fs.AddFile("C:\\data\\file.txt", "x");
   EXPECT_TRUE(PathIsFile(fs, "C:\\data\\file.txt"));
   EXPECT_TRUE(FileExists(fs, "C:\\DATA\\FILE.TXT"));
-  EXPECT_FALSE(FolderExists(fs, "C:\\data\\file.txt"));
-  EXPECT_TRUE(FolderExists(fs, "C:\\data"));
   EXPECT_FALSE(FileExists(fs, "C:\\data")) << "a folder is no file";
   EXPECT_FALSE(PathIsFile(fs, "C:\\data\\missing"));
-  EXPECT_FALSE(FolderExists(fs, "C:\\data\\missing"));
   EXPECT_FALSE(FileExists(fs, "C:\\data\\missing"));
   EXPECT_FALSE(PathIsFile(fs, ""));
-  EXPECT_FALSE(FolderExists(fs, ""));
   EXPECT_FALSE(FileExists(fs, ""));
 }
 
@@ -85,18 +81,14 @@ TEST(EnsureFolderTree, NetworkPathsCreateWhatTheyCan) {
   EXPECT_TRUE(EnsureFolderTree(fs, "\\\\server\\share\\dir"));
 }
 
-TEST(CreateFolderPath, ParentsFirstAndOnlyWithTheTrailingBackslash) {
+TEST(EnsureFolderTree, AnExistingTreeIsEnoughAndAMissingDriveIsNot) {
   FakePlatform fs;
-  EXPECT_FALSE(CreateFolderPath(fs, "C:\\Temp"));
-  EXPECT_FALSE(CreateFolderPath(fs, ""));
-  EXPECT_TRUE(CreateFolderPath(fs, "C:\\X\\Y\\"));
-  EXPECT_TRUE(fs.HasFolder("C:\\X"));
+  EXPECT_FALSE(EnsureFolderTree(fs, ""));
+  EXPECT_TRUE(EnsureFolderTree(fs, "C:\\X\\Y\\"));
+  EXPECT_TRUE(EnsureFolderTree(fs, "C:\\X\\Y\\")) << "existing";
   EXPECT_TRUE(fs.HasFolder("C:\\X\\Y"));
-  EXPECT_TRUE(CreateFolderPath(fs, "C:\\X\\Y\\")) << "existing";
-  EXPECT_FALSE(CreateFolderPath(fs, "Q:\\new\\")) << "no such drive";
-  EXPECT_FALSE(CreateFolderPath(fs, "relative\\"));
-  fs.AddFile("C:\\F");
-  EXPECT_FALSE(CreateFolderPath(fs, "C:\\F\\G\\"));
+  EXPECT_FALSE(EnsureFolderTree(fs, "Q:\\new\\")) << "no such drive";
+  EXPECT_FALSE(EnsureFolderTree(fs, "relative\\"));
 }
 
 }  // namespace

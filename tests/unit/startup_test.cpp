@@ -48,7 +48,6 @@ TEST_F(Startup, LoadsEveryPackageValue) {
   ASSERT_EQ(Run(pkg), RunMode::kInstall);
   EXPECT_EQ(state_.SystemDir, "C:\\windows\\Sysnative");
   EXPECT_EQ(state_.InstalledScrPath, "C:\\windows\\Sysnative\\starfield.scr");
-  EXPECT_EQ(state_.ModuleDir, "C:\\Downloads\\");
   EXPECT_EQ(state_.PackageSourcePath, kInstaller);
   EXPECT_EQ(state_.LanguageIndex, kGerman);
   EXPECT_EQ(state_.LicenceText,

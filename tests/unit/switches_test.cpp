@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "setup/startup.h"
+#include "base/text.h"
 
 namespace lumiset {
 namespace {
@@ -143,14 +144,11 @@ TEST(RunMode, FirstMatchingRowWins) {
   }
 }
 
-TEST(StartupPaths, SystemDirAndModuleDir) {
+TEST(StartupPaths, SystemDir) {
   EXPECT_EQ(FormSystemDir("C:\\WINDOWS\\System32", true), "C:\\windows\\Sysnative");
   EXPECT_EQ(FormSystemDir("C:\\WINDOWS\\System32", false), "C:\\windows\\system32");
   EXPECT_EQ(FormSystemDir("d:\\winnt\\system32\\", false), "D:\\winnt\\system32\\");
   EXPECT_EQ(FormSystemDir("", true), "");
-  EXPECT_EQ(ModuleDirOf("C:\\Downloads\\Setup.exe"), "C:\\Downloads\\");
-  EXPECT_EQ(ModuleDirOf("Setup.exe"), "Setup.exe");
-  EXPECT_EQ(ModuleDirOf("\\Setup.exe"), "\\Setup.exe") << "the first character is not searched";
 }
 
 }  // namespace

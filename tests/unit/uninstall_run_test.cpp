@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "install/finishing_steps.h"
+#include "base/text.h"
 #include "setup/switches.h"
 #include "support/fake_platform.h"
 #include "support/faulty_platform.h"

@@ -276,17 +276,6 @@ TEST_F(Uninstall, UninstallerAndItsSettingsInOneFolderGoTogether) {
   EXPECT_FALSE(fs_.HasFolder("C:\\Program Files (x86)\\Lumiset Samples"));
 }
 
-TEST_F(Uninstall, RegistryTreeStopsAtAKeyItCannotDelete) {
-  fs_.SetRegistry(RegistryRoot::kCurrentUser, "SOFTWARE\\T\\a\\x", "v", "1");
-  fs_.SetRegistry(RegistryRoot::kCurrentUser, "SOFTWARE\\T\\b", "v", "1");
-  fs_.SetRegistry(RegistryRoot::kCurrentUser, "SOFTWARE\\T\\c", "v", "1");
-  fs_.undeletable_keys.insert("software\\t\\b");
-  DeleteRegistryTree(fs_, RegistryRoot::kCurrentUser, "SOFTWARE\\T");
-  EXPECT_FALSE(fs_.HasRegistryKey(RegistryRoot::kCurrentUser, "SOFTWARE\\T\\a"));
-  EXPECT_FALSE(fs_.HasRegistryKey(RegistryRoot::kCurrentUser, "SOFTWARE\\T\\c"));
-  EXPECT_TRUE(fs_.HasRegistryKey(RegistryRoot::kCurrentUser, "SOFTWARE\\T\\b"));
-}
-
 TEST_F(Uninstall, AScreensaverAlreadyGoneIsNoError) {
   fs_.RemoveFile(kScr);
   Record({"C:\\Data\\a.txt"});

@@ -48,7 +48,7 @@ class ProbeDialog : public WizardPage {
     caption = WindowText(hwnd_);
     GetWindowRect(hwnd_, &window);
     for (int id = 100; id <= 113; ++id) {
-      texts[id] = ItemText(id);
+      texts[id] = WindowText(Item(id));
       LOGFONTW font{};
       auto handle = reinterpret_cast<HFONT>(SendDlgItemMessageW(hwnd_, id, WM_GETFONT, 0, 0));
       bold[id] = GetObjectW(handle, sizeof font, &font) && font.lfWeight >= FW_BOLD;

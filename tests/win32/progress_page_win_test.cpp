@@ -26,27 +26,16 @@ constexpr wchar_t kPageCaption[] = L"Screensaver Installation - Installing";
 constexpr wchar_t kExitCaption[] = L"Exit Setup";
 constexpr wchar_t kPromptCaption[] = L"File Copy Error";
 
+// The fake machine, except that the worker's waits really pass time.
+class SleepingPlatform : public testing::FakePlatform {
+ public:
+  void SleepMs(uint32_t milliseconds) override { Sleep(milliseconds); }
+};
+
 // What the scripted worker does; set by each test before the page opens.
-std::function<void(WorkerLink&)> g_work;
+std::function<void(WorkerLink&, Platform&)> g_work;
 
-void ScriptedWorker(WorkerLink& link, Platform&, SetupState&) { g_work(link); }
-
-void Finish(WorkerLink& link, WorkerResult result) {
-  link.Result = static_cast<int32_t>(result);
-  link.Finished = 1;
-}
-
-void SetProgress(WorkerLink& link, int32_t value) { *link.Progress = value; }
-
-// Asks the copy-error question and waits for the answer, as the worker
-// does; 0 when none came.
-int32_t AskCopyError(WorkerLink& link) {
-  link.PromptRequest = kPromptCopyError;
-  if (!WaitUntil([&] { return link.PromptRequest != kPromptCopyError; })) return 0;
-  return link.PromptRequest;
-}
-
-bool StopRequested(const WorkerLink& link) { return link.StopRequested->load() != 0; }
+void ScriptedWorker(WorkerLink& link, Platform& p, SetupState&) { g_work(link, p); }
 
 // The page, recording the bar's position as the page goes away.
 class ObservedProgressPage : public ProgressPage {
@@ -86,7 +75,7 @@ class ProgressPageTest : public ::testing::Test {
   }
 
   SetupState state_;
-  testing::FakePlatform platform_;
+  SleepingPlatform platform_;
   INT_PTR modal_result_ = 0;
   InstallOutcome outcome_ = InstallOutcome::Completed;
   int final_bar_position_ = -1;
@@ -95,28 +84,30 @@ class ProgressPageTest : public ::testing::Test {
 TEST_F(ProgressPageTest, TheOutcomeFollowsHowTheWorkerEnded) {
   struct Case {
     const char* name;
-    std::function<void(WorkerLink&)> work;
+    std::function<void(WorkerLink&, Platform&)> work;
     InstallOutcome outcome;
     int32_t succeeded;
   };
   const Case cases[] = {
       {"completed",
-       [](WorkerLink& link) {
-         for (int32_t value : {3, 50, 65, 80, 98}) SetProgress(link, value);
-         Finish(link, WorkerResult::Completed);
+       [](WorkerLink& link, Platform&) {
+         for (int32_t value : {3, 50, 65, 80, 98}) link.ReportProgress(value);
+         link.Finish(WorkerResult::Completed);
        },
        InstallOutcome::Completed, 1},
-      {"no work file", [](WorkerLink& link) { Finish(link, WorkerResult::NoWorkFile); },
+      {"no work file",
+       [](WorkerLink& link, Platform&) { link.Finish(WorkerResult::NoWorkFile); },
        InstallOutcome::Failed, 0},
       {"failed",
-       [](WorkerLink& link) {
-         SetProgress(link, 50);
-         Finish(link, WorkerResult::Failed);
+       [](WorkerLink& link, Platform&) {
+         link.ReportProgress(50);
+         link.Finish(WorkerResult::Failed);
        },
        InstallOutcome::Failed, 0},
-      {"threw", [](WorkerLink&) { throw std::runtime_error("worker"); }, InstallOutcome::Failed,
-       0},
-      {"returned without finishing", [](WorkerLink& link) { SetProgress(link, 98); },
+      {"threw", [](WorkerLink&, Platform&) { throw std::runtime_error("worker"); },
+       InstallOutcome::Failed, 0},
+      {"returned without finishing",
+       [](WorkerLink& link, Platform&) { link.ReportProgress(98); },
        InstallOutcome::Failed, 0},
   };
   for (const Case& c : cases) {
@@ -137,11 +128,11 @@ TEST_F(ProgressPageTest, TheOutcomeFollowsHowTheWorkerEnded) {
 }
 
 TEST_F(ProgressPageTest, TheCopyErrorPromptCarriesEachAnswerToTheWorker) {
-  std::vector<int32_t> answers;
-  g_work = [&answers](WorkerLink& link) {
-    SetProgress(link, 20);
-    for (int i = 0; i < 3; ++i) answers.push_back(AskCopyError(link));
-    Finish(link, WorkerResult::Failed);
+  std::vector<PromptAnswer> answers;
+  g_work = [&answers](WorkerLink& link, Platform& p) {
+    link.ReportProgress(20);
+    for (int i = 0; i < 3; ++i) answers.push_back(link.AskCopyError(p));
+    link.Finish(WorkerResult::Failed);
   };
   Driver driver([](Driver& d) {
     HWND page = d.WaitForDialog(kPageCaption);
@@ -166,7 +157,8 @@ TEST_F(ProgressPageTest, TheCopyErrorPromptCarriesEachAnswerToTheWorker) {
     d.WaitForClose(page);
   });
   RunPage(driver);
-  EXPECT_EQ(answers, (std::vector<int32_t>{1, 2, 2}));
+  EXPECT_EQ(answers, (std::vector<PromptAnswer>{PromptAnswer::kRetry, PromptAnswer::kAbort,
+                                                 PromptAnswer::kAbort}));
   EXPECT_EQ(outcome_, InstallOutcome::Failed);
   EXPECT_EQ(state_.InstallSucceeded, 0);
 }
@@ -175,18 +167,18 @@ TEST_F(ProgressPageTest, StopThenResumeLetsTheWorkerCarryOn) {
   std::atomic<int> pauses_seen{0};
   std::atomic<bool> release{false};
   std::atomic<bool> stop_seen{false};
-  g_work = [&](WorkerLink& link) {
-    SetProgress(link, 10);
+  g_work = [&](WorkerLink& link, Platform&) {
+    link.ReportProgress(10);
     bool paused = false;
     WaitUntil([&] {
-      const bool now = link.PauseRequested->load() != 0;
+      const bool now = link.paused();
       if (now && !paused) ++pauses_seen;
       paused = now;
-      if (StopRequested(link)) stop_seen = true;
+      if (link.stop_requested()) stop_seen = true;
       return release.load();
     });
-    SetProgress(link, 98);
-    Finish(link, WorkerResult::Completed);
+    link.ReportProgress(98);
+    link.Finish(WorkerResult::Completed);
   };
   Driver driver([&](Driver& d) {
     HWND page = d.WaitForDialog(kPageCaption);
@@ -211,13 +203,14 @@ TEST_F(ProgressPageTest, StopThenResumeLetsTheWorkerCarryOn) {
 TEST_F(ProgressPageTest, StopThenExitSetupInterruptsAndASecondStopIsIgnored) {
   std::atomic<bool> stop_seen{false};
   std::atomic<bool> release{false};
-  g_work = [&](WorkerLink& link) {
-    SetProgress(link, 30);
-    WaitUntil([&] { return StopRequested(link) && link.PauseRequested->load() == 0; });
+  g_work = [&](WorkerLink& link, Platform& p) {
+    link.ReportProgress(30);
+    // The stop check waits out the pause of the confirmation.
+    WaitUntil([&] { return link.StopRequested(p); });
     stop_seen = true;
     // Winding down: the page must keep waiting for Finished.
     WaitUntil([&] { return release.load(); });
-    Finish(link, WorkerResult::Stopped);
+    link.Finish(WorkerResult::Stopped);
   };
   Driver driver([&](Driver& d) {
     HWND page = d.WaitForDialog(kPageCaption);
@@ -244,10 +237,10 @@ TEST_F(ProgressPageTest, StopThenExitSetupInterruptsAndASecondStopIsIgnored) {
 TEST_F(ProgressPageTest, StopJustAfterTheWorkerFinishedKeepsItsOutcome) {
   std::atomic<bool> release{false};
   std::atomic<bool> finished{false};
-  g_work = [&](WorkerLink& link) {
+  g_work = [&](WorkerLink& link, Platform&) {
     WaitUntil([&] { return release.load(); });
-    SetProgress(link, 98);
-    Finish(link, WorkerResult::Completed);
+    link.ReportProgress(98);
+    link.Finish(WorkerResult::Completed);
     finished = true;
   };
   Driver driver([&](Driver& d) {
@@ -270,12 +263,12 @@ TEST_F(ProgressPageTest, StopJustAfterTheWorkerFinishedKeepsItsOutcome) {
 
 TEST_F(ProgressPageTest, AQuietPageStaysHiddenYetPromptsAndCloses) {
   state_.ShowScreens = 0;
-  std::vector<int32_t> answers;
-  g_work = [&answers](WorkerLink& link) {
-    SetProgress(link, 40);
-    answers.push_back(AskCopyError(link));
-    SetProgress(link, 98);
-    Finish(link, WorkerResult::Completed);
+  std::vector<PromptAnswer> answers;
+  g_work = [&answers](WorkerLink& link, Platform& p) {
+    link.ReportProgress(40);
+    answers.push_back(link.AskCopyError(p));
+    link.ReportProgress(98);
+    link.Finish(WorkerResult::Completed);
   };
   Driver driver([](Driver& d) {
     HWND page = d.WaitForDialog(kPageCaption);
@@ -298,18 +291,18 @@ TEST_F(ProgressPageTest, AQuietPageStaysHiddenYetPromptsAndCloses) {
     d.Expect(!shown, "the quiet page showed while it closed");
   });
   RunPage(driver);
-  EXPECT_EQ(answers, (std::vector<int32_t>{1}));
+  EXPECT_EQ(answers, (std::vector<PromptAnswer>{PromptAnswer::kRetry}));
   EXPECT_EQ(outcome_, InstallOutcome::Completed);
   EXPECT_EQ(state_.InstallSucceeded, 1);
 }
 
 TEST_F(ProgressPageTest, APageEndedFromOutsideStopsTheWorkerAndWaitsForIt) {
-  std::atomic<int32_t> answer{0};
+  std::atomic<PromptAnswer> answer{PromptAnswer::kRetry};
   std::atomic<bool> stop_seen{false};
-  g_work = [&](WorkerLink& link) {
-    answer = AskCopyError(link);
-    stop_seen = WaitUntil([&] { return StopRequested(link); });
-    Finish(link, WorkerResult::Stopped);
+  g_work = [&](WorkerLink& link, Platform& p) {
+    answer = link.AskCopyError(p);
+    stop_seen = WaitUntil([&] { return link.StopRequested(p); });
+    link.Finish(WorkerResult::Stopped);
   };
   const DWORD ui_thread = GetCurrentThreadId();
   Driver driver([ui_thread](Driver& d) {
@@ -324,7 +317,7 @@ TEST_F(ProgressPageTest, APageEndedFromOutsideStopsTheWorkerAndWaitsForIt) {
   MSG message;
   while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
   }
-  EXPECT_NE(answer, static_cast<int32_t>(PageResult::Next));
+  EXPECT_EQ(answer, PromptAnswer::kAbort);
   EXPECT_TRUE(stop_seen);
   EXPECT_EQ(outcome_, InstallOutcome::Interrupted);
 }

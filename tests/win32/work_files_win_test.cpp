@@ -1,6 +1,11 @@
 // The work folder and work files on Wine's real file system.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
 #include "base/platform_helpers.h"
 #include "win32/platform_win.h"
 #include "setup/work_files.h"
@@ -10,15 +15,29 @@
 namespace lumiset {
 namespace {
 
+bool WriteBytes(Platform& p, const std::string& path, std::string_view text) {
+  std::unique_ptr<WritableFile> file = p.CreateForWrite(path, /*create_new=*/false);
+  return file && file->Write(reinterpret_cast<const uint8_t*>(text.data()), text.size()) &&
+         file->Close();
+}
+
+std::optional<std::vector<uint8_t>> ReadBytes(Platform& p, const std::string& path) {
+  std::unique_ptr<ReadableFile> file = p.OpenForRead(path, /*share_write=*/false);
+  if (!file) return std::nullopt;
+  std::vector<uint8_t> bytes(static_cast<size_t>(file->Size()));
+  if (!bytes.empty() && !file->ReadAt(0, bytes.data(), bytes.size())) return std::nullopt;
+  return bytes;
+}
+
 TEST(WorkFilesWin, WorkFolderIsTheLocalAppDataSubfolderAndIsCleaned) {
   Win32Platform p;
   std::optional<std::string> local = p.SpecialFolderPath(SpecialFolder::kLocalAppData);
   ASSERT_TRUE(local);
   const std::string expected = *local + "\\Tolvane\\";
   std::string stale = expected + "vrtl0042.tmp";
-  CreateFolderPath(p, expected);
-  ASSERT_TRUE(WriteBufferToFile(p, std::vector<uint8_t>{1}, stale));
-  ASSERT_TRUE(WriteBufferToFile(p, std::vector<uint8_t>{1}, expected + "keep.txt"));
+  EnsureFolderTree(p, expected);
+  ASSERT_TRUE(WriteBytes(p, stale, "x"));
+  ASSERT_TRUE(WriteBytes(p, expected + "keep.txt", "x"));
 
   EXPECT_EQ(PrepareWorkFolder(p), expected);
   EXPECT_FALSE(FileExists(p, stale));
@@ -32,7 +51,7 @@ TEST(WorkFilesWin, ResourcesAreExtractedWholeInPieces) {
   std::string path;
   ASSERT_TRUE(ExtractResourceToWorkFile(p, work, "TESTDATA", "BIG", &path));
   EXPECT_EQ(path, work + "vrtl0001.tmp");
-  std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(p, path, 1u << 20);
+  std::optional<std::vector<uint8_t>> bytes = ReadBytes(p, path);
   ASSERT_TRUE(bytes);
   ASSERT_EQ(bytes->size(), 100000u);
   EXPECT_EQ(std::string(bytes->begin() + 99984, bytes->end()), "0123456789abcdef");

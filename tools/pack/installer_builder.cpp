@@ -11,6 +11,7 @@
 #include "language.h"
 #include "names.h"
 #include "base/memory_file.h"
+#include "base/text.h"
 #include "package/default_uninstaller.h"
 #include "package/package_format.h"
 #include "package/setup_record.h"
@@ -225,8 +226,7 @@ Status CheckVersionAndUrl(const Manifest& m) {
     }
   }
   if (m.url) {
-    std::string lower = *m.url;
-    for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const std::string lower = lumiset::AsciiLower(*m.url);
     const bool web = (lower.starts_with("http://") && lower.size() > 7) ||
                      (lower.starts_with("https://") && lower.size() > 8);
     if (!web || m.url->find(' ') != std::string::npos) {

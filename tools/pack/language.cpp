@@ -1,6 +1,6 @@
 #include "language.h"
 
-#include <cctype>
+#include "base/text.h"
 
 namespace lumipack {
 namespace {
@@ -12,8 +12,7 @@ constexpr uint16_t kRussian = 8;
 }  // namespace
 
 std::optional<uint16_t> LanguageFromName(std::string_view name) {
-  std::string lower;
-  for (char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string lower = lumiset::AsciiLower(name);
   for (uint16_t i = 0; i <= kLastLanguage; ++i) {
     if (lower == kNames[i]) return i;
   }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "base/text.h"
 #include "utf8.h"
 
 namespace lumipack {
@@ -50,13 +51,7 @@ std::optional<std::string> NameProblem(std::string_view name) {
 
 bool EndsWithScrExtension(std::string_view name) {
   if (name.size() <= kScrExtension.size()) return false;
-  const std::string_view ending = name.substr(name.size() - kScrExtension.size());
-  for (size_t i = 0; i < ending.size(); ++i) {
-    const char c = ending[i];
-    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    if (lower != kScrExtension[i]) return false;
-  }
-  return true;
+  return lumiset::AsciiLower(name.substr(name.size() - kScrExtension.size())) == kScrExtension;
 }
 
 std::optional<std::string> CopyrightLineProblem(std::string_view line) {

@@ -4,6 +4,7 @@
 
 #include "language.h"
 #include "language_blocks.h"
+#include "base/text.h"
 #include "package/language_filter.h"
 
 namespace lumipack {
@@ -28,14 +29,6 @@ size_t ColumnOf(std::string_view line, size_t byte) {
   return column;
 }
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 // A directive in its plain spelling: "#endif", "#if<language>" or
 // "#ifdef <language>", letter case aside.
 std::string PlainSpelling(int32_t directive) {
@@ -44,7 +37,7 @@ std::string PlainSpelling(int32_t directive) {
 }
 
 bool IsPlainlySpelt(std::string_view line, int32_t directive) {
-  const std::string lower = Lower(line);
+  const std::string lower = lumiset::AsciiLower(line);
   if (lower == PlainSpelling(directive)) return true;
   if (directive == 0) return false;
   const std::string_view language = LanguageName(static_cast<uint16_t>(directive));

@@ -10,19 +10,11 @@
 #include "uninstall_run.h"
 #include "win32/platform_win.h"
 #include "win32/system_library_win.h"
+#include "win32/text_win.h"
 #include "win32/windows_win.h"
 
 namespace lumiset {
 namespace {
-
-std::wstring Widen(const std::string& text) {
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
-  wide.resize(static_cast<size_t>(n - 1));
-  return wide;
-}
 
 // The confirmation in the installation's language, read as UTF-16 so that a
 // Russian question shows on a Western system; the title comes from the
@@ -33,11 +25,11 @@ bool AskToRemove(const std::string& title, int32_t language) {
                             static_cast<UINT>(LocalizedId(kConfirmRemovalString, language)),
                             reinterpret_cast<LPWSTR>(&text), 0);
   std::wstring question = n > 0 ? std::wstring(text, static_cast<size_t>(n)) : std::wstring();
-  const std::wstring placeholder = Widen(kTitlePlaceholder);
+  const std::wstring placeholder = AnsiToWide(kTitlePlaceholder);
   if (const size_t at = question.find(placeholder); at != std::wstring::npos) {
-    question.replace(at, placeholder.size(), Widen(title));
+    question.replace(at, placeholder.size(), AnsiToWide(title));
   }
-  return MessageBoxW(nullptr, question.c_str(), Widen(kMessageCaption).c_str(),
+  return MessageBoxW(nullptr, question.c_str(), AnsiToWide(kMessageCaption).c_str(),
                      MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 

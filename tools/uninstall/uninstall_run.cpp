@@ -5,6 +5,7 @@
 
 #include "base/language.h"
 #include "base/platform_helpers.h"
+#include "base/text.h"
 #include "install/finishing_steps.h"
 #include "install/uninstaller.h"
 #include "package/setup_record.h"
