@@ -40,13 +40,13 @@ class ComOnDemandPlatform : public ForwardingPlatform {
   ComOnDemandPlatform(const ComOnDemandPlatform&) = delete;
   ComOnDemandPlatform& operator=(const ComOnDemandPlatform&) = delete;
 
-  bool ShellOpen(const std::string& program, const std::string& parameters) override {
+  Status ShellOpen(const std::string& program, const std::string& parameters) override {
     InitialiseCom(COINIT_APARTMENTTHREADED);
     return ForwardingPlatform::ShellOpen(program, parameters);
   }
-  bool CreateShellLink(const std::string& link_path, const std::string& target,
-                       const std::string& description,
-                       const std::string& working_folder) override {
+  Status CreateShellLink(const std::string& link_path, const std::string& target,
+                         const std::string& description,
+                         const std::string& working_folder) override {
     InitialiseCom(COINIT_MULTITHREADED);
     return ForwardingPlatform::CreateShellLink(link_path, target, description, working_folder);
   }

@@ -47,30 +47,32 @@ class ReadableFile {
   virtual ~ReadableFile() = default;
   // The file's length in bytes at the moment of the call.
   virtual uint64_t Size() = 0;
-  // Reads exactly n bytes at offset into dst. False on any error or when
+  // Reads exactly n bytes at offset into dst. A failure on any error or when
   // fewer than n bytes are there (the contents of dst are then unspecified).
-  virtual bool ReadAt(uint64_t offset, void* dst, size_t n) = 0;
+  virtual Status ReadAt(uint64_t offset, void* dst, size_t n) = 0;
 };
 
 // A file opened for writing from its start.
 class WritableFile {
  public:
   virtual ~WritableFile() = default;
-  // Writes n bytes at the current position and moves past them. False when
-  // not all of them could be written.
-  virtual bool Write(const void* src, size_t n) = 0;
+  // Writes n bytes at the current position and moves past them. A failure
+  // when not all of them could be written.
+  virtual Status Write(const void* src, size_t n) = 0;
   // Moves the position, so a failed write can be repeated from its start.
-  virtual bool Seek(uint64_t offset) = 0;
-  // Flushes and closes; false when the data may not have reached the file.
+  virtual Status Seek(uint64_t offset) = 0;
+  // Flushes and closes; a failure when the data may not have reached the
+  // file.
   // Destroying an unclosed file closes it without reporting.
-  virtual bool Close() = 0;
+  virtual Status Close() = 0;
 };
 
 // Everything the installer asks of the operating system. The real
 // implementation wraps Win32; tests use an in-memory one and a fault-injecting
 // wrapper. Unless a method says otherwise, it may be called from the
 // user-interface thread and from the installation worker, keeps no state
-// between calls, shows nothing and reports failure only through its result.
+// between calls, shows nothing and reports failure only through its result:
+// a Status that names the step, the path or key and the system's error code.
 // Every path argument longer than kMaxPathChars is refused as a failure.
 class Platform {
  public:
@@ -83,16 +85,16 @@ class Platform {
                                                         const std::string& subkey,
                                                         const std::string& name) = 0;
   // Creates the key with any missing parents and stores `text` as REG_SZ
-  // without its terminating zero. True exactly when the value was stored.
-  virtual bool WriteRegistryString(RegistryRoot root, const std::string& subkey,
+  // without its terminating zero. Ok exactly when the value was stored.
+  virtual Status WriteRegistryString(RegistryRoot root, const std::string& subkey,
                                    const std::string& name, const std::string& text) = 0;
   // Creates the key with any missing parents and stores `value` as
-  // REG_DWORD. True exactly when the value was stored.
-  virtual bool WriteRegistryDword(RegistryRoot root, const std::string& subkey,
+  // REG_DWORD. Ok exactly when the value was stored.
+  virtual Status WriteRegistryDword(RegistryRoot root, const std::string& subkey,
                                   const std::string& name, uint32_t value) = 0;
-  // Deletes one value of any type. False when the key cannot be opened or
+  // Deletes one value of any type. A failure when the key cannot be opened or
   // the value is missing or cannot be deleted.
-  virtual bool DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+  virtual Status DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
                                    const std::string& name) = 0;
   // True when the key exists and holds neither a value nor a subkey; false
   // otherwise, also when it cannot be opened or queried.
@@ -111,22 +113,22 @@ class Platform {
   // without a dot), in the order the file system returns them. Empty when
   // nothing matches or the folder cannot be read.
   virtual std::vector<FindEntry> FindFiles(const std::string& pattern) = 0;
-  // Creates one folder whose parent exists. False when it exists already or
+  // Creates one folder whose parent exists. A failure when it exists already or
   // cannot be created.
-  virtual bool MakeFolder(const std::string& path) = 0;
+  virtual Status MakeFolder(const std::string& path) = 0;
   // Removes one empty folder.
-  virtual bool RemoveFolder(const std::string& path) = 0;
+  virtual Status RemoveFolder(const std::string& path) = 0;
   // Deletes one file.
-  virtual bool RemoveFile(const std::string& path) = 0;
+  virtual Status RemoveFile(const std::string& path) = 0;
   // Clears read-only, hidden and system attributes.
-  virtual bool SetNormalAttributes(const std::string& path) = 0;
+  virtual Status SetNormalAttributes(const std::string& path) = 0;
   // Opens an existing file for reading; others may read and, when
-  // share_write is set, write it meanwhile. nullptr on failure.
-  virtual std::unique_ptr<ReadableFile> OpenForRead(const std::string& path,
+  // share_write is set, write it meanwhile.
+  virtual StatusOr<std::unique_ptr<ReadableFile>> OpenForRead(const std::string& path,
                                                     bool share_write) = 0;
   // Creates a file for writing, truncating an existing one, or with
-  // create_new failing when the name is taken. nullptr on failure.
-  virtual std::unique_ptr<WritableFile> CreateForWrite(const std::string& path,
+  // create_new failing when the name is taken.
+  virtual StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path,
                                                        bool create_new) = 0;
 
   // A shell folder's path without a trailing backslash; nullopt when the
@@ -147,12 +149,12 @@ class Platform {
 
   // The Windows directory as the system reports it; empty on failure.
   virtual std::string WindowsDirectory() = 0;
-  // Renames a file; false when it cannot be renamed.
-  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  // Renames a file.
+  virtual Status RenameFile(const std::string& from, const std::string& to) = 0;
   // The short (8.3) form of an existing path; nullopt when there is none.
   virtual std::optional<std::string> ShortPathName(const std::string& path) = 0;
   // Makes a folder the process's current directory.
-  virtual bool SetCurrentFolder(const std::string& path) = 0;
+  virtual Status SetCurrentFolder(const std::string& path) = 0;
   // Today on the local clock.
   virtual CalendarDate LocalDate() = 0;
 
@@ -160,22 +162,22 @@ class Platform {
   // 255 bytes are returned.
   virtual std::string ReadIniString(const std::string& file, const std::string& section,
                                     const std::string& key) = 0;
-  virtual bool WriteIniString(const std::string& file, const std::string& section,
+  virtual Status WriteIniString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& value) = 0;
 
   // Deletes one key that has no subkeys.
-  virtual bool DeleteRegistryKey(RegistryRoot root, const std::string& path) = 0;
+  virtual Status DeleteRegistryKey(RegistryRoot root, const std::string& path) = 0;
 
   // Starts a command line with no inherited handles, in the installer's own
-  // environment and folder, and waits for the process to end. False when it
-  // cannot be started. Installation worker thread only.
-  virtual bool RunAndWait(const std::string& command_line) = 0;
+  // environment and folder, and waits for the process to end. A failure when
+  // it cannot be started. Installation worker thread only.
+  virtual Status RunAndWait(const std::string& command_line) = 0;
   // Opens a program with parameters through the shell, shown normally.
-  virtual bool ShellOpen(const std::string& program, const std::string& parameters) = 0;
+  virtual Status ShellOpen(const std::string& program, const std::string& parameters) = 0;
   // Saves a shell link (target, working folder, description) at link_path,
   // overwriting one of the same name. COM must be initialised on the calling
-  // thread. False when the link could not be saved.
-  virtual bool CreateShellLink(const std::string& link_path, const std::string& target,
+  // thread. A failure when the link could not be saved.
+  virtual Status CreateShellLink(const std::string& link_path, const std::string& target,
                                const std::string& description,
                                const std::string& working_folder) = 0;
   // Switches the system's screensaver on or off and tells running programs.
@@ -191,11 +193,6 @@ class Platform {
   virtual void Beep(MessageIcon kind) = 0;
   virtual void SleepMs(uint32_t milliseconds) = 0;
 
-  // Why the last operation of the calling thread that reported failure
-  // failed: its kind ("open", "create", "read", "write", ...), the path or key
-  // and the system's error code. Ok when nothing failed yet or the
-  // implementation cannot tell; only meaningful right after a failure.
-  virtual Status LastFailure() { return Status::Ok(); }
   // The system's own text for an error code, without a trailing line break;
   // empty when it has none.
   virtual std::string SystemMessage(uint32_t /*system_code*/) { return {}; }
@@ -217,15 +214,15 @@ class ForwardingPlatform : public Platform {
                                                 const std::string& name) override {
     return target_.ReadRegistryString(root, subkey, name);
   }
-  bool WriteRegistryString(RegistryRoot root, const std::string& subkey,
+  Status WriteRegistryString(RegistryRoot root, const std::string& subkey,
                            const std::string& name, const std::string& text) override {
     return target_.WriteRegistryString(root, subkey, name, text);
   }
-  bool WriteRegistryDword(RegistryRoot root, const std::string& subkey, const std::string& name,
+  Status WriteRegistryDword(RegistryRoot root, const std::string& subkey, const std::string& name,
                           uint32_t value) override {
     return target_.WriteRegistryDword(root, subkey, name, value);
   }
-  bool DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+  Status DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
                            const std::string& name) override {
     return target_.DeleteRegistryValue(root, subkey, name);
   }
@@ -239,16 +236,16 @@ class ForwardingPlatform : public Platform {
   std::vector<FindEntry> FindFiles(const std::string& pattern) override {
     return target_.FindFiles(pattern);
   }
-  bool MakeFolder(const std::string& path) override { return target_.MakeFolder(path); }
-  bool RemoveFolder(const std::string& path) override { return target_.RemoveFolder(path); }
-  bool RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
-  bool SetNormalAttributes(const std::string& path) override {
+  Status MakeFolder(const std::string& path) override { return target_.MakeFolder(path); }
+  Status RemoveFolder(const std::string& path) override { return target_.RemoveFolder(path); }
+  Status RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
+  Status SetNormalAttributes(const std::string& path) override {
     return target_.SetNormalAttributes(path);
   }
-  std::unique_ptr<ReadableFile> OpenForRead(const std::string& path, bool share_write) override {
+  StatusOr<std::unique_ptr<ReadableFile>> OpenForRead(const std::string& path, bool share_write) override {
     return target_.OpenForRead(path, share_write);
   }
-  std::unique_ptr<WritableFile> CreateForWrite(const std::string& path, bool create_new) override {
+  StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path, bool create_new) override {
     return target_.CreateForWrite(path, create_new);
   }
   std::optional<std::string> SpecialFolderPath(SpecialFolder folder) override {
@@ -260,32 +257,32 @@ class ForwardingPlatform : public Platform {
   uint16_t UserDefaultLangId() override { return target_.UserDefaultLangId(); }
   bool IsLeadByte(uint8_t byte) override { return target_.IsLeadByte(byte); }
   std::string WindowsDirectory() override { return target_.WindowsDirectory(); }
-  bool RenameFile(const std::string& from, const std::string& to) override {
+  Status RenameFile(const std::string& from, const std::string& to) override {
     return target_.RenameFile(from, to);
   }
   std::optional<std::string> ShortPathName(const std::string& path) override {
     return target_.ShortPathName(path);
   }
-  bool SetCurrentFolder(const std::string& path) override { return target_.SetCurrentFolder(path); }
+  Status SetCurrentFolder(const std::string& path) override { return target_.SetCurrentFolder(path); }
   CalendarDate LocalDate() override { return target_.LocalDate(); }
   std::string ReadIniString(const std::string& file, const std::string& section,
                             const std::string& key) override {
     return target_.ReadIniString(file, section, key);
   }
-  bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
+  Status WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value) override {
     return target_.WriteIniString(file, section, key, value);
   }
-  bool DeleteRegistryKey(RegistryRoot root, const std::string& path) override {
+  Status DeleteRegistryKey(RegistryRoot root, const std::string& path) override {
     return target_.DeleteRegistryKey(root, path);
   }
-  bool RunAndWait(const std::string& command_line) override {
+  Status RunAndWait(const std::string& command_line) override {
     return target_.RunAndWait(command_line);
   }
-  bool ShellOpen(const std::string& program, const std::string& parameters) override {
+  Status ShellOpen(const std::string& program, const std::string& parameters) override {
     return target_.ShellOpen(program, parameters);
   }
-  bool CreateShellLink(const std::string& link_path, const std::string& target,
+  Status CreateShellLink(const std::string& link_path, const std::string& target,
                        const std::string& description,
                        const std::string& working_folder) override {
     return target_.CreateShellLink(link_path, target, description, working_folder);
@@ -300,7 +297,6 @@ class ForwardingPlatform : public Platform {
   }
   void Beep(MessageIcon kind) override { target_.Beep(kind); }
   void SleepMs(uint32_t milliseconds) override { target_.SleepMs(milliseconds); }
-  Status LastFailure() override { return target_.LastFailure(); }
   std::string SystemMessage(uint32_t system_code) override {
     return target_.SystemMessage(system_code);
   }

@@ -55,7 +55,7 @@ bool EnsureFolderTree(Platform& p, const std::string& path) {
     const std::string prefix = work.substr(0, pos);
     if (network) {
       // The server and share cannot be created; they fail quietly.
-      p.MakeFolder(prefix);
+      p.MakeFolder(prefix).IgnoreError();
       continue;
     }
     const std::vector<FindEntry> found = p.FindFiles(prefix);

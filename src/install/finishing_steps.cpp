@@ -6,6 +6,7 @@
 #include "base/platform_helpers.h"
 #include "package/default_uninstaller.h"
 #include "package/package_format.h"
+#include "setup/install_log.h"
 #include "setup/placeholders.h"
 
 namespace lumiset {
@@ -18,20 +19,24 @@ std::string Expanded(std::string text, const SetupState& state) {
 
 bool FitsKey(const std::string& key) { return key.size() <= kMaxKeyPathChars; }
 
+// The finishing steps are extras: one that fails leaves the screensaver
+// installed, so the run goes on and the log keeps the cause.
+void Noted(std::string_view step, const Status& status) { Log().IfFailed(step, status); }
+
 // A link's target and working folder are read by the shell, a 64-bit
 // program: they name System32, never the Sysnative alias.
 void MakeLink(Platform& p, SetupState& state, const std::string& link, const std::string& target,
               const std::string& description, const std::string& working_folder) {
   if (link.size() <= kMaxPathChars) {
-    p.CreateShellLink(link, ToNativeSystemPath(p, target), description,
-                      ToNativeSystemPath(p, working_folder));
+    Noted("create a shortcut", p.CreateShellLink(link, ToNativeSystemPath(p, target), description,
+                                                 ToNativeSystemPath(p, working_folder)));
   }
   state.CreatedFiles.push_back(link);
 }
 
 uint64_t FileSize(Platform& p, const std::string& path) {
-  std::unique_ptr<ReadableFile> file = p.OpenForRead(path, /*share_write=*/true);
-  return file ? file->Size() : 0;
+  StatusOr<std::unique_ptr<ReadableFile>> file = p.OpenForRead(path, /*share_write=*/true);
+  return file ? file.value()->Size() : 0;
 }
 
 // "YYYYMMDD", or empty for a date the clock cannot have given.
@@ -52,39 +57,42 @@ std::string DateText(const CalendarDate& date) {
 // of installed programs and inventory tools show and use.
 void WriteEntryDetails(Platform& p, const SetupState& state, const std::string& entry) {
   constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
+  constexpr char kStep[] = "write the uninstall entry";
   // Only the default uninstaller is known to run without asking under /q.
   if (BlockHoldsDefaultUninstaller(state.UninstallerBlock, kMaxUninstallerDecoded)) {
-    p.WriteRegistryString(kMachine, entry, "QuietUninstallString",
-                          "\"" + state.UninstallerPath + "\" /q");
+    Noted(kStep, p.WriteRegistryString(kMachine, entry, "QuietUninstallString",
+                                       "\"" + state.UninstallerPath + "\" /q"));
   } else {
-    p.DeleteRegistryValue(kMachine, entry, "QuietUninstallString");
+    // Usually there is none to delete.
+    p.DeleteRegistryValue(kMachine, entry, "QuietUninstallString").IgnoreError();
   }
   // The list is shown by a 64-bit program, which has no Sysnative folder.
-  p.WriteRegistryString(kMachine, entry, "DisplayIcon",
-                        ToNativeSystemPath(p, state.InstalledScrPath));
-  p.WriteRegistryString(kMachine, entry, "Publisher", Expanded("{CompanyName}", state));
+  Noted(kStep, p.WriteRegistryString(kMachine, entry, "DisplayIcon",
+                                     ToNativeSystemPath(p, state.InstalledScrPath)));
+  Noted(kStep,
+        p.WriteRegistryString(kMachine, entry, "Publisher", Expanded("{CompanyName}", state)));
   // A reinstallation from a package without them keeps no older ones.
   const std::pair<const char*, const std::string*> optional_texts[] = {
       {"DisplayVersion", &state.DisplayVersion}, {"URLInfoAbout", &state.AboutUrl}};
   for (const auto& [name, text] : optional_texts) {
     if (text->empty()) {
-      p.DeleteRegistryValue(kMachine, entry, name);
+      p.DeleteRegistryValue(kMachine, entry, name).IgnoreError();
     } else {
-      p.WriteRegistryString(kMachine, entry, name, *text);
+      Noted(kStep, p.WriteRegistryString(kMachine, entry, name, *text));
     }
   }
   uint64_t bytes = FileSize(p, state.InstalledScrPath);
   for (const std::string& file : state.CreatedFiles) bytes += FileSize(p, file);
   constexpr uint64_t kKib = 1024;
   const uint64_t kib = (bytes + kKib - 1) / kKib;
-  p.WriteRegistryDword(kMachine, entry, "EstimatedSize",
-                       static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX)));
+  Noted(kStep, p.WriteRegistryDword(kMachine, entry, "EstimatedSize",
+                                    static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX))));
   if (const std::string date = DateText(p.LocalDate()); !date.empty()) {
-    p.WriteRegistryString(kMachine, entry, "InstallDate", date);
+    Noted(kStep, p.WriteRegistryString(kMachine, entry, "InstallDate", date));
   }
   // Nothing to modify or repair: the list offers only removal.
-  p.WriteRegistryDword(kMachine, entry, "NoModify", 1);
-  p.WriteRegistryDword(kMachine, entry, "NoRepair", 1);
+  Noted(kStep, p.WriteRegistryDword(kMachine, entry, "NoModify", 1));
+  Noted(kStep, p.WriteRegistryDword(kMachine, entry, "NoRepair", 1));
 }
 
 }  // namespace
@@ -113,23 +121,30 @@ void WriteUninstaller(Platform& p, SetupState& state) {
   EnsureFolderTree(p, folder);
   state.UninstallFolder = folder;
   state.UninstallerPath = folder + "\\Uninstall.exe";
-  if (state.UninstallerPath.size() > kMaxPathChars ||
-      !WriteBlockToFile(p, state.UninstallerBlock, state.UninstallerPath,
-                        kMaxUninstallerDecoded)) {
-    return;
+  if (state.UninstallerPath.size() > kMaxPathChars) {
+    return Noted("write the uninstaller", Status::Failure("use a path longer than 259 characters:",
+                                                          state.UninstallerPath, 0));
+  }
+  if (Status written = WriteBlockToFile(p, state.UninstallerBlock, state.UninstallerPath,
+                                        kMaxUninstallerDecoded);
+      !written) {
+    return Noted("write the uninstaller", written);
   }
   state.CreatedFiles.push_back(state.UninstallerPath);
   const std::string settings = folder + "\\Uninstall.ini";
-  p.WriteIniString(settings, "uninstall", "company", Expanded("{CompanyName}", state));
-  p.WriteIniString(settings, "uninstall", "scrtitle", Expanded("{ScreenSaverTitle}", state));
+  Noted("write the uninstaller's settings",
+        p.WriteIniString(settings, "uninstall", "company", Expanded("{CompanyName}", state)));
+  Noted("write the uninstaller's settings",
+        p.WriteIniString(settings, "uninstall", "scrtitle", Expanded("{ScreenSaverTitle}", state)));
   state.CreatedFiles.push_back(settings);
 
   const std::string entry = UninstallEntryKey(state);
   if (FitsKey(entry)) {
-    p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "DisplayName",
-                          UninstallEntryName(state));
-    p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "UninstallString",
-                          state.UninstallerPath);
+    constexpr char kStep[] = "write the uninstall entry";
+    Noted(kStep, p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "DisplayName",
+                                       UninstallEntryName(state)));
+    Noted(kStep, p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "UninstallString",
+                                       state.UninstallerPath));
     WriteEntryDetails(p, state, entry);
   }
 }
@@ -158,13 +173,15 @@ void CreateDesktopShortcut(Platform& p, SetupState& state) {
 void WriteInstalledFilesRecord(Platform& p, const SetupState& state) {
   const std::string key = InstalledFilesKey(state);
   if (!FitsKey(key)) return;
-  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, kRecordScreensaverValue,
-                        state.InstalledScrPath);
+  constexpr char kStep[] = "write the record of installed files";
+  Noted(kStep, p.WriteRegistryString(RegistryRoot::kCurrentUser, key, kRecordScreensaverValue,
+                                     state.InstalledScrPath));
   for (size_t i = 0; i < state.CreatedFiles.size(); ++i) {
-    p.WriteRegistryString(RegistryRoot::kCurrentUser, key, InstalledFileValueName(i), state.CreatedFiles[i]);
+    Noted(kStep, p.WriteRegistryString(RegistryRoot::kCurrentUser, key, InstalledFileValueName(i),
+                                       state.CreatedFiles[i]));
   }
-  p.WriteRegistryString(RegistryRoot::kCurrentUser, key, kRecordLanguageValue,
-                        std::to_string(state.LanguageIndex));
+  Noted(kStep, p.WriteRegistryString(RegistryRoot::kCurrentUser, key, kRecordLanguageValue,
+                                     std::to_string(state.LanguageIndex)));
 }
 
 }  // namespace lumiset

@@ -35,6 +35,12 @@ enum class DecodeOutcome {
   kDamaged,      // the block itself is damaged: no retry can mend it
 };
 
+// A decoding outcome with the cause of a failed read or write.
+struct Decoded {
+  DecodeOutcome outcome = DecodeOutcome::kDone;
+  Status why;
+};
+
 class Worker {
  public:
   Worker(WorkerLink& link, Platform& p, SetupState& state) : link_(link), p_(p), s_(state) {}
@@ -54,9 +60,19 @@ class Worker {
     std::unique_ptr<WritableFile> work;
     for (;;) {
       work_name = MakeWorkFileName(p_, work_folder, kWorkFileExtension);
-      if (!work_name.empty()) work = p_.CreateForWrite(work_name, /*create_new=*/true);
-      if (work) break;
-      if (!AskRetry("create a work file in " + work_folder)) return Fail(WorkerResult::NoWorkFile);
+      Status why = Status::Failure("find a free work file name in", work_folder, 0);
+      if (!work_name.empty()) {
+        StatusOr<std::unique_ptr<WritableFile>> created =
+            p_.CreateForWrite(work_name, /*create_new=*/true);
+        if (created) {
+          work = std::move(created).value();
+          break;
+        }
+        why = created.status();
+      }
+      if (!AskRetry("create a work file in " + work_folder, why)) {
+        return Fail(WorkerResult::NoWorkFile);
+      }
     }
     Log().Line("work file: " + work_name);
     SetProgress(kProgressStart);
@@ -64,11 +80,15 @@ class Worker {
     // 3. The installer itself, which other processes may read and write.
     std::unique_ptr<ReadableFile> package;
     for (;;) {
-      package = p_.OpenForRead(s_.PackageSourcePath, /*share_write=*/true);
-      if (package) break;
-      if (!AskRetry("open the installer")) {
+      StatusOr<std::unique_ptr<ReadableFile>> opened =
+          p_.OpenForRead(s_.PackageSourcePath, /*share_write=*/true);
+      if (opened) {
+        package = std::move(opened).value();
+        break;
+      }
+      if (!AskRetry("open the installer", opened.status())) {
         work.reset();
-        p_.RemoveFile(work_name);
+        p_.RemoveFile(work_name).IgnoreError();
         return Fail(WorkerResult::Failed);
       }
     }
@@ -83,51 +103,60 @@ class Worker {
       Log().Line("copy the screensaver block: failed");
       package.reset();
       work.reset();
-      p_.RemoveFile(work_name);
+      p_.RemoveFile(work_name).IgnoreError();
       return Fail(WorkerResult::Failed);
     }
     package.reset();
     Log().Line("copy the screensaver block: ok, " + std::to_string(total) + " bytes");
-    const bool closed = work->Close();
+    const Status closed = work->Close();
     work.reset();
     SetProgress(kProgressCopied);
     if (StopCheck()) {
-      p_.RemoveFile(work_name);
+      p_.RemoveFile(work_name).IgnoreError();
       return;
     }
 
     // 6. Read the copy back; an empty or unreadable work file is a failure.
     std::unique_ptr<ReadableFile> copy;
     for (;;) {
-      copy = closed ? p_.OpenForRead(work_name, /*share_write=*/false) : nullptr;
-      if (copy && copy->Size() != 0) break;
-      copy.reset();
-      if (!AskRetry("read the work file back")) {
-        p_.RemoveFile(work_name);
+      Status why = closed;
+      if (why) {
+        StatusOr<std::unique_ptr<ReadableFile>> opened =
+            p_.OpenForRead(work_name, /*share_write=*/false);
+        if (opened && opened.value()->Size() != 0) {
+          copy = std::move(opened).value();
+          break;
+        }
+        why = opened ? Status::Failure("read back the empty", work_name, 0) : opened.status();
+      }
+      if (!AskRetry("read the work file back", why)) {
+        p_.RemoveFile(work_name).IgnoreError();
         return Fail(WorkerResult::Failed);
       }
     }
     SetProgress(kProgressReadBack);
     if (StopCheck()) {
       copy.reset();
-      p_.RemoveFile(work_name);
+      p_.RemoveFile(work_name).IgnoreError();
       return;
     }
 
     // 8. Decode into the system folder, replacing an earlier copy. A damaged
     // block decodes the same way every time: it fails at once.
     for (;;) {
-      if (FileExists(p_, s_.InstalledScrPath)) p_.RemoveFile(s_.InstalledScrPath);
-      const DecodeOutcome decoded = DecodeInto(*copy, s_.InstalledScrPath);
-      if (decoded == DecodeOutcome::kDone) break;
-      if (decoded == DecodeOutcome::kDamaged) {
+      // A failure here shows in the decoding's own result.
+      if (FileExists(p_, s_.InstalledScrPath)) p_.RemoveFile(s_.InstalledScrPath).IgnoreError();
+      const Decoded decoded = DecodeInto(*copy, s_.InstalledScrPath);
+      if (decoded.outcome == DecodeOutcome::kDone) break;
+      if (decoded.outcome == DecodeOutcome::kDamaged) {
         Log().Line("install " + s_.InstalledScrPath +
                    ": failed: the screensaver block is damaged, no retry can help");
       }
-      if (decoded == DecodeOutcome::kDamaged || !AskRetry("install " + s_.InstalledScrPath)) {
+      if (decoded.outcome == DecodeOutcome::kDamaged ||
+          !AskRetry("install " + s_.InstalledScrPath, decoded.why)) {
         copy.reset();
-        p_.RemoveFile(work_name);
-        p_.RemoveFile(s_.InstalledScrPath);
+        p_.RemoveFile(work_name).IgnoreError();
+        p_.RemoveFile(s_.InstalledScrPath).IgnoreError();
         return Fail(WorkerResult::Failed);
       }
     }
@@ -135,12 +164,12 @@ class Worker {
     SetProgress(kProgressDecoded);
     copy.reset();
     if (StopCheck()) {
-      p_.RemoveFile(work_name);
-      p_.RemoveFile(s_.InstalledScrPath);
+      p_.RemoveFile(work_name).IgnoreError();
+      p_.RemoveFile(s_.InstalledScrPath).IgnoreError();
       return;
     }
 
-    p_.RemoveFile(work_name);
+    p_.RemoveFile(work_name).IgnoreError();
     // The pauses only let the user see the bar reach its end; a quiet
     // installation shows no bar.
     if (s_.ShowScreens) p_.SleepMs(kSettleMs);
@@ -152,29 +181,33 @@ class Worker {
 
   // Decodes the copied block into `path` through fixed buffers; a partial
   // file is removed on failure.
-  DecodeOutcome DecodeInto(ReadableFile& copy, const std::string& path) {
+  Decoded DecodeInto(ReadableFile& copy, const std::string& path) {
     uint8_t header[kBlockHeaderSize];
     const uint64_t size = copy.Size();
-    if (size < kBlockHeaderSize) return DecodeOutcome::kDamaged;
-    if (!copy.ReadAt(0, header, sizeof header)) return DecodeOutcome::kWriteFailed;
+    if (size < kBlockHeaderSize) return {DecodeOutcome::kDamaged, {}};
+    if (Status read = copy.ReadAt(0, header, sizeof header); !read) {
+      return {DecodeOutcome::kWriteFailed, read};
+    }
     std::optional<BlockHeader> block = ParseBlockHeader(header);
-    if (!block) return DecodeOutcome::kDamaged;
-    std::unique_ptr<WritableFile> out = p_.CreateForWrite(path, /*create_new=*/false);
-    if (!out) return DecodeOutcome::kWriteFailed;
+    if (!block) return {DecodeOutcome::kDamaged, {}};
+    StatusOr<std::unique_ptr<WritableFile>> created = p_.CreateForWrite(path, /*create_new=*/false);
+    if (!created) return {DecodeOutcome::kWriteFailed, created.status()};
+    std::unique_ptr<WritableFile> out = std::move(created).value();
     FileRegionSource source(copy, kBlockHeaderSize, size);
     FileSink sink(*out);
     const DecodeStatus status = InflateStream(source, sink, block->capacity);
-    const bool closed = out->Close();
+    const Status closed = out->Close();
     out.reset();
-    if (status == DecodeStatus::kOk && closed) return DecodeOutcome::kDone;
-    p_.RemoveFile(path);
+    if (status == DecodeStatus::kOk && closed) return {DecodeOutcome::kDone, {}};
+    p_.RemoveFile(path).IgnoreError();
     // Reading the work copy or writing the destination may succeed another
     // time; the stream's own faults never will.
-    if (status == DecodeStatus::kOk || status == DecodeStatus::kReadFailed ||
-        status == DecodeStatus::kWriteFailed) {
-      return DecodeOutcome::kWriteFailed;
+    switch (status) {
+      case DecodeStatus::kOk: return {DecodeOutcome::kWriteFailed, closed};
+      case DecodeStatus::kReadFailed: return {DecodeOutcome::kWriteFailed, source.failure()};
+      case DecodeStatus::kWriteFailed: return {DecodeOutcome::kWriteFailed, sink.failure()};
+      default: return {DecodeOutcome::kDamaged, {}};
     }
-    return DecodeOutcome::kDamaged;
   }
 
   bool CopyWithProgress(ReadableFile& source, uint64_t offset, WritableFile& dest, uint64_t total) {
@@ -189,13 +222,17 @@ class Worker {
     uint64_t copied = 0;
     while (copied < total) {
       const size_t chunk = static_cast<size_t>(std::min<uint64_t>(total - copied, kChunkSize));
-      while (!source.ReadAt(offset + copied, buffer.get(), chunk)) {
-        if (!AskRetry("read the installer")) return false;
+      for (;;) {
+        const Status read = source.ReadAt(offset + copied, buffer.get(), chunk);
+        if (read) break;
+        if (!AskRetry("read the installer", read)) return false;
       }
       if (StopSet()) return false;
       for (;;) {
-        if (dest.Seek(copied) && dest.Write(buffer.get(), chunk)) break;
-        if (!AskRetry("write the work file")) return false;
+        Status written = dest.Seek(copied);
+        if (written) written = dest.Write(buffer.get(), chunk);
+        if (written) break;
+        if (!AskRetry("write the work file", written)) return false;
       }
       if (StopSet()) return false;
       copied += chunk;
@@ -211,39 +248,56 @@ class Worker {
     s_.CompanionProgramPresent = 0;
     const std::string name = MakeWorkFileName(p_, work_folder, kWorkFileExtension);
     if (name.empty()) return;
+    // The companion program is an extra: when it cannot be written or run,
+    // the log says why and the installation goes on.
     {
-      std::unique_ptr<WritableFile> file = p_.CreateForWrite(name, /*create_new=*/true);
-      if (!file) return;
-      const bool written = file->Write(program.data(), program.size());
-      if (!file->Close() || !written) {
+      StatusOr<std::unique_ptr<WritableFile>> created =
+          p_.CreateForWrite(name, /*create_new=*/true);
+      if (!created) return Log().Failed("write the companion program", created.status());
+      std::unique_ptr<WritableFile> file = std::move(created).value();
+      const Status written = file->Write(program.data(), program.size());
+      const Status closed = file->Close();
+      if (!written || !closed) {
         file.reset();
-        p_.RemoveFile(name);
-        return;
+        p_.RemoveFile(name).IgnoreError();
+        return Log().Failed("write the companion program", written ? closed : written);
       }
     }
     const std::string exe = ReplaceAll(name, ".tmp", ".exe");
     const std::string command = "\"" + exe + "\" /s";
-    if (command.size() > kMaxPathChars || !p_.RenameFile(name, exe)) {
-      p_.RemoveFile(name);
-      return;
+    Status ran = command.size() > kMaxPathChars
+                     ? Status::Failure("run a command longer than 259 characters:", command, 0)
+                     : p_.RenameFile(name, exe);
+    if (!ran) {
+      p_.RemoveFile(name).IgnoreError();
+      return Log().Failed("run the companion program", ran);
     }
-    if (p_.RunAndWait(command)) {
+    ran = p_.RunAndWait(command);
+    if (ran) {
       Log().Done("run the companion program");
     } else {
-      Log().Failed("run the companion program");
+      Log().Failed("run the companion program", ran);
     }
-    p_.RemoveFile(exe);
+    p_.RemoveFile(exe).IgnoreError();
   }
 
   void ActivateScreensaver() {
     // Other programs read this setting, so it names System32, never the
     // Sysnative alias only a 32-bit process understands.
     std::string path = ToNativeSystemPath(p_, s_.InstalledScrPath);
-    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreenSaveActiveValue, "1");
+    if (Status on = p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey,
+                                           kScreenSaveActiveValue, "1");
+        !on) {
+      Log().Failed("switch the screensaver on", on);
+    }
     if (!s_.WindowsVistaOrLater) {
       if (std::optional<std::string> short_path = p_.ShortPathName(path)) path = *short_path;
     }
-    p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreensaverPathValue, path);
+    if (Status set = p_.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey,
+                                            kScreensaverPathValue, path);
+        !set) {
+      Log().Failed("make the screensaver active", set);
+    }
     p_.NotifyScreensaverActive(true);
     Log().Line("active screensaver: " + path);
   }
@@ -251,8 +305,8 @@ class Worker {
   // After `step` failed: the copy-error prompt. Hands the request to the
   // page and waits for the answer; true for Retry. With no one to ask,
   // retries a few times after a pause, then gives up.
-  bool AskRetry(const std::string& step) {
-    Log().Failed(step);
+  bool AskRetry(const std::string& step, const Status& why) {
+    Log().Failed(step, why);
     if (s_.NoInteraction) {
       if (unattended_retries_ >= kUnattendedRetries) {
         Log().Line("no one to ask: giving up after " + std::to_string(kUnattendedRetries) +

@@ -58,16 +58,21 @@ void RestoreScreensaverSettings(Platform& p, const SetupState& s) {
       !NamesInstalledFile(p.ReadIniString(ini, "boot", "scrnsave.exe"), names)) {
     return;
   }
-  p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreenSaveActiveValue, "0");
-  p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreensaverPathValue, "");
-  p.WriteIniString(ini, "boot", "scrnsave.exe", "");
+  constexpr char kStep[] = "switch the screensaver off";
+  Log().IfFailed(kStep, p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey,
+                                              kScreenSaveActiveValue, "0"));
+  Log().IfFailed(kStep, p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey,
+                                              kScreensaverPathValue, ""));
+  Log().IfFailed(kStep, p.WriteIniString(ini, "boot", "scrnsave.exe", ""));
   p.NotifyScreensaverActive(false);
 }
 
 void RemoveFileAndEmptyFolders(Platform& p, const std::string& path,
                                const std::vector<std::string>& keep) {
-  p.SetNormalAttributes(path);
-  p.RemoveFile(path);
+  // A file already gone is no failure; one that stays is logged and kept,
+  // like the folders that still hold something.
+  p.SetNormalAttributes(path).IgnoreError();
+  if (FileExists(p, path)) Log().IfFailed("delete " + path, p.RemoveFile(path));
   size_t slash = path.rfind('\\');
   if (slash == std::string::npos) return;
   std::string folder = path.substr(0, slash);
@@ -80,23 +85,29 @@ void RemoveFileAndEmptyFolders(Platform& p, const std::string& path,
     const std::string parent =
         slash == std::string::npos || slash == 0 ? std::string() : folder.substr(0, slash);
     // Never stand inside the folder being removed.
-    if (!parent.empty()) p.SetCurrentFolder(parent.size() == 2 ? parent + "\\" : parent);
+    if (!parent.empty()) {
+      p.SetCurrentFolder(parent.size() == 2 ? parent + "\\" : parent).IgnoreError();
+    }
     // A folder with desktop.ini is customised by the shell: keep its attributes.
-    if (!FileExists(p, WithBackslash(folder) + "desktop.ini")) p.SetNormalAttributes(folder);
+    if (!FileExists(p, WithBackslash(folder) + "desktop.ini")) {
+      p.SetNormalAttributes(folder).IgnoreError();
+    }
     if (!p.RemoveFolder(folder)) return;
     folder = parent;
   }
 }
 
-void DeleteInstallationKeys(Platform& p, const SetupState& s) {
+void DeleteInstallationKeys(Platform& p, const SetupState& s, size_t recorded_files) {
   const std::string record = InstalledFilesKey(s);
-  p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, kRecordScreensaverValue);
-  for (size_t i = 0; i < s.InstalledFiles.size() && !s.InstalledFiles[i].empty(); ++i) {
-    p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, InstalledFileValueName(i));
+  // A value or key already gone is what these deletions want.
+  p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, kRecordScreensaverValue).IgnoreError();
+  for (size_t i = 0; i < recorded_files; ++i) {
+    p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, InstalledFileValueName(i))
+        .IgnoreError();
   }
-  p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, kRecordLanguageValue);
+  p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, kRecordLanguageValue).IgnoreError();
   if (p.RegistryKeyIsEmpty(RegistryRoot::kCurrentUser, record)) {
-    p.DeleteRegistryKey(RegistryRoot::kCurrentUser, record);
+    p.DeleteRegistryKey(RegistryRoot::kCurrentUser, record).IgnoreError();
   }
 
   // Another product may own an entry of the same name: then it is not ours.
@@ -106,26 +117,29 @@ void DeleteInstallationKeys(Platform& p, const SetupState& s) {
     return;
   }
   for (const char* value : kUninstallEntryValues) {
-    p.DeleteRegistryValue(RegistryRoot::kLocalMachine, entry, value);
+    p.DeleteRegistryValue(RegistryRoot::kLocalMachine, entry, value).IgnoreError();
   }
   if (p.RegistryKeyIsEmpty(RegistryRoot::kLocalMachine, entry)) {
-    p.DeleteRegistryKey(RegistryRoot::kLocalMachine, entry);
+    p.DeleteRegistryKey(RegistryRoot::kLocalMachine, entry).IgnoreError();
   }
 }
 
 bool RunUninstall(Platform& p, SetupState& s) {
+  // The record lists the files in order; the first missing entry ends it.
   const std::string key = InstalledFilesKey(s);
-  for (std::string& slot : s.InstalledFiles) slot.clear();
-  for (int i = 0; i < kInstalledFileSlots; ++i) {
+  std::vector<std::string> recorded;
+  for (size_t i = 0; i < kInstalledFileSlots; ++i) {
     std::optional<std::string> file =
         p.ReadRegistryString(RegistryRoot::kCurrentUser, key, InstalledFileValueName(i));
     if (!file || file->empty()) break;
-    s.InstalledFiles[i] = *file;
+    recorded.push_back(std::move(*file));
   }
   RestoreScreensaverSettings(p, s);
 
-  if (FileExists(p, s.InstalledScrPath) && !p.RemoveFile(s.InstalledScrPath)) {
-    Log().Failed("delete " + s.InstalledScrPath);
+  const Status removed = FileExists(p, s.InstalledScrPath) ? p.RemoveFile(s.InstalledScrPath)
+                                                           : Status::Ok();
+  if (!removed) {
+    Log().Failed("delete " + s.InstalledScrPath, removed);
     // With nobody there (/n) the message would wait forever: the exit code
     // and the log tell instead.
     if (!s.NoInteraction) {
@@ -136,11 +150,8 @@ bool RunUninstall(Platform& p, SetupState& s) {
     return false;
   }
   const std::vector<std::string> keep = ShellFoldersToKeep(p);
-  for (const std::string& file : s.InstalledFiles) {
-    if (file.empty()) break;
-    RemoveFileAndEmptyFolders(p, file, keep);
-  }
-  DeleteInstallationKeys(p, s);
+  for (const std::string& file : recorded) RemoveFileAndEmptyFolders(p, file, keep);
+  DeleteInstallationKeys(p, s, recorded.size());
   if (s.ShowScreens) {
     p.ShowLocalizedMessage(LocalizedId(kUninstallDoneString, s.LanguageIndex), kMessageCaption,
                            MessageIcon::kInformation);

@@ -23,12 +23,12 @@ inline constexpr char kMessageCaption[] = "Installation";
 bool RunUninstall(Platform& p, SetupState& state);
 
 // Removes only what an installation wrote: in the installed-files record
-// its own values (ScreensaverFile, the File entries in InstalledFiles,
+// its own values (ScreensaverFile, the first `recorded_files` File entries,
 // AppLanguage), then the key if nothing else is left in it; in the
 // installed-programs entry, when its DisplayName is this installation's,
 // the values the installation writes there, then the key if it is empty.
 // Another program's values and subkeys stay, and so do the keys holding them.
-void DeleteInstallationKeys(Platform& p, const SetupState& state);
+void DeleteInstallationKeys(Platform& p, const SetupState& state, size_t recorded_files);
 
 // The shell folders the installer writes into (desktop, Start-menu programs,
 // Program Files), which an uninstallation must never remove.

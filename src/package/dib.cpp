@@ -94,14 +94,6 @@ uint32_t DibColorTableSize(std::span<const uint8_t> header) {
   return static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX));
 }
 
-int32_t DibHeight(std::span<const uint8_t> header) {
-  if (header.size() < 4) return 0;
-  if (LoadU32(header.data()) == kCoreHeaderSize) {
-    return header.size() >= 8 ? LoadU16(&header[6]) : 0;
-  }
-  return header.size() >= 12 ? static_cast<int32_t>(LoadU32(&header[kHeightAt])) : 0;
-}
-
 uint32_t DibPixelsOffset(std::span<const uint8_t> header) {
   if (header.size() < 4) return 0;
   const uint64_t offset = uint64_t{LoadU32(header.data())} + DibColorTableSize(header);
@@ -175,8 +167,9 @@ std::optional<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
     // The masks after a plain 40-byte header may be absent; read what there is.
     if (!file.ReadAt(kBmpFileHeaderSize, full.data(), header_size)) return std::nullopt;
     if (wanted > header_size) {
-      file.ReadAt(kBmpFileHeaderSize + header_size, full.data() + header_size,
-                  wanted - header_size);
+      // A short read leaves zeros or the bytes that were there: no masks.
+      file.ReadAt(kBmpFileHeaderSize + header_size, full.data() + header_size, wanted - header_size)
+          .IgnoreError();
     }
     std::memcpy(header.data(), full.data(), kInfoHeaderSize);
     table_at = kBmpFileHeaderSize + header_size;
@@ -244,9 +237,9 @@ std::optional<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
 }
 
 std::optional<std::vector<uint8_t>> ReadDibFile(Platform& platform, const std::string& path) {
-  std::unique_ptr<ReadableFile> file = platform.OpenForRead(path, /*share_write=*/false);
+  StatusOr<std::unique_ptr<ReadableFile>> file = platform.OpenForRead(path, /*share_write=*/false);
   if (!file) return std::nullopt;
-  return ReadDib(*file);
+  return ReadDib(*file.value());
 }
 
 }  // namespace lumiset

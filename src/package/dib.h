@@ -27,7 +27,6 @@ enum DibCompression : uint32_t { kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfie
 // Header facts; each returns 0 for a header too short to hold them.
 uint32_t DibColorCount(std::span<const uint8_t> header);
 uint32_t DibColorTableSize(std::span<const uint8_t> header);
-int32_t DibHeight(std::span<const uint8_t> header);
 // Offset of the pixel rows from the header's start.
 uint32_t DibPixelsOffset(std::span<const uint8_t> header);
 // Bytes in one padded row.

@@ -158,7 +158,10 @@ bool FileRegionSource::Read(uint8_t* dst, size_t max, size_t* got) {
   const uint64_t left = end_ > pos_ ? end_ - pos_ : 0;
   const size_t n = static_cast<size_t>(std::min<uint64_t>(max, left));
   *got = 0;
-  if (n != 0 && !file_.ReadAt(pos_, dst, n)) return false;
+  if (n != 0) {
+    failure_ = file_.ReadAt(pos_, dst, n);
+    if (!failure_) return false;
+  }
   pos_ += n;
   *got = n;
   return true;
@@ -217,19 +220,25 @@ DecodeStatus DecodeBlock(std::span<const uint8_t> block, ByteSink& sink, uint32_
   return InflateStream(source, sink, header->capacity);
 }
 
-bool WriteBlockToFile(Platform& platform, std::span<const uint8_t> block, const std::string& path,
-                      uint32_t max_capacity) {
+Status WriteBlockToFile(Platform& platform, std::span<const uint8_t> block,
+                        const std::string& path, uint32_t max_capacity) {
   CountingSink check;
-  if (DecodeBlock(block, check, max_capacity) != DecodeStatus::kOk) return false;
-  std::unique_ptr<WritableFile> file = platform.CreateForWrite(path, /*create_new=*/false);
-  if (!file) return false;
+  if (DecodeBlock(block, check, max_capacity) != DecodeStatus::kOk) {
+    return Status::Failure("decode the damaged block for", path, 0);
+  }
+  StatusOr<std::unique_ptr<WritableFile>> created =
+      platform.CreateForWrite(path, /*create_new=*/false);
+  if (!created) return created.status();
+  std::unique_ptr<WritableFile> file = std::move(created).value();
   FileSink sink(*file);
-  const bool written = DecodeBlock(block, sink, max_capacity) == DecodeStatus::kOk;
-  const bool closed = file->Close();
-  if (written && closed) return true;
+  const DecodeStatus decoded = DecodeBlock(block, sink, max_capacity);
+  Status written = sink.failure();
+  if (written && decoded != DecodeStatus::kOk) written = Status::Failure("decode", path, 0);
+  const Status closed = file->Close();
+  if (written && closed) return Status::Ok();
   file.reset();
-  platform.RemoveFile(path);
-  return false;
+  platform.RemoveFile(path).IgnoreError();
+  return written ? closed : written;
 }
 
 std::optional<std::vector<uint8_t>> DecodeRecord(std::span<const uint8_t> item) {

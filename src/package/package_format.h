@@ -143,9 +143,12 @@ class FileRegionSource final : public ByteSource {
   FileRegionSource(ReadableFile& file, uint64_t offset, uint64_t end)
       : file_(file), pos_(offset), end_(end) {}
   bool Read(uint8_t* dst, size_t max, size_t* got) override;
+  // Why the last read failed; ok while none has.
+  const Status& failure() const { return failure_; }
 
  private:
   ReadableFile& file_;
+  Status failure_;
   uint64_t pos_;
   uint64_t end_;
 };
@@ -179,10 +182,16 @@ class VectorSink final : public ByteSink {
 class FileSink final : public ByteSink {
  public:
   explicit FileSink(WritableFile& file) : file_(file) {}
-  bool Write(const uint8_t* src, size_t n) override { return file_.Write(src, n); }
+  bool Write(const uint8_t* src, size_t n) override {
+    failure_ = file_.Write(src, n);
+    return failure_.ok();
+  }
+  // Why the last write failed; ok while none has.
+  const Status& failure() const { return failure_; }
 
  private:
   WritableFile& file_;
+  Status failure_;
 };
 
 // Decodes one zlib stream from source into sink through fixed buffers,
@@ -203,7 +212,7 @@ DecodeStatus DecodeBlock(std::span<const uint8_t> block, ByteSink& sink, uint32_
 // stream is checked whole before the file is touched, so a damaged block
 // leaves no file and an existing one unchanged; a write that fails removes
 // the partial file.
-bool WriteBlockToFile(Platform& platform, std::span<const uint8_t> block, const std::string& path,
+Status WriteBlockToFile(Platform& platform, std::span<const uint8_t> block, const std::string& path,
                       uint32_t max_capacity);
 
 // Decodes the record item (u32 capacity + zlib stream); nullopt on any

@@ -30,7 +30,8 @@ const char* OnOff(int32_t flag) { return flag ? "on" : "off"; }
 bool InstallLog::Open(Platform& p, const std::string& path) {
   SpinGuard guard(g_log_busy);
   p_ = &p;
-  file_ = p.CreateForWrite(path, /*create_new=*/false);
+  StatusOr<std::unique_ptr<WritableFile>> created = p.CreateForWrite(path, /*create_new=*/false);
+  file_ = created ? std::move(created).value() : nullptr;
   // A byte-order mark, so that editors take the log for UTF-8 at once.
   static constexpr char kBom[] = "\xEF\xBB\xBF";
   if (file_ && !file_->Write(kBom, sizeof kBom - 1)) file_.reset();
@@ -52,9 +53,8 @@ void InstallLog::Done(std::string_view step) {
   Line(std::string(step) + ": ok");
 }
 
-void InstallLog::Failed(std::string_view step) {
+void InstallLog::Failed(std::string_view step, const Status& why) {
   if (!is_open()) return;
-  const Status why = p_->LastFailure();
   std::string text = std::string(step) + ": failed";
   if (!why.ok()) {
     text += ": " + why.ToString();
@@ -88,7 +88,7 @@ void InstallLog::StartUpFacts(const SetupState& s, std::string_view command_line
 
 void InstallLog::Close() {
   SpinGuard guard(g_log_busy);
-  if (file_) file_->Close();
+  if (file_) file_->Close().IgnoreError();
   file_.reset();
 }
 

@@ -25,9 +25,13 @@ class InstallLog {
   void Line(std::string_view text);
   // "STEP: ok".
   void Done(std::string_view step);
-  // "STEP: failed: WHAT PATH: error CODE (the system's text)", from the
-  // platform's record of its last failure; "STEP: failed" without one.
-  void Failed(std::string_view step);
+  // "STEP: failed: WHAT PATH: error CODE (the system's text)"; "STEP:
+  // failed" when `why` holds no cause.
+  void Failed(std::string_view step, const Status& why);
+  // Failed(step, status) when the status is a failure; nothing otherwise.
+  void IfFailed(std::string_view step, const Status& status) {
+    if (!status) Failed(step, status);
+  }
   // The package facts and the options in force, once start-up is done.
   void StartUpFacts(const SetupState& state, std::string_view command_line);
   void Close();

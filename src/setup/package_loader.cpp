@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/text.h"
 #include "package/language_filter.h"
 #include "package/package_format.h"
 #include "setup/placeholders.h"
@@ -28,7 +29,8 @@ std::vector<uint8_t> PreparePicture(Platform& p, const std::string& work_folder,
     if (format == kPictureBmp) {
       if (std::optional<std::vector<uint8_t>> read = ReadDibFile(p, file)) dib = std::move(*read);
     }
-    p.RemoveFile(file);
+    // The picture is read: its work file is scratch.
+    p.RemoveFile(file).IgnoreError();
   }
   return dib;
 }
@@ -51,11 +53,13 @@ bool IsValidScrFileName(const std::string& name) {
 bool LoadPackage(Platform& p, SetupState& state) {
   std::optional<PackageItems> items;
   {
-    std::unique_ptr<ReadableFile> file = p.OpenForRead(state.ModulePath, /*share_write=*/true);
-    if (!file) return false;
-    std::optional<PackageLocation> where = LocatePackage(*file);
+    StatusOr<std::unique_ptr<ReadableFile>> opened =
+        p.OpenForRead(state.ModulePath, /*share_write=*/true);
+    if (!opened) return false;
+    ReadableFile& file = *opened.value();
+    std::optional<PackageLocation> where = LocatePackage(file);
     if (!where) return false;
-    items = ReadPackageItems(*file, *where);
+    items = ReadPackageItems(file, *where);
     if (!items) return false;
   }
   std::optional<std::vector<uint8_t>> decoded = DecodeRecord(items->record_item);
@@ -71,9 +75,7 @@ bool LoadPackage(Platform& p, SetupState& state) {
     return false;
   }
 
-  std::string installed = state.SystemDir;
-  if (installed.empty() || installed.back() != '\\') installed += '\\';
-  installed += record->scr_file_name + ".scr";
+  const std::string installed = WithBackslash(state.SystemDir) + record->scr_file_name + ".scr";
   if (installed.size() > kMaxPathChars) return false;
 
   state.ScreenSaverTitle = record->title;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,7 +10,8 @@
 
 namespace lumiset {
 
-inline constexpr int kInstalledFileSlots = 20;
+// The most files the record of an installation lists.
+inline constexpr size_t kInstalledFileSlots = 20;
 
 // The process exit codes a script or a deployment tool reads.
 inline constexpr int32_t kExitSucceeded = 0;  // installed, or nothing to do
@@ -18,9 +19,11 @@ inline constexpr int32_t kExitFailed = 1;     // the installation failed or was 
 inline constexpr int32_t kExitDamaged = 2;    // the installer's package cannot be read
 
 // The one process-wide record of run options, package values, paths and
-// results. Plain fields: every subsystem reads and writes them directly.
-// Flags are 32-bit integers, 0 off and anything else on. Texts and paths are
-// bytes in the Windows ANSI code page.
+// results: start-up fills it, the installation and the wizard read it and
+// write their results into it. The layers below (base, win32, package) never
+// see it; they take what they need as arguments. Scratch of a single step
+// stays local to that step. Flags are 32-bit integers, 0 off and anything
+// else on. Texts and paths are bytes in the Windows ANSI code page.
 struct SetupState {
   // Run options.
   int32_t QuietMode = 0;
@@ -41,7 +44,7 @@ struct SetupState {
   std::string LogPath;
   int32_t LanguageIndex = 0;
 
-  // Results handed back to the flow.
+  // What the installation came to, for the wizard and the exit code.
   int32_t InstallSucceeded = 0;
   int32_t ExitCode = 0;
 
@@ -76,7 +79,6 @@ struct SetupState {
   std::string ModulePath;
   std::string PackageSourcePath;
   std::string WorkFolder;  // ends with a backslash once chosen
-  std::array<std::string, kInstalledFileSlots> InstalledFiles;
   std::vector<std::string> CreatedFiles;
   std::string UninstallFolder;
   std::string UninstallerPath;

@@ -21,18 +21,19 @@ bool ExtractResourceToWorkFile(Platform& p, std::string& work_folder, const char
   const std::string file_name = MakeWorkFileName(p, work_folder, kWorkFileExtension);
   if (file_name.empty()) return false;
   // CREATE_NEW: a name found free a moment ago may not be taken over.
-  std::unique_ptr<WritableFile> file = p.CreateForWrite(file_name, /*create_new=*/true);
-  if (!file) return false;
+  StatusOr<std::unique_ptr<WritableFile>> created = p.CreateForWrite(file_name, /*create_new=*/true);
+  if (!created) return false;
+  std::unique_ptr<WritableFile> file = std::move(created).value();
   *path = file_name;
   for (size_t done = 0; done < size;) {
     const size_t n = std::min<size_t>(kPiece, size - done);
     if (!file->Write(bytes + done, n)) {
-      file->Close();
+      file->Close().IgnoreError();
       return false;
     }
     done += n;
   }
-  return file->Close();
+  return file->Close().ok();
 }
 
 }  // namespace lumiset

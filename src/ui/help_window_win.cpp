@@ -67,7 +67,7 @@ void HelpWindow::LoadHelpText() const {
     return;
   }
   StreamFileIntoRichEdit(Item(IDC_HELP_TEXT), SF_RTF, path);
-  platform_.RemoveFile(path);
+  platform_.RemoveFile(path).IgnoreError();
 }
 
 }  // namespace lumiset

@@ -19,19 +19,23 @@ constexpr size_t kMaxFindEntries = 100000;
 // WriteFile and ReadFile take 32-bit counts; stay well inside them.
 constexpr size_t kIoPiece = 1u << 20;
 
-// The cause of the calling thread's last failed operation, taken at the
-// failing call before anything else can change the thread's error code.
-thread_local Status t_last_failure;
-
-// Records why `what` failed on `path` and returns false, for `return Fail(...)`.
-bool Fail(const char* what, const std::string& path, DWORD code = GetLastError()) {
-  t_last_failure = Status::Failure(what, path, code);
-  return false;
+// Why `what` failed on `path`. The default code is taken at the failing
+// call, before anything else can change the thread's error code.
+Status Fail(const char* what, const std::string& path, DWORD code = GetLastError()) {
+  return Status::Failure(what, path, code);
 }
 
-bool TooLong(const std::string& path) {
-  return path.size() > kMaxPathChars &&
-         !Fail("use a path longer than 259 characters:", path, ERROR_FILENAME_EXCED_RANGE);
+// Ok when `path` fits the system's limit.
+Status CheckLength(const std::string& path) {
+  if (path.size() <= kMaxPathChars) return Status::Ok();
+  return Fail("use a path longer than 259 characters:", path, ERROR_FILENAME_EXCED_RANGE);
+}
+
+bool TooLong(const std::string& path) { return path.size() > kMaxPathChars; }
+
+// Ok for a call that succeeded, else why it failed.
+Status Check(BOOL succeeded, const char* what, const std::string& path) {
+  return succeeded ? Status::Ok() : Fail(what, path);
 }
 
 std::string RootName(RegistryRoot root) {
@@ -50,7 +54,7 @@ class Win32ReadableFile final : public ReadableFile {
     LARGE_INTEGER size{};
     return GetFileSizeEx(file_.get(), &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
   }
-  bool ReadAt(uint64_t offset, void* dst, size_t n) override {
+  Status ReadAt(uint64_t offset, void* dst, size_t n) override {
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(offset);
     if (!SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN)) return Fail("read", path_);
@@ -63,7 +67,7 @@ class Win32ReadableFile final : public ReadableFile {
       out += got;
       n -= got;
     }
-    return true;
+    return Status::Ok();
   }
 
  private:
@@ -75,7 +79,7 @@ class Win32WritableFile final : public WritableFile {
  public:
   Win32WritableFile(ScopedFile file, std::string path)
       : file_(std::move(file)), path_(std::move(path)) {}
-  bool Write(const void* src, size_t n) override {
+  Status Write(const void* src, size_t n) override {
     const auto* in = static_cast<const uint8_t*>(src);
     while (n != 0) {
       DWORD put = 0;
@@ -85,16 +89,16 @@ class Win32WritableFile final : public WritableFile {
       in += put;
       n -= put;
     }
-    return true;
+    return Status::Ok();
   }
-  bool Seek(uint64_t offset) override {
+  Status Seek(uint64_t offset) override {
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(offset);
-    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) != 0 || Fail("write", path_);
+    return Check(SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN), "write", path_);
   }
-  bool Close() override {
-    if (!file_) return false;
-    return CloseHandle(file_.Release()) != 0 || Fail("close", path_);
+  Status Close() override {
+    if (!file_) return Fail("close", path_, ERROR_INVALID_HANDLE);
+    return Check(CloseHandle(file_.Release()), "close", path_);
   }
 
  private:
@@ -138,7 +142,7 @@ std::optional<std::string> Win32Platform::ReadRegistryString(RegistryRoot root,
   return text;
 }
 
-bool Win32Platform::WriteRegistryString(RegistryRoot root, const std::string& subkey,
+Status Win32Platform::WriteRegistryString(RegistryRoot root, const std::string& subkey,
                                         const std::string& name, const std::string& text) {
   HKEY raw = nullptr;
   const std::string where = RootName(root) + "\\" + subkey;
@@ -152,30 +156,39 @@ bool Win32Platform::WriteRegistryString(RegistryRoot root, const std::string& su
   const LONG code = RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
                                    reinterpret_cast<const BYTE*>(text.c_str()),
                                    static_cast<DWORD>(text.size()));
-  return code == ERROR_SUCCESS || Fail("write", where + "\\" + name, static_cast<DWORD>(code));
+  if (code != ERROR_SUCCESS) return Fail("write", where + "\\" + name, static_cast<DWORD>(code));
+  return Status::Ok();
 }
 
-bool Win32Platform::WriteRegistryDword(RegistryRoot root, const std::string& subkey,
-                                       const std::string& name, uint32_t value) {
+Status Win32Platform::WriteRegistryDword(RegistryRoot root, const std::string& subkey,
+                                         const std::string& name, uint32_t value) {
   HKEY raw = nullptr;
-  if (RegCreateKeyExA(RootKey(root), subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
-    return false;
+  const std::string where = RootName(root) + "\\" + subkey;
+  if (LONG code = RegCreateKeyExA(RootKey(root), subkey.c_str(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &raw, nullptr);
+      code != ERROR_SUCCESS) {
+    return Fail("create the key", where, static_cast<DWORD>(code));
   }
   ScopedRegKey key(raw);
   const DWORD data = value;
-  return RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                        sizeof data) == ERROR_SUCCESS;
+  const LONG code = RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD,
+                                   reinterpret_cast<const BYTE*>(&data), sizeof data);
+  if (code != ERROR_SUCCESS) return Fail("write", where + "\\" + name, static_cast<DWORD>(code));
+  return Status::Ok();
 }
 
-bool Win32Platform::DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
-                                        const std::string& name) {
+Status Win32Platform::DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+                                          const std::string& name) {
   HKEY raw = nullptr;
-  if (RegOpenKeyExA(RootKey(root), subkey.c_str(), 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS) {
-    return false;
+  const std::string where = RootName(root) + "\\" + subkey;
+  if (LONG code = RegOpenKeyExA(RootKey(root), subkey.c_str(), 0, KEY_SET_VALUE, &raw);
+      code != ERROR_SUCCESS) {
+    return Fail("open the key", where, static_cast<DWORD>(code));
   }
   ScopedRegKey key(raw);
-  return RegDeleteValueA(key.get(), name.c_str()) == ERROR_SUCCESS;
+  const LONG code = RegDeleteValueA(key.get(), name.c_str());
+  if (code != ERROR_SUCCESS) return Fail("delete", where + "\\" + name, static_cast<DWORD>(code));
+  return Status::Ok();
 }
 
 bool Win32Platform::RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) {
@@ -223,46 +236,45 @@ std::vector<FindEntry> Win32Platform::FindFiles(const std::string& pattern) {
   return out;
 }
 
-bool Win32Platform::MakeFolder(const std::string& path) {
-  return !TooLong(path) && (CreateDirectoryA(path.c_str(), nullptr) || Fail("create the folder", path));
+Status Win32Platform::MakeFolder(const std::string& path) {
+  if (Status length = CheckLength(path); !length) return length;
+  return Check(CreateDirectoryA(path.c_str(), nullptr), "create the folder", path);
 }
 
-bool Win32Platform::RemoveFolder(const std::string& path) {
-  return !TooLong(path) && RemoveDirectoryA(path.c_str());
+Status Win32Platform::RemoveFolder(const std::string& path) {
+  if (Status length = CheckLength(path); !length) return length;
+  return Check(RemoveDirectoryA(path.c_str()), "remove the folder", path);
 }
 
-bool Win32Platform::RemoveFile(const std::string& path) {
-  return !TooLong(path) && (DeleteFileA(path.c_str()) || Fail("delete", path));
+Status Win32Platform::RemoveFile(const std::string& path) {
+  if (Status length = CheckLength(path); !length) return length;
+  return Check(DeleteFileA(path.c_str()), "delete", path);
 }
 
-bool Win32Platform::SetNormalAttributes(const std::string& path) {
-  return !TooLong(path) && SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+Status Win32Platform::SetNormalAttributes(const std::string& path) {
+  if (Status length = CheckLength(path); !length) return length;
+  return Check(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL), "clear the attributes of",
+               path);
 }
 
-std::unique_ptr<ReadableFile> Win32Platform::OpenForRead(const std::string& path,
-                                                         bool share_write) {
-  if (TooLong(path)) return nullptr;
+StatusOr<std::unique_ptr<ReadableFile>> Win32Platform::OpenForRead(const std::string& path,
+                                                                   bool share_write) {
+  if (Status length = CheckLength(path); !length) return length;
   const DWORD share = FILE_SHARE_READ | (share_write ? FILE_SHARE_WRITE : 0);
   ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    Fail("open", path);
-    return nullptr;
-  }
-  return std::make_unique<Win32ReadableFile>(std::move(file), path);
+  if (!file) return Fail("open", path);
+  return std::unique_ptr<ReadableFile>(std::make_unique<Win32ReadableFile>(std::move(file), path));
 }
 
-std::unique_ptr<WritableFile> Win32Platform::CreateForWrite(const std::string& path,
-                                                            bool create_new) {
-  if (TooLong(path)) return nullptr;
+StatusOr<std::unique_ptr<WritableFile>> Win32Platform::CreateForWrite(const std::string& path,
+                                                                      bool create_new) {
+  if (Status length = CheckLength(path); !length) return length;
   ScopedFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
                               create_new ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
-  if (!file) {
-    Fail("create", path);
-    return nullptr;
-  }
-  return std::make_unique<Win32WritableFile>(std::move(file), path);
+  if (!file) return Fail("create", path);
+  return std::unique_ptr<WritableFile>(std::make_unique<Win32WritableFile>(std::move(file), path));
 }
 
 std::optional<std::string> Win32Platform::SpecialFolderPath(SpecialFolder folder) {
@@ -310,9 +322,10 @@ std::string Win32Platform::WindowsDirectory() {
   return std::string(buffer, n);
 }
 
-bool Win32Platform::RenameFile(const std::string& from, const std::string& to) {
-  return !TooLong(from) && !TooLong(to) &&
-         (MoveFileA(from.c_str(), to.c_str()) || Fail("rename", from + " to " + to));
+Status Win32Platform::RenameFile(const std::string& from, const std::string& to) {
+  if (Status length = CheckLength(from); !length) return length;
+  if (Status length = CheckLength(to); !length) return length;
+  return Check(MoveFileA(from.c_str(), to.c_str()), "rename", from + " to " + to);
 }
 
 std::optional<std::string> Win32Platform::ShortPathName(const std::string& path) {
@@ -323,8 +336,9 @@ std::optional<std::string> Win32Platform::ShortPathName(const std::string& path)
   return std::string(buffer, n);
 }
 
-bool Win32Platform::SetCurrentFolder(const std::string& path) {
-  return !TooLong(path) && SetCurrentDirectoryA(path.c_str());
+Status Win32Platform::SetCurrentFolder(const std::string& path) {
+  if (Status length = CheckLength(path); !length) return length;
+  return Check(SetCurrentDirectoryA(path.c_str()), "change to the folder", path);
 }
 
 CalendarDate Win32Platform::LocalDate() {
@@ -342,17 +356,22 @@ std::string Win32Platform::ReadIniString(const std::string& file, const std::str
   return std::string(buffer, std::min<DWORD>(n, sizeof buffer - 1));
 }
 
-bool Win32Platform::WriteIniString(const std::string& file, const std::string& section,
-                                   const std::string& key, const std::string& value) {
-  return !TooLong(file) &&
-         WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+Status Win32Platform::WriteIniString(const std::string& file, const std::string& section,
+                                     const std::string& key, const std::string& value) {
+  if (Status length = CheckLength(file); !length) return length;
+  return Check(WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()),
+               "write", file + " [" + section + "] " + key);
 }
 
-bool Win32Platform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {
-  return RegDeleteKeyA(RootKey(root), path.c_str()) == ERROR_SUCCESS;
+Status Win32Platform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {
+  const LONG code = RegDeleteKeyA(RootKey(root), path.c_str());
+  if (code != ERROR_SUCCESS) {
+    return Fail("delete the key", RootName(root) + "\\" + path, static_cast<DWORD>(code));
+  }
+  return Status::Ok();
 }
 
-bool Win32Platform::RunAndWait(const std::string& command_line) {
+Status Win32Platform::RunAndWait(const std::string& command_line) {
   std::vector<char> line(command_line.begin(), command_line.end());
   line.push_back('\0');
   STARTUPINFOA startup{};
@@ -365,36 +384,42 @@ bool Win32Platform::RunAndWait(const std::string& command_line) {
   ScopedKernelHandle process_handle(process.hProcess);
   ScopedKernelHandle thread_handle(process.hThread);
   WaitForSingleObject(process_handle.get(), INFINITE);
-  return true;
+  return Status::Ok();
 }
 
-bool Win32Platform::ShellOpen(const std::string& program, const std::string& parameters) {
+Status Win32Platform::ShellOpen(const std::string& program, const std::string& parameters) {
   const auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteA(nullptr, "open", program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL));
-  return result > 32;  // ShellExecute reports errors as values up to 32
+  // ShellExecute reports errors as values up to 32, most of them error codes.
+  if (result <= 32) return Fail("open", program, static_cast<DWORD>(result));
+  return Status::Ok();
 }
 
-bool Win32Platform::CreateShellLink(const std::string& link_path, const std::string& target,
-                                    const std::string& description,
-                                    const std::string& working_folder) {
-  if (TooLong(link_path)) return false;
+Status Win32Platform::CreateShellLink(const std::string& link_path, const std::string& target,
+                                      const std::string& description,
+                                      const std::string& working_folder) {
+  if (Status length = CheckLength(link_path); !length) return length;
   IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(&link)))) {
-    return false;
+  if (HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IShellLinkA, reinterpret_cast<void**>(&link));
+      FAILED(hr)) {
+    return Fail("create the shell link", link_path, static_cast<DWORD>(hr));
   }
   IPersistFile* file = nullptr;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+  if (HRESULT hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+      FAILED(hr)) {
     link->Release();
-    return false;
+    return Fail("create the shell link", link_path, static_cast<DWORD>(hr));
   }
   link->SetPath(target.c_str());
   link->SetWorkingDirectory(working_folder.c_str());
   link->SetDescription(description.c_str());
   wchar_t wide[kPathBuffer] = {};
-  bool saved = false;
-  if (MultiByteToWideChar(CP_ACP, 0, link_path.c_str(), -1, wide, kPathBuffer) > 0) {
-    saved = SUCCEEDED(file->Save(wide, TRUE));
+  Status saved = Status::Ok();
+  if (MultiByteToWideChar(CP_ACP, 0, link_path.c_str(), -1, wide, kPathBuffer) <= 0) {
+    saved = Fail("save the shell link", link_path);
+  } else if (HRESULT hr = file->Save(wide, TRUE); FAILED(hr)) {
+    saved = Fail("save the shell link", link_path, static_cast<DWORD>(hr));
   }
   file->Release();
   link->Release();
@@ -440,7 +465,6 @@ void Win32Platform::Beep(MessageIcon kind) {
 
 void Win32Platform::SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
 
-Status Win32Platform::LastFailure() { return t_last_failure; }
 
 std::string Win32Platform::SystemMessage(uint32_t system_code) {
   char* text = nullptr;

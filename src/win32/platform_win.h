@@ -9,22 +9,22 @@ class Win32Platform final : public Platform {
  public:
   std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::string& subkey,
                                                 const std::string& name) override;
-  bool WriteRegistryString(RegistryRoot root, const std::string& subkey, const std::string& name,
+  Status WriteRegistryString(RegistryRoot root, const std::string& subkey, const std::string& name,
                            const std::string& text) override;
-  bool WriteRegistryDword(RegistryRoot root, const std::string& subkey, const std::string& name,
+  Status WriteRegistryDword(RegistryRoot root, const std::string& subkey, const std::string& name,
                           uint32_t value) override;
-  bool DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+  Status DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
                            const std::string& name) override;
   bool RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) override;
   bool IsWow64() override;
   std::optional<PathKind> QueryPath(const std::string& path) override;
   std::vector<FindEntry> FindFiles(const std::string& pattern) override;
-  bool MakeFolder(const std::string& path) override;
-  bool RemoveFolder(const std::string& path) override;
-  bool RemoveFile(const std::string& path) override;
-  bool SetNormalAttributes(const std::string& path) override;
-  std::unique_ptr<ReadableFile> OpenForRead(const std::string& path, bool share_write) override;
-  std::unique_ptr<WritableFile> CreateForWrite(const std::string& path, bool create_new) override;
+  Status MakeFolder(const std::string& path) override;
+  Status RemoveFolder(const std::string& path) override;
+  Status RemoveFile(const std::string& path) override;
+  Status SetNormalAttributes(const std::string& path) override;
+  StatusOr<std::unique_ptr<ReadableFile>> OpenForRead(const std::string& path, bool share_write) override;
+  StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path, bool create_new) override;
   std::optional<std::string> SpecialFolderPath(SpecialFolder folder) override;
   std::optional<std::string> TempFolderPath() override;
   std::string SystemDirectory() override;
@@ -32,18 +32,18 @@ class Win32Platform final : public Platform {
   uint16_t UserDefaultLangId() override;
   bool IsLeadByte(uint8_t byte) override;
   std::string WindowsDirectory() override;
-  bool RenameFile(const std::string& from, const std::string& to) override;
+  Status RenameFile(const std::string& from, const std::string& to) override;
   std::optional<std::string> ShortPathName(const std::string& path) override;
-  bool SetCurrentFolder(const std::string& path) override;
+  Status SetCurrentFolder(const std::string& path) override;
   CalendarDate LocalDate() override;
   std::string ReadIniString(const std::string& file, const std::string& section,
                             const std::string& key) override;
-  bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
+  Status WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value) override;
-  bool DeleteRegistryKey(RegistryRoot root, const std::string& path) override;
-  bool RunAndWait(const std::string& command_line) override;
-  bool ShellOpen(const std::string& program, const std::string& parameters) override;
-  bool CreateShellLink(const std::string& link_path, const std::string& target,
+  Status DeleteRegistryKey(RegistryRoot root, const std::string& path) override;
+  Status RunAndWait(const std::string& command_line) override;
+  Status ShellOpen(const std::string& program, const std::string& parameters) override;
+  Status CreateShellLink(const std::string& link_path, const std::string& target,
                        const std::string& description,
                        const std::string& working_folder) override;
   void NotifyScreensaverActive(bool active) override;
@@ -52,7 +52,6 @@ class Win32Platform final : public Platform {
   void ShowLocalizedMessage(int string_id, const std::string& caption, MessageIcon icon) override;
   void Beep(MessageIcon kind) override;
   void SleepMs(uint32_t milliseconds) override;
-  Status LastFailure() override;
   std::string SystemMessage(uint32_t system_code) override;
   std::string ToUtf8(const std::string& ansi) override;
   std::string LocalTimeText() override;

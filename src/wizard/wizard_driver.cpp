@@ -1,6 +1,7 @@
 #include "wizard/wizard_driver.h"
 
 #include "base/platform_helpers.h"
+#include "base/text.h"
 #include "install/finishing_steps.h"
 #include "setup/install_log.h"
 
@@ -21,11 +22,9 @@ void RunFinishingSteps(Platform& p, SetupState& s) {
 void OpenDisplayProperties(Platform& p) {
   std::string program = "control.exe";
   if (p.IsWow64()) {
-    std::string dir = p.SystemDirectory();
-    if (dir.empty() || dir.back() != '\\') dir += '\\';
-    program = ToSysnativePath(p, dir + program);
+    program = ToSysnativePath(p, WithBackslash(p.SystemDirectory()) + program);
   }
-  p.ShellOpen(program, "desk.cpl,,1");
+  Log().IfFailed("open Display Properties", p.ShellOpen(program, "desk.cpl,,1"));
   p.SleepMs(kDisplayPropertiesWaitMs);
 }
 

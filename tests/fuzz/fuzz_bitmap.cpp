@@ -13,7 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!dib) return 0;
   DibPixelColor(*dib, 0, 0);
   DibPixelColor(*dib, 1, 1);
-  DibPixelColor(*dib, DibHeight(*dib) - 1, DibHeight(*dib) - 1);
+  // Corners far out and negative, where a row or column offset could overflow.
+  DibPixelColor(*dib, INT32_MAX, INT32_MAX);
+  DibPixelColor(*dib, -1, -1);
   DibColorTableSize(*dib);
   return 0;
 }

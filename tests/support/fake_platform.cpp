@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/memory_file.h"
+
 namespace lumiset::testing {
 namespace {
 
@@ -28,14 +30,19 @@ bool Match(std::string_view p, std::string_view n) {
   return Match(p.substr(1), n.substr(1));
 }
 
+// The fake's failures name the step and the path; they carry no system code.
+Status Refused(const char* what, const std::string& path) {
+  return Status::Failure(what, path, 0);
+}
+
 class MemoryReadable final : public ReadableFile {
  public:
   explicit MemoryReadable(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
   uint64_t Size() override { return bytes_.size(); }
-  bool ReadAt(uint64_t offset, void* dst, size_t n) override {
-    if (offset > bytes_.size() || n > bytes_.size() - offset) return false;
+  Status ReadAt(uint64_t offset, void* dst, size_t n) override {
+    if (offset > bytes_.size() || n > bytes_.size() - offset) return ShortRead();
     if (n) std::memcpy(dst, bytes_.data() + offset, n);
-    return true;
+    return Status::Ok();
   }
 
  private:
@@ -45,19 +52,19 @@ class MemoryReadable final : public ReadableFile {
 class MemoryWritable final : public WritableFile {
  public:
   explicit MemoryWritable(std::shared_ptr<std::vector<uint8_t>> data) : data_(std::move(data)) {}
-  bool Write(const void* src, size_t n) override {
-    if (n == 0) return true;
+  Status Write(const void* src, size_t n) override {
+    if (n == 0) return Status::Ok();
     const auto* b = static_cast<const uint8_t*>(src);
     if (data_->size() < pos_ + n) data_->resize(pos_ + n);
     std::memcpy(data_->data() + pos_, b, n);
     pos_ += n;
-    return true;
+    return Status::Ok();
   }
-  bool Seek(uint64_t offset) override {
+  Status Seek(uint64_t offset) override {
     pos_ = static_cast<size_t>(offset);
-    return true;
+    return Status::Ok();
   }
-  bool Close() override { return true; }
+  Status Close() override { return Status::Ok(); }
 
  private:
   std::shared_ptr<std::vector<uint8_t>> data_;
@@ -157,14 +164,14 @@ std::string FakePlatform::IniValue(const std::string& file, const std::string& s
   return it == ini_.end() ? std::string() : it->second;
 }
 
-bool FakePlatform::RenameFile(const std::string& from, const std::string& to) {
+Status FakePlatform::RenameFile(const std::string& from, const std::string& to) {
   const Node* n = Find(from);
-  if (!n || n->folder || Find(to) || !HasFolder(Parent(Key(to)))) return false;
+  if (!n || n->folder || Find(to) || !HasFolder(Parent(Key(to)))) return Refused("rename", from);
   Node moved = *n;
   moved.path = to;
   nodes_.erase(Key(from));
   nodes_[Key(to)] = moved;
-  return true;
+  return Status::Ok();
 }
 
 std::optional<std::string> FakePlatform::ShortPathName(const std::string& path) {
@@ -174,10 +181,10 @@ std::optional<std::string> FakePlatform::ShortPathName(const std::string& path) 
   return path.substr(0, path.rfind('\\') + 1) + alt->second;
 }
 
-bool FakePlatform::SetCurrentFolder(const std::string& path) {
-  if (!HasFolder(path)) return false;
+Status FakePlatform::SetCurrentFolder(const std::string& path) {
+  if (!HasFolder(path)) return Refused("change to the folder", path);
   current_folder = path;
-  return true;
+  return Status::Ok();
 }
 
 std::string FakePlatform::ReadIniString(const std::string& file, const std::string& section,
@@ -185,15 +192,15 @@ std::string FakePlatform::ReadIniString(const std::string& file, const std::stri
   return IniValue(file, section, key).substr(0, 255);
 }
 
-bool FakePlatform::WriteIniString(const std::string& file, const std::string& section,
+Status FakePlatform::WriteIniString(const std::string& file, const std::string& section,
                                   const std::string& key, const std::string& value) {
   if (!HasFile(file)) {
-    std::unique_ptr<WritableFile> created = CreateForWrite(file, false);
-    if (!created) return false;
-    created->Write("[", 1);
+    StatusOr<std::unique_ptr<WritableFile>> created = CreateForWrite(file, false);
+    if (!created) return created.status();
+    created.value()->Write("[", 1).IgnoreError();
   }
   ini_[Lower(file + "|" + section + "|" + key)] = value;
-  return true;
+  return Status::Ok();
 }
 
 std::vector<std::string> FakePlatform::RegistrySubkeys(RegistryRoot root,
@@ -208,33 +215,33 @@ std::vector<std::string> FakePlatform::RegistrySubkeys(RegistryRoot root,
   return {names.begin(), names.end()};
 }
 
-bool FakePlatform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {
+Status FakePlatform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {
   const std::string key = Lower(path);
-  if (undeletable_keys.count(key) || !HasRegistryKey(root, path)) return false;
-  if (!RegistrySubkeys(root, path).empty()) return false;
+  if (undeletable_keys.count(key) || !HasRegistryKey(root, path)) return Refused("delete the key", path);
+  if (!RegistrySubkeys(root, path).empty()) return Refused("delete the key", path);
   registry_.erase({root, key});
-  return true;
+  return Status::Ok();
 }
 
-bool FakePlatform::RunAndWait(const std::string& command_line) {
+Status FakePlatform::RunAndWait(const std::string& command_line) {
   commands_run.push_back(command_line);
-  if (!process_starts) return false;
+  if (!process_starts) return Refused("start", command_line);
   if (on_run) on_run(command_line);
-  return true;
+  return Status::Ok();
 }
 
-bool FakePlatform::ShellOpen(const std::string& program, const std::string& parameters) {
+Status FakePlatform::ShellOpen(const std::string& program, const std::string& parameters) {
   shell_opened.emplace_back(program, parameters);
-  return true;
+  return Status::Ok();
 }
 
-bool FakePlatform::CreateShellLink(const std::string& link_path, const std::string& target,
+Status FakePlatform::CreateShellLink(const std::string& link_path, const std::string& target,
                                    const std::string& description,
                                    const std::string& working_folder) {
-  std::unique_ptr<WritableFile> file = CreateForWrite(link_path, false);
-  if (!file) return false;
+  StatusOr<std::unique_ptr<WritableFile>> file = CreateForWrite(link_path, false);
+  if (!file) return file.status();
   const std::string content = target + "|" + working_folder + "|" + description;
-  return file->Write(content.data(), content.size());
+  return file.value()->Write(content.data(), content.size());
 }
 
 void FakePlatform::SetRegistry(RegistryRoot root, const std::string& subkey,
@@ -273,16 +280,19 @@ std::vector<std::string> FakePlatform::RegistryValueNames(RegistryRoot root,
   return names;
 }
 
-bool FakePlatform::WriteRegistryDword(RegistryRoot root, const std::string& subkey,
+Status FakePlatform::WriteRegistryDword(RegistryRoot root, const std::string& subkey,
                                       const std::string& name, uint32_t value) {
   registry_[{root, Lower(subkey)}][Lower(name)] = RegistryValue{{}, value};
-  return true;
+  return Status::Ok();
 }
 
-bool FakePlatform::DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+Status FakePlatform::DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
                                        const std::string& name) {
   auto key = registry_.find({root, Lower(subkey)});
-  return key != registry_.end() && key->second.erase(Lower(name)) == 1;
+  if (key == registry_.end() || key->second.erase(Lower(name)) != 1) {
+    return Refused("delete", subkey + "\\" + name);
+  }
+  return Status::Ok();
 }
 
 bool FakePlatform::RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) {
@@ -302,10 +312,10 @@ std::optional<std::string> FakePlatform::ReadRegistryString(RegistryRoot root,
   return value->substr(0, value->find('\0'));
 }
 
-bool FakePlatform::WriteRegistryString(RegistryRoot root, const std::string& subkey,
+Status FakePlatform::WriteRegistryString(RegistryRoot root, const std::string& subkey,
                                        const std::string& name, const std::string& text) {
   SetRegistry(root, subkey, name, text);
-  return true;
+  return Status::Ok();
 }
 
 std::optional<Platform::PathKind> FakePlatform::QueryPath(const std::string& path) {
@@ -344,49 +354,53 @@ std::vector<FindEntry> FakePlatform::FindFiles(const std::string& pattern) {
   return out;
 }
 
-bool FakePlatform::MakeFolder(const std::string& path) {
-  if (path.size() > kMaxPathChars) return false;
+Status FakePlatform::MakeFolder(const std::string& path) {
+  if (path.size() > kMaxPathChars) return Refused("create the folder", path);
   const std::string key = Key(path);
   const Node* parent = Find(Parent(key));
-  if (nodes_.count(key) || !parent || !parent->folder) return false;
-  if (unwritable_folders.count(Parent(key))) return false;
+  if (nodes_.count(key) || !parent || !parent->folder) return Refused("create the folder", path);
+  if (unwritable_folders.count(Parent(key))) return Refused("create the folder", path);
   nodes_[key] = Node{path, true, nullptr};
-  return true;
+  return Status::Ok();
 }
 
-bool FakePlatform::RemoveFolder(const std::string& path) {
+Status FakePlatform::RemoveFolder(const std::string& path) {
   const std::string key = Key(path);
   const Node* n = Find(key);
-  if (!n || !n->folder || !List(path).empty()) return false;
+  if (!n || !n->folder || !List(path).empty()) return Refused("remove the folder", path);
   nodes_.erase(key);
-  return true;
+  return Status::Ok();
 }
 
-bool FakePlatform::RemoveFile(const std::string& path) {
+Status FakePlatform::RemoveFile(const std::string& path) {
   const Node* n = Find(path);
-  if (!n || n->folder) return false;
+  if (!n || n->folder) return Refused("delete", path);
   nodes_.erase(Key(path));
-  return true;
+  return Status::Ok();
 }
 
-bool FakePlatform::SetNormalAttributes(const std::string& path) { return Find(path) != nullptr; }
+Status FakePlatform::SetNormalAttributes(const std::string& path) {
+  return Find(path) ? Status::Ok() : Refused("clear the attributes of", path);
+}
 
-std::unique_ptr<ReadableFile> FakePlatform::OpenForRead(const std::string& path, bool) {
+StatusOr<std::unique_ptr<ReadableFile>> FakePlatform::OpenForRead(const std::string& path, bool) {
   const Node* n = Find(path);
-  if (path.size() > kMaxPathChars || !n || n->folder) return nullptr;
-  return std::make_unique<MemoryReadable>(*n->data);
+  if (path.size() > kMaxPathChars || !n || n->folder) return Refused("open", path);
+  return std::unique_ptr<ReadableFile>(std::make_unique<MemoryReadable>(*n->data));
 }
 
-std::unique_ptr<WritableFile> FakePlatform::CreateForWrite(const std::string& path,
-                                                           bool create_new) {
-  if (path.size() > kMaxPathChars) return nullptr;
+StatusOr<std::unique_ptr<WritableFile>> FakePlatform::CreateForWrite(const std::string& path,
+                                                                     bool create_new) {
+  if (path.size() > kMaxPathChars) return Refused("create", path);
   const std::string key = Key(path);
   const Node* parent = Find(Parent(key));
-  if (!parent || !parent->folder || unwritable_folders.count(Parent(key))) return nullptr;
-  if (const Node* n = Find(key); n && (n->folder || create_new)) return nullptr;
+  if (!parent || !parent->folder || unwritable_folders.count(Parent(key))) {
+    return Refused("create", path);
+  }
+  if (const Node* n = Find(key); n && (n->folder || create_new)) return Refused("create", path);
   auto data = std::make_shared<std::vector<uint8_t>>();
   nodes_[key] = Node{path, false, data};
-  return std::make_unique<MemoryWritable>(data);
+  return std::unique_ptr<WritableFile>(std::make_unique<MemoryWritable>(data));
 }
 
 std::optional<std::string> FakePlatform::SpecialFolderPath(SpecialFolder folder) {

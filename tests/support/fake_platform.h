@@ -80,22 +80,22 @@ class FakePlatform : public Platform {
   // ---- Platform ---------------------------------------------------------------
   std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::string& subkey,
                                                 const std::string& name) override;
-  bool WriteRegistryString(RegistryRoot root, const std::string& subkey, const std::string& name,
+  Status WriteRegistryString(RegistryRoot root, const std::string& subkey, const std::string& name,
                            const std::string& text) override;
-  bool WriteRegistryDword(RegistryRoot root, const std::string& subkey, const std::string& name,
+  Status WriteRegistryDword(RegistryRoot root, const std::string& subkey, const std::string& name,
                           uint32_t value) override;
-  bool DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
+  Status DeleteRegistryValue(RegistryRoot root, const std::string& subkey,
                            const std::string& name) override;
   bool RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) override;
   bool IsWow64() override { return wow64; }
   std::optional<PathKind> QueryPath(const std::string& path) override;
   std::vector<FindEntry> FindFiles(const std::string& pattern) override;
-  bool MakeFolder(const std::string& path) override;
-  bool RemoveFolder(const std::string& path) override;
-  bool RemoveFile(const std::string& path) override;
-  bool SetNormalAttributes(const std::string& path) override;
-  std::unique_ptr<ReadableFile> OpenForRead(const std::string& path, bool share_write) override;
-  std::unique_ptr<WritableFile> CreateForWrite(const std::string& path, bool create_new) override;
+  Status MakeFolder(const std::string& path) override;
+  Status RemoveFolder(const std::string& path) override;
+  Status RemoveFile(const std::string& path) override;
+  Status SetNormalAttributes(const std::string& path) override;
+  StatusOr<std::unique_ptr<ReadableFile>> OpenForRead(const std::string& path, bool share_write) override;
+  StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path, bool create_new) override;
   std::optional<std::string> SpecialFolderPath(SpecialFolder folder) override;
   std::optional<std::string> TempFolderPath() override { return temp_folder; }
   std::string SystemDirectory() override { return system_directory; }
@@ -103,18 +103,18 @@ class FakePlatform : public Platform {
   uint16_t UserDefaultLangId() override { return user_lang_id; }
   bool IsLeadByte(uint8_t) override { return false; }
   std::string WindowsDirectory() override { return windows_directory; }
-  bool RenameFile(const std::string& from, const std::string& to) override;
+  Status RenameFile(const std::string& from, const std::string& to) override;
   std::optional<std::string> ShortPathName(const std::string& path) override;
-  bool SetCurrentFolder(const std::string& path) override;
+  Status SetCurrentFolder(const std::string& path) override;
   CalendarDate LocalDate() override { return local_date; }
   std::string ReadIniString(const std::string& file, const std::string& section,
                             const std::string& key) override;
-  bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
+  Status WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value) override;
-  bool DeleteRegistryKey(RegistryRoot root, const std::string& path) override;
-  bool RunAndWait(const std::string& command_line) override;
-  bool ShellOpen(const std::string& program, const std::string& parameters) override;
-  bool CreateShellLink(const std::string& link_path, const std::string& target,
+  Status DeleteRegistryKey(RegistryRoot root, const std::string& path) override;
+  Status RunAndWait(const std::string& command_line) override;
+  Status ShellOpen(const std::string& program, const std::string& parameters) override;
+  Status CreateShellLink(const std::string& link_path, const std::string& target,
                        const std::string& description,
                        const std::string& working_folder) override;
   void NotifyScreensaverActive(bool active) override { screensaver_notifications.push_back(active); }

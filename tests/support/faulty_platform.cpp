@@ -8,11 +8,8 @@ class FaultyReadable final : public ReadableFile {
   FaultyReadable(std::unique_ptr<ReadableFile> inner, std::string path, FaultyPlatform& owner)
       : inner_(std::move(inner)), path_(std::move(path)), owner_(owner) {}
   uint64_t Size() override { return inner_->Size(); }
-  bool ReadAt(uint64_t offset, void* dst, size_t n) override {
-    if (owner_.fail_read && owner_.fail_read(path_, offset)) {
-      owner_.Injected("read", path_);
-      return false;
-    }
+  Status ReadAt(uint64_t offset, void* dst, size_t n) override {
+    if (owner_.fail_read && owner_.fail_read(path_, offset)) return owner_.Injected("read", path_);
     return inner_->ReadAt(offset, dst, n);
   }
 
@@ -26,23 +23,22 @@ class FaultyWritable final : public WritableFile {
  public:
   FaultyWritable(std::unique_ptr<WritableFile> inner, std::string path, FaultyPlatform& owner)
       : inner_(std::move(inner)), path_(std::move(path)), owner_(owner) {}
-  bool Write(const void* src, size_t n) override {
+  Status Write(const void* src, size_t n) override {
     if (owner_.fail_write && owner_.fail_write(path_, position_)) {
-      owner_.Injected("write", path_);
       // A failed write may leave part of its bytes behind, as a real one can.
-      if (n > 1) inner_->Write(src, n / 2);
+      if (n > 1) inner_->Write(src, n / 2).IgnoreError();
       position_ += n / 2;
-      return false;
+      return owner_.Injected("write", path_);
     }
     position_ += n;
     return inner_->Write(src, n);
   }
-  bool Seek(uint64_t offset) override {
+  Status Seek(uint64_t offset) override {
     position_ = offset;
     return inner_->Seek(offset);
   }
-  bool Close() override {
-    const bool closed = inner_->Close();
+  Status Close() override {
+    Status closed = inner_->Close();
     if (owner_.on_close) owner_.on_close(path_);
     return closed;
   }
@@ -56,33 +52,27 @@ class FaultyWritable final : public WritableFile {
 
 }  // namespace
 
-std::unique_ptr<ReadableFile> FaultyPlatform::OpenForRead(const std::string& path,
-                                                          bool share_write) {
-  if (fail_open && fail_open(path)) {
-    Injected("open", path);
-    return nullptr;
-  }
-  std::unique_ptr<ReadableFile> inner = ForwardingPlatform::OpenForRead(path, share_write);
-  if (!inner) return nullptr;
-  return std::make_unique<FaultyReadable>(std::move(inner), path, *this);
+StatusOr<std::unique_ptr<ReadableFile>> FaultyPlatform::OpenForRead(const std::string& path,
+                                                                    bool share_write) {
+  if (fail_open && fail_open(path)) return Injected("open", path);
+  StatusOr<std::unique_ptr<ReadableFile>> inner = ForwardingPlatform::OpenForRead(path, share_write);
+  if (!inner) return inner;
+  return std::unique_ptr<ReadableFile>(
+      std::make_unique<FaultyReadable>(std::move(inner).value(), path, *this));
 }
 
-std::unique_ptr<WritableFile> FaultyPlatform::CreateForWrite(const std::string& path,
-                                                             bool create_new) {
-  if (fail_create && fail_create(path)) {
-    Injected("create", path);
-    return nullptr;
-  }
-  std::unique_ptr<WritableFile> inner = ForwardingPlatform::CreateForWrite(path, create_new);
-  if (!inner) return nullptr;
-  return std::make_unique<FaultyWritable>(std::move(inner), path, *this);
+StatusOr<std::unique_ptr<WritableFile>> FaultyPlatform::CreateForWrite(const std::string& path,
+                                                                       bool create_new) {
+  if (fail_create && fail_create(path)) return Injected("create", path);
+  StatusOr<std::unique_ptr<WritableFile>> inner =
+      ForwardingPlatform::CreateForWrite(path, create_new);
+  if (!inner) return inner;
+  return std::unique_ptr<WritableFile>(
+      std::make_unique<FaultyWritable>(std::move(inner).value(), path, *this));
 }
 
-bool FaultyPlatform::RemoveFile(const std::string& path) {
-  if (fail_remove && fail_remove(path)) {
-    Injected("delete", path);
-    return false;
-  }
+Status FaultyPlatform::RemoveFile(const std::string& path) {
+  if (fail_remove && fail_remove(path)) return Injected("delete", path);
   return ForwardingPlatform::RemoveFile(path);
 }
 

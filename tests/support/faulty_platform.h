@@ -26,17 +26,15 @@ class FaultyPlatform : public ForwardingPlatform {
   uint32_t injected_error = 32;
 
   // The injected failures say why, like the real platform.
-  Status LastFailure() override { return last_failure_; }
-  void Injected(const char* what, const std::string& path) {
-    last_failure_ = Status::Failure(what, path, injected_error);
+  Status Injected(const char* what, const std::string& path) const {
+    return Status::Failure(what, path, injected_error);
   }
 
-  std::unique_ptr<ReadableFile> OpenForRead(const std::string& path, bool share_write) override;
-  std::unique_ptr<WritableFile> CreateForWrite(const std::string& path, bool create_new) override;
-  bool RemoveFile(const std::string& path) override;
-
- private:
-  Status last_failure_;
+  StatusOr<std::unique_ptr<ReadableFile>> OpenForRead(const std::string& path,
+                                                      bool share_write) override;
+  StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path,
+                                                         bool create_new) override;
+  Status RemoveFile(const std::string& path) override;
 };
 
 }  // namespace lumiset::testing

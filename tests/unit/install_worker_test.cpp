@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 #include "setup/install_log.h"
@@ -293,7 +294,7 @@ TEST_F(Worker, WithNoInteractionTheWorkerAnswersItself) {
     SetupState fresh;
     state_ = fresh;
     state_.WorkFolder = PrepareWorkFolder(fs_);
-    fs_.RemoveFile(kScr);
+    fs_.RemoveFile(kScr).IgnoreError();  // the previous round's, if any
     Load("/q /n");
     ASSERT_EQ(state_.NoInteraction, 1);
     int refused = 0;
@@ -321,7 +322,7 @@ TEST_F(Worker, WithNoInteractionTheWorkerAnswersItself) {
 
 TEST_F(Worker, TheLogNamesEachStepAndWhyOneFailed) {
   constexpr char kLog[] = "C:\\logs\\setup.log";
-  fs_.MakeFolder("C:\\logs");
+  EXPECT_TRUE(fs_.MakeFolder("C:\\logs"));
   Load("/q /n");
   faulty_.fail_create = [&](const std::string& path) { return path == kScr; };
   ASSERT_TRUE(Log().Open(faulty_, kLog));
@@ -338,6 +339,56 @@ TEST_F(Worker, TheLogNamesEachStepAndWhyOneFailed) {
            "no one to ask: giving up after 10 retries\r\n",
        }) {
     EXPECT_NE(log.find(expected), std::string::npos) << expected << "\nin:\n" << log;
+  }
+}
+
+// Each failed step is logged with its own cause, taken from the call that
+// failed, never from an earlier failure.
+TEST_F(Worker, EachFailedStepIsLoggedWithItsOwnCause) {
+  constexpr char kLog[] = "C:\\logs\\setup.log";
+  const std::string work = std::string(kWork) + "\\vrtl";
+  struct Case {
+    const char* name;
+    std::function<void(FaultyPlatform&)> fault;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {"the installer cannot be opened",
+       [](FaultyPlatform& f) { f.fail_open = [](const std::string& p) { return p == kInstaller; }; },
+       {std::string("open the installer: failed: open ") + kInstaller + ": error 32\r\n"}},
+      {"the installer cannot be read",
+       [](FaultyPlatform& f) { f.fail_read = [](const std::string& p, uint64_t) { return p == kInstaller; }; },
+       {std::string("read the installer: failed: read ") + kInstaller + ": error 32\r\n"}},
+      {"the work file cannot be written",
+       [](FaultyPlatform& f) {
+         f.fail_write = [](const std::string& p, uint64_t) { return p.ends_with(".tmp"); };
+       },
+       {"write the work file: failed: write " + work, ".tmp: error 32\r\n"}},
+      {"the screensaver cannot be written",
+       [](FaultyPlatform& f) {
+         f.fail_write = [](const std::string& p, uint64_t) { return p == kScr; };
+       },
+       {std::string("install ") + kScr + ": failed: write " + kScr + ": error 32\r\n"}},
+  };
+  ASSERT_TRUE(fs_.MakeFolder("C:\\logs"));
+  Load("/q /n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    faulty_.fail_open = nullptr;
+    faulty_.fail_read = nullptr;
+    faulty_.fail_write = nullptr;
+    c.fault(faulty_);
+    ASSERT_TRUE(Log().Open(faulty_, kLog));
+    EXPECT_EQ(Run(), WorkerResult::Failed);
+    Log().Close();
+    const std::vector<uint8_t> bytes = fs_.FileBytes(kLog);
+    const std::string log(bytes.begin(), bytes.end());
+    size_t at = 0;
+    for (const std::string& part : c.expected) {
+      at = log.find(part, at);
+      EXPECT_NE(at, std::string::npos) << part << "\nin:\n" << log;
+      if (at == std::string::npos) break;
+    }
   }
 }
 

@@ -201,7 +201,7 @@ TEST_F(Startup, UnreadablePackagesEndAsDamagedWithoutTouchingThePackageValues) {
     EXPECT_TRUE(fresh.CompanionProgram.empty()) << c.name;
     EXPECT_TRUE(fresh.ScreenSaverTitle.empty()) << c.name;
   }
-  fs_.RemoveFile(kInstaller);
+  EXPECT_TRUE(fs_.RemoveFile(kInstaller));
   EXPECT_EQ(StartUp(fs_, state_, "s.exe"), RunMode::kDamaged) << "installer missing";
 }
 

@@ -71,8 +71,8 @@ class UninstallProgram : public ::testing::Test {
   UninstallProgram() : faulty_(fs_) {
     fs_.AddFile(kScr, "screensaver");
     fs_.AddFile(kProgram, "MZ");
-    fs_.WriteIniString(kSettings, "uninstall", "company", "Lumiset Samples");
-    fs_.WriteIniString(kSettings, "uninstall", "scrtitle", "Starfield");
+    EXPECT_TRUE(fs_.WriteIniString(kSettings, "uninstall", "company", "Lumiset Samples"));
+    EXPECT_TRUE(fs_.WriteIniString(kSettings, "uninstall", "scrtitle", "Starfield"));
     fs_.AddFile(kLink, "link");
     fs_.SetRegistry(kUser, kRecordKey, "ScreensaverFile", kScr);
     const char* files[] = {kProgram, kSettings, kLink};
@@ -82,7 +82,7 @@ class UninstallProgram : public ::testing::Test {
     fs_.SetRegistry(kUser, kRecordKey, "AppLanguage", "3");
     fs_.SetRegistry(kMachine, kEntryKey, "DisplayName", "Starfield Screensaver");
     fs_.SetRegistry(kMachine, kEntryKey, "UninstallString", kProgram);
-    fs_.WriteRegistryDword(kMachine, kEntryKey, "NoModify", 1);
+    EXPECT_TRUE(fs_.WriteRegistryDword(kMachine, kEntryKey, "NoModify", 1));
   }
 
   UninstallOutcome Run(bool quiet, bool answer = true) {
@@ -135,7 +135,7 @@ TEST_F(UninstallProgram, MissingSettingsFailInTheUsersLanguage) {
   for (const char* key : {"company", "scrtitle"}) {
     SCOPED_TRACE(key);
     fs_.messages.clear();
-    fs_.WriteIniString(kSettings, "uninstall", key, "");
+    EXPECT_TRUE(fs_.WriteIniString(kSettings, "uninstall", key, ""));
     EXPECT_EQ(Run(/*quiet=*/false), UninstallOutcome::kFailed);
     ASSERT_EQ(fs_.messages.size(), 1u);
     EXPECT_EQ(fs_.messages[0].string_id, 8111) << "French";
@@ -185,8 +185,8 @@ TEST_F(UninstallProgram, TheRecordedScreensaverMustLieInTheSystemFolder) {
     FakePlatform fs;
     fs.AddFile(c.file, "x");
     fs.AddFile(kProgram, "MZ");
-    fs.WriteIniString(kSettings, "uninstall", "company", "Lumiset Samples");
-    fs.WriteIniString(kSettings, "uninstall", "scrtitle", "Starfield");
+    EXPECT_TRUE(fs.WriteIniString(kSettings, "uninstall", "company", "Lumiset Samples"));
+    EXPECT_TRUE(fs.WriteIniString(kSettings, "uninstall", "scrtitle", "Starfield"));
     fs.SetRegistry(kUser, kRecordKey, "ScreensaverFile", c.recorded);
     fs.SetRegistry(kUser, kRecordKey, "File0000", kSettings);
     EXPECT_EQ(RunDefaultUninstaller(fs, kProgram, true, {}), UninstallOutcome::kRemoved);

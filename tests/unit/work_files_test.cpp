@@ -61,7 +61,7 @@ TEST(WorkFiles, NamesTakeTheFirstFreeNumber) {
   fs.AddFile("C:\\W\\vrtl0001.tmp");
   fs.AddFile("C:\\W\\vrtl0002.tmp");
   EXPECT_EQ(MakeWorkFileName(fs, work, "tmp"), "C:\\W\\vrtl0003.tmp");
-  fs.RemoveFile("C:\\W\\vrtl0001.tmp");
+  EXPECT_TRUE(fs.RemoveFile("C:\\W\\vrtl0001.tmp"));
   EXPECT_EQ(MakeWorkFileName(fs, work, "tmp"), "C:\\W\\vrtl0001.tmp");
   EXPECT_EQ(MakeWorkFileName(fs, work, "exe", "C:\\Other", "pre"), "C:\\Other\\pre0001.exe");
   EXPECT_EQ(MakeWorkFileName(fs, work, "tmp", "C:\\" + std::string(260, 'x')), "");
@@ -102,8 +102,9 @@ TEST(WorkFiles, CleanUpStopsAtAFileItCannotDelete) {
   class Stubborn : public ForwardingPlatform {
    public:
     using ForwardingPlatform::ForwardingPlatform;
-    bool RemoveFile(const std::string& path) override {
-      return path.ends_with("0002.tmp") ? false : ForwardingPlatform::RemoveFile(path);
+    Status RemoveFile(const std::string& path) override {
+      if (path.ends_with("0002.tmp")) return Status::Failure("delete", path, 5);
+      return ForwardingPlatform::RemoveFile(path);
     }
   };
   FakePlatform fs;

@@ -148,20 +148,61 @@ TEST_F(Win32PlatformTest, FilesFoldersAndSearches) {
 TEST_F(Win32PlatformTest, ReadAndWriteFiles) {
   const std::string path = root_ + "\\data.bin";
   {
-    std::unique_ptr<WritableFile> w = p_.CreateForWrite(path, /*create_new=*/true);
+    StatusOr<std::unique_ptr<WritableFile>> w = p_.CreateForWrite(path, /*create_new=*/true);
     ASSERT_TRUE(w);
-    EXPECT_TRUE(w->Write("0123456789", 10));
-    EXPECT_TRUE(w->Close());
+    EXPECT_TRUE(w.value()->Write("0123456789", 10));
+    EXPECT_TRUE(w.value()->Close());
   }
   EXPECT_FALSE(p_.CreateForWrite(path, /*create_new=*/true)) << "the name is taken";
-  std::unique_ptr<ReadableFile> r = p_.OpenForRead(path, /*share_write=*/true);
+  StatusOr<std::unique_ptr<ReadableFile>> r = p_.OpenForRead(path, /*share_write=*/true);
   ASSERT_TRUE(r);
-  EXPECT_EQ(r->Size(), 10u);
+  EXPECT_EQ(r.value()->Size(), 10u);
   char buf[4] = {};
-  EXPECT_TRUE(r->ReadAt(6, buf, 4));
+  EXPECT_TRUE(r.value()->ReadAt(6, buf, 4));
   EXPECT_EQ(std::string(buf, 4), "6789");
-  EXPECT_FALSE(r->ReadAt(8, buf, 4)) << "short read";
+  const Status short_read = r.value()->ReadAt(8, buf, 4);
+  EXPECT_FALSE(short_read);
+  EXPECT_EQ(short_read.ToString(), "read " + path + ": error 38") << "ERROR_HANDLE_EOF";
   EXPECT_FALSE(p_.OpenForRead(root_ + "\\missing", false));
+}
+
+// Each failure keeps its cause: the step, the path or key, the system's code.
+TEST_F(Win32PlatformTest, FailuresSayWhatFailedWhereAndWhy) {
+  const std::string missing = root_ + "\\missing";
+  const std::string over = root_ + "\\" + std::string(kMaxPathChars, 'x');
+  const std::string key = std::string(kTestKey) + "\\Absent";
+  ASSERT_TRUE(p_.WriteRegistryString(RegistryRoot::kCurrentUser, kTestKey, "present", "1"));
+  struct Case {
+    const char* name;
+    Status status;
+    std::string what;
+    std::string path;
+    uint32_t code;
+  };
+  const Case cases[] = {
+      {"open", p_.OpenForRead(missing, false).status(), "open", missing, ERROR_FILE_NOT_FOUND},
+      {"delete", p_.RemoveFile(missing), "delete", missing, ERROR_FILE_NOT_FOUND},
+      {"remove folder", p_.RemoveFolder(missing), "remove the folder", missing,
+       ERROR_FILE_NOT_FOUND},
+      {"make folder twice", p_.MakeFolder(root_), "create the folder", root_, ERROR_ALREADY_EXISTS},
+      {"rename", p_.RenameFile(missing, missing + "2"), "rename", missing + " to " + missing + "2",
+       ERROR_FILE_NOT_FOUND},
+      {"overlong", p_.RemoveFile(over), "use a path longer than 259 characters:", over,
+       ERROR_FILENAME_EXCED_RANGE},
+      {"registry value", p_.DeleteRegistryValue(RegistryRoot::kCurrentUser, kTestKey, "none"),
+       "delete", std::string("HKEY_CURRENT_USER\\") + kTestKey + "\\none", ERROR_FILE_NOT_FOUND},
+      {"registry key", p_.DeleteRegistryKey(RegistryRoot::kCurrentUser, key), "delete the key",
+       "HKEY_CURRENT_USER\\" + key, ERROR_FILE_NOT_FOUND},
+      {"start", p_.RunAndWait("\"" + missing + ".exe\""), "start", "\"" + missing + ".exe\"",
+       ERROR_FILE_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(c.status.ok());
+    EXPECT_EQ(c.status.what(), c.what);
+    EXPECT_EQ(c.status.path(), c.path);
+    EXPECT_EQ(c.status.system_code(), c.code);
+  }
 }
 
 TEST_F(Win32PlatformTest, OverlongPathsAreRefusedNotCut) {
@@ -169,7 +210,7 @@ TEST_F(Win32PlatformTest, OverlongPathsAreRefusedNotCut) {
   ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr) || dir.size() > 247);
   const std::string over = dir + "\\" + std::string(80, 'f');
   ASSERT_GT(over.size(), kMaxPathChars);
-  EXPECT_FALSE(p_.CreateForWrite(over, false));
+  EXPECT_EQ(p_.CreateForWrite(over, false).status().system_code(), ERROR_FILENAME_EXCED_RANGE);
   EXPECT_FALSE(p_.MakeFolder(over));
   EXPECT_FALSE(p_.QueryPath(over));
   EXPECT_TRUE(p_.FindFiles(dir + "\\*").empty() || p_.FindFiles(dir + "\\*").size() <= 2)

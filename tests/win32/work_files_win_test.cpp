@@ -16,16 +16,16 @@ namespace lumiset {
 namespace {
 
 bool WriteBytes(Platform& p, const std::string& path, std::string_view text) {
-  std::unique_ptr<WritableFile> file = p.CreateForWrite(path, /*create_new=*/false);
-  return file && file->Write(reinterpret_cast<const uint8_t*>(text.data()), text.size()) &&
-         file->Close();
+  StatusOr<std::unique_ptr<WritableFile>> file = p.CreateForWrite(path, /*create_new=*/false);
+  return file && file.value()->Write(text.data(), text.size()) && file.value()->Close();
 }
 
 std::optional<std::vector<uint8_t>> ReadBytes(Platform& p, const std::string& path) {
-  std::unique_ptr<ReadableFile> file = p.OpenForRead(path, /*share_write=*/false);
-  if (!file) return std::nullopt;
-  std::vector<uint8_t> bytes(static_cast<size_t>(file->Size()));
-  if (!bytes.empty() && !file->ReadAt(0, bytes.data(), bytes.size())) return std::nullopt;
+  StatusOr<std::unique_ptr<ReadableFile>> opened = p.OpenForRead(path, /*share_write=*/false);
+  if (!opened) return std::nullopt;
+  ReadableFile& file = *opened.value();
+  std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
+  if (!bytes.empty() && !file.ReadAt(0, bytes.data(), bytes.size())) return std::nullopt;
   return bytes;
 }
 
@@ -42,7 +42,7 @@ TEST(WorkFilesWin, WorkFolderIsTheLocalAppDataSubfolderAndIsCleaned) {
   EXPECT_EQ(PrepareWorkFolder(p), expected);
   EXPECT_FALSE(FileExists(p, stale));
   EXPECT_TRUE(FileExists(p, expected + "keep.txt"));
-  p.RemoveFile(expected + "keep.txt");
+  EXPECT_TRUE(p.RemoveFile(expected + "keep.txt"));
 }
 
 TEST(WorkFilesWin, ResourcesAreExtractedWholeInPieces) {

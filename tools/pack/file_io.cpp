@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "base/memory_file.h"
 #include "host.h"
 
 namespace lumipack {
@@ -150,13 +151,14 @@ Result<std::unique_ptr<FileReader>> FileReader::Open(const std::filesystem::path
   return std::unique_ptr<FileReader>(new FileReader(std::move(in), static_cast<uint64_t>(size)));
 }
 
-bool FileReader::ReadAt(uint64_t offset, void* dst, size_t n) {
-  if (offset > size_ || n > size_ - offset) return false;
-  if (n == 0) return true;
+lumiset::Status FileReader::ReadAt(uint64_t offset, void* dst, size_t n) {
+  if (offset > size_ || n > size_ - offset) return lumiset::ShortRead();
+  if (n == 0) return lumiset::Status::Ok();
   stream_.clear();
   stream_.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
   stream_.read(static_cast<char*>(dst), static_cast<std::streamsize>(n));
-  return static_cast<size_t>(stream_.gcount()) == n;
+  if (static_cast<size_t>(stream_.gcount()) != n) return lumiset::ShortRead();
+  return lumiset::Status::Ok();
 }
 
 bool FileSink::Write(const uint8_t* src, size_t n) { return file_.Write(std::span(src, n)); }

@@ -51,7 +51,7 @@ class FileReader final : public lumiset::ReadableFile {
  public:
   static Result<std::unique_ptr<FileReader>> Open(const std::filesystem::path& path);
   uint64_t Size() override { return size_; }
-  bool ReadAt(uint64_t offset, void* dst, size_t n) override;
+  lumiset::Status ReadAt(uint64_t offset, void* dst, size_t n) override;
 
  private:
   FileReader(std::ifstream stream, uint64_t size) : stream_(std::move(stream)), size_(size) {}

@@ -40,10 +40,10 @@ class PrefixFile final : public lumiset::ReadableFile {
  public:
   PrefixFile(const std::vector<uint8_t>& prefix, uint64_t size) : prefix_(prefix), size_(size) {}
   uint64_t Size() override { return size_; }
-  bool ReadAt(uint64_t offset, void* dst, size_t n) override {
-    if (offset > prefix_.size() || n > prefix_.size() - offset) return false;
+  lumiset::Status ReadAt(uint64_t offset, void* dst, size_t n) override {
+    if (offset > prefix_.size() || n > prefix_.size() - offset) return lumiset::ShortRead();
     if (n != 0) std::memcpy(dst, prefix_.data() + offset, n);
-    return true;
+    return lumiset::Status::Ok();
   }
 
  private:
