@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/text.h"
 #include "win32/scoped_handle_win.h"
 
 namespace lumiset {
@@ -24,9 +25,7 @@ std::string FontsFolder() {
 }  // namespace
 
 bool HasTahoma() {
-  std::string path = FontsFolder();
-  if (path.empty() || path.back() != '\\') path += '\\';
-  path += kTahomaFile;
+  const std::string path = WithBackslash(FontsFolder()) + kTahomaFile;
   WIN32_FIND_DATAA entry{};
   ScopedFind find(FindFirstFileA(path.c_str(), &entry));
   return find && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);

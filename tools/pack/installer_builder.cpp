@@ -273,43 +273,49 @@ Result<RecordDraft> DraftRecord(const Manifest& m, Console& console) {
   auto file_place = [](const std::optional<std::filesystem::path>& path, const char* key) {
     return Place{path ? Utf8FromPath(*path) : std::string(), 0, 0, key};
   };
-  std::vector<TextInput> texts = {
-      {*m.title, m.OriginOf(keys::kTitle), false, m.PlaceOf(keys::kTitle)},
-      {copyright, m.OriginOf(keys::kCopyright), false, m.PlaceOf(keys::kCopyright)},
-      {*m.company, m.OriginOf(keys::kCompany), false, m.PlaceOf(keys::kCompany)},
-      {*licence, m.licence ? Utf8FromPath(*m.licence) : "", true,
-       file_place(m.licence, keys::kLicence)},
-      {draft.file_name, m.file_name ? m.OriginOf(keys::kFileName) : scr_name, false,
-       m.PlaceOf(m.file_name ? keys::kFileName : keys::kScreensaver)},
-      {*info, m.info ? Utf8FromPath(*m.info) : "", true, file_place(m.info, keys::kInfo)},
-  };
-  if (m.extension_texts) {
-    for (const std::string& text : *m.extension_texts) {
-      texts.push_back(
-          {text, m.OriginOf(keys::kExtensionTexts), false, m.PlaceOf(keys::kExtensionTexts)});
-    }
-  }
-  // The extras come last, so the reserved texts keep their places above.
-  const size_t extras = texts.size();
-  texts.push_back({m.version.value_or(""), m.OriginOf(keys::kVersion), false,
-                   m.PlaceOf(keys::kVersion)});
-  texts.push_back({m.url.value_or(""), m.OriginOf(keys::kUrl), false, m.PlaceOf(keys::kUrl)});
-  const uint16_t language = m.language.value_or(kAutoLanguage);
-  Result<AnsiTexts> ansi = ConvertToAnsi(texts, language);
-  if (!ansi) return ansi.status();
-  draft.code_page = ansi->code_page;
-
   lumiset::SetupRecord& r = draft.record;
-  r.title = ansi->texts[0];
-  r.copyright = ansi->texts[1];
-  r.company = ansi->texts[2];
-  r.licence_text = ansi->texts[3];
-  r.scr_file_name = ansi->texts[4];
-  r.info_text = ansi->texts[5];
   if (m.reserved_pair) {
     r.reserved_low = (*m.reserved_pair)[0];
     r.reserved_high = (*m.reserved_pair)[1];
   }
+  // Each text beside the record field it becomes. Texts the record has no
+  // place for are still converted, so they are checked all the same.
+  std::vector<TextInput> texts;
+  std::vector<std::string*> fields;
+  auto add = [&](TextInput input, std::string* field) {
+    texts.push_back(std::move(input));
+    fields.push_back(field);
+  };
+  add({*m.title, m.OriginOf(keys::kTitle), false, m.PlaceOf(keys::kTitle)}, &r.title);
+  add({copyright, m.OriginOf(keys::kCopyright), false, m.PlaceOf(keys::kCopyright)},
+      &r.copyright);
+  add({*m.company, m.OriginOf(keys::kCompany), false, m.PlaceOf(keys::kCompany)}, &r.company);
+  add({*licence, m.licence ? Utf8FromPath(*m.licence) : "", true,
+       file_place(m.licence, keys::kLicence)},
+      &r.licence_text);
+  add({draft.file_name, m.file_name ? m.OriginOf(keys::kFileName) : scr_name, false,
+       m.PlaceOf(m.file_name ? keys::kFileName : keys::kScreensaver)},
+      &r.scr_file_name);
+  add({*info, m.info ? Utf8FromPath(*m.info) : "", true, file_place(m.info, keys::kInfo)},
+      &r.info_text);
+  if (m.extension_texts) {
+    for (size_t i = 0; i < m.extension_texts->size(); ++i) {
+      add({(*m.extension_texts)[i], m.OriginOf(keys::kExtensionTexts), false,
+           m.PlaceOf(keys::kExtensionTexts)},
+          r.HasExtension() ? &r.extension.texts[i] : nullptr);
+    }
+  }
+  add({m.version.value_or(""), m.OriginOf(keys::kVersion), false, m.PlaceOf(keys::kVersion)},
+      &r.version);
+  add({m.url.value_or(""), m.OriginOf(keys::kUrl), false, m.PlaceOf(keys::kUrl)}, &r.about_url);
+  const uint16_t language = m.language.value_or(kAutoLanguage);
+  Result<AnsiTexts> ansi = ConvertToAnsi(texts, language);
+  if (!ansi) return ansi.status();
+  draft.code_page = ansi->code_page;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i]) *fields[i] = std::move(ansi->texts[i]);
+  }
+
   if (r.HasExtension()) {
     if (m.extension_numbers) {
       r.extension.a = (*m.extension_numbers)[0];
@@ -317,15 +323,12 @@ Result<RecordDraft> DraftRecord(const Manifest& m, Console& console) {
       r.extension.c = (*m.extension_numbers)[2];
       r.extension.d = (*m.extension_numbers)[3];
     }
-    for (size_t i = 0; i < 4 && m.extension_texts; ++i) r.extension.texts[i] = ansi->texts[6 + i];
   } else if (m.extension_numbers || m.extension_texts) {
     console.Warn(
         "reserved.numbers and reserved.texts are not stored: reserved.pair says the "
         "record has no extension",
         m.PlaceOf(m.extension_numbers ? "reserved.numbers" : keys::kExtensionTexts));
   }
-  r.version = ansi->texts[extras];
-  r.about_url = ansi->texts[extras + 1];
   r.language = language;
   r.picture_format = m.picture_format.value_or(lumiset::kPictureBmp);
   r.show_header_text = m.show_header_text.value_or(kDefaultShowHeaderText);
