@@ -264,12 +264,18 @@ class UiDriver:
         self.wine = wine
         self.program = program
 
-    def wait(self, caption, timeout_ms=20000):
+    def wait(self, caption, timeout_ms=40000):
         """The window's controls as {id: (class, enabled, checked, visible, text)},
-        or None when no window with that caption appeared in time."""
+        or None when no window with that caption appeared in time. The wait
+        ends as soon as the window is there; the long limit only covers a
+        fresh prefix starting on a busy machine."""
         code, text = self.wine.output(self.program, "wait", caption, str(timeout_ms),
                                       timeout=timeout_ms / 1000 + 30)
         if code != 0:
+            # Shown with the failed test's output: what was there instead.
+            _, windows = self.wine.output(self.program, "windows")
+            print(f"no window {caption!r} within {timeout_ms} ms; top-level windows "
+                  f"(visible, caption):\n{windows}")
             return None
         controls = {}
         for line in text.splitlines():
