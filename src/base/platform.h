@@ -242,10 +242,12 @@ class ForwardingPlatform : public Platform {
   Status SetNormalAttributes(const std::string& path) override {
     return target_.SetNormalAttributes(path);
   }
-  StatusOr<std::unique_ptr<ReadableFile>> OpenForRead(const std::string& path, bool share_write) override {
+  StatusOr<std::unique_ptr<ReadableFile>> OpenForRead(const std::string& path,
+                                                      bool share_write) override {
     return target_.OpenForRead(path, share_write);
   }
-  StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path, bool create_new) override {
+  StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path,
+                                                         bool create_new) override {
     return target_.CreateForWrite(path, create_new);
   }
   std::optional<std::string> SpecialFolderPath(SpecialFolder folder) override {
@@ -263,7 +265,9 @@ class ForwardingPlatform : public Platform {
   std::optional<std::string> ShortPathName(const std::string& path) override {
     return target_.ShortPathName(path);
   }
-  Status SetCurrentFolder(const std::string& path) override { return target_.SetCurrentFolder(path); }
+  Status SetCurrentFolder(const std::string& path) override {
+    return target_.SetCurrentFolder(path);
+  }
   CalendarDate LocalDate() override { return target_.LocalDate(); }
   std::string ReadIniString(const std::string& file, const std::string& section,
                             const std::string& key) override {

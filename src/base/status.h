@@ -1,28 +1,36 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace lumiset {
 
 // Why an operation failed: what was being done, the path or key concerned
 // and the system's error code (0 when the system gave none). A default
-// Status is success. Unused results are a compile error, so a step whose
-// failure changes nothing says so at the call with IgnoreError().
+// Status is success. Success is a null pointer, so returning and dropping
+// one costs no more than a pointer; only a failure allocates its texts.
+// Unused results are a compile error, so a step whose failure changes
+// nothing says so at the call with IgnoreError().
 class [[nodiscard]] Status {
  public:
-  Status() = default;
-  static Status Ok() { return {}; }
-  static Status Failure(std::string what, std::string path, uint32_t system_code) {
-    return Status(std::move(what), std::move(path), system_code);
-  }
+  Status() noexcept = default;
+  Status(const Status& other);
+  Status& operator=(const Status& other);
+  Status(Status&&) noexcept = default;
+  Status& operator=(Status&&) noexcept = default;
 
-  bool ok() const { return what_.empty(); }
+  static Status Ok() { return {}; }
+  static Status Failure(std::string_view what, std::string_view path, uint32_t system_code);
+
+  bool ok() const { return state_ == nullptr; }
   explicit operator bool() const { return ok(); }
-  const std::string& what() const { return what_; }
-  const std::string& path() const { return path_; }
-  uint32_t system_code() const { return system_code_; }
+  // Empty, and 0, for success.
+  std::string_view what() const;
+  std::string_view path() const;
+  uint32_t system_code() const;
 
   // "what PATH: error CODE", or "ok".
   std::string ToString() const;
@@ -31,12 +39,11 @@ class [[nodiscard]] Status {
   void IgnoreError() const {}
 
  private:
-  Status(std::string what, std::string path, uint32_t code)
-      : what_(std::move(what)), path_(std::move(path)), system_code_(code) {}
-
-  std::string what_;
-  std::string path_;
-  uint32_t system_code_ = 0;
+  struct State;
+  struct Deleter {
+    void operator()(State* state) const noexcept;
+  };
+  std::unique_ptr<State, Deleter> state_;
 };
 
 // A value, or the Status that says why there is none.

@@ -23,6 +23,16 @@ bool FitsKey(const std::string& key) { return key.size() <= kMaxKeyPathChars; }
 // installed, so the run goes on and the log keeps the cause.
 void Noted(std::string_view step, const Status& status) { Log().IfFailed(step, status); }
 
+// Stores one value under a key the installation owns, as one of `step`.
+void Store(Platform& p, RegistryRoot root, const std::string& key, const std::string& name,
+           const std::string& text, std::string_view step) {
+  Noted(step, p.WriteRegistryString(root, key, name, text));
+}
+void Store(Platform& p, RegistryRoot root, const std::string& key, const std::string& name,
+           uint32_t value, std::string_view step) {
+  Noted(step, p.WriteRegistryDword(root, key, name, value));
+}
+
 // A link's target and working folder are read by the shell, a 64-bit
 // program: they name System32, never the Sysnative alias.
 void MakeLink(Platform& p, SetupState& state, const std::string& link, const std::string& target,
@@ -60,17 +70,15 @@ void WriteEntryDetails(Platform& p, const SetupState& state, const std::string& 
   constexpr char kStep[] = "write the uninstall entry";
   // Only the default uninstaller is known to run without asking under /q.
   if (BlockHoldsDefaultUninstaller(state.UninstallerBlock, kMaxUninstallerDecoded)) {
-    Noted(kStep, p.WriteRegistryString(kMachine, entry, "QuietUninstallString",
-                                       "\"" + state.UninstallerPath + "\" /q"));
+    Store(p, kMachine, entry, "QuietUninstallString", "\"" + state.UninstallerPath + "\" /q",
+          kStep);
   } else {
     // Usually there is none to delete.
     p.DeleteRegistryValue(kMachine, entry, "QuietUninstallString").IgnoreError();
   }
   // The list is shown by a 64-bit program, which has no Sysnative folder.
-  Noted(kStep, p.WriteRegistryString(kMachine, entry, "DisplayIcon",
-                                     ToNativeSystemPath(p, state.InstalledScrPath)));
-  Noted(kStep,
-        p.WriteRegistryString(kMachine, entry, "Publisher", Expanded("{CompanyName}", state)));
+  Store(p, kMachine, entry, "DisplayIcon", ToNativeSystemPath(p, state.InstalledScrPath), kStep);
+  Store(p, kMachine, entry, "Publisher", Expanded("{CompanyName}", state), kStep);
   // A reinstallation from a package without them keeps no older ones.
   const std::pair<const char*, const std::string*> optional_texts[] = {
       {"DisplayVersion", &state.DisplayVersion}, {"URLInfoAbout", &state.AboutUrl}};
@@ -78,21 +86,21 @@ void WriteEntryDetails(Platform& p, const SetupState& state, const std::string& 
     if (text->empty()) {
       p.DeleteRegistryValue(kMachine, entry, name).IgnoreError();
     } else {
-      Noted(kStep, p.WriteRegistryString(kMachine, entry, name, *text));
+      Store(p, kMachine, entry, name, *text, kStep);
     }
   }
   uint64_t bytes = FileSize(p, state.InstalledScrPath);
   for (const std::string& file : state.CreatedFiles) bytes += FileSize(p, file);
   constexpr uint64_t kKib = 1024;
   const uint64_t kib = (bytes + kKib - 1) / kKib;
-  Noted(kStep, p.WriteRegistryDword(kMachine, entry, "EstimatedSize",
-                                    static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX))));
+  Store(p, kMachine, entry, "EstimatedSize",
+        static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX)), kStep);
   if (const std::string date = DateText(p.LocalDate()); !date.empty()) {
-    Noted(kStep, p.WriteRegistryString(kMachine, entry, "InstallDate", date));
+    Store(p, kMachine, entry, "InstallDate", date, kStep);
   }
   // Nothing to modify or repair: the list offers only removal.
-  Noted(kStep, p.WriteRegistryDword(kMachine, entry, "NoModify", 1));
-  Noted(kStep, p.WriteRegistryDword(kMachine, entry, "NoRepair", 1));
+  Store(p, kMachine, entry, "NoModify", 1, kStep);
+  Store(p, kMachine, entry, "NoRepair", 1, kStep);
 }
 
 }  // namespace
@@ -117,13 +125,15 @@ std::string UninstallEntryKey(const SetupState& state) {
 
 void WriteUninstaller(Platform& p, SetupState& state) {
   if (state.UninstallerBlock.empty()) return;
-  const std::string folder = ProgramFilesFolder(p) + Expanded("\\{CompanyName}\\{ScreenSaverTitle}", state);
+  const std::string folder =
+      ProgramFilesFolder(p) + Expanded("\\{CompanyName}\\{ScreenSaverTitle}", state);
   EnsureFolderTree(p, folder);
   state.UninstallFolder = folder;
   state.UninstallerPath = folder + "\\Uninstall.exe";
   if (state.UninstallerPath.size() > kMaxPathChars) {
-    return Noted("write the uninstaller", Status::Failure("use a path longer than 259 characters:",
-                                                          state.UninstallerPath, 0));
+    return Noted(
+        "write the uninstaller",
+        Status::Failure("use a path longer than 259 characters:", state.UninstallerPath, 0));
   }
   if (Status written = WriteBlockToFile(p, state.UninstallerBlock, state.UninstallerPath,
                                         kMaxUninstallerDecoded);
@@ -141,10 +151,8 @@ void WriteUninstaller(Platform& p, SetupState& state) {
   const std::string entry = UninstallEntryKey(state);
   if (FitsKey(entry)) {
     constexpr char kStep[] = "write the uninstall entry";
-    Noted(kStep, p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "DisplayName",
-                                       UninstallEntryName(state)));
-    Noted(kStep, p.WriteRegistryString(RegistryRoot::kLocalMachine, entry, "UninstallString",
-                                       state.UninstallerPath));
+    Store(p, RegistryRoot::kLocalMachine, entry, "DisplayName", UninstallEntryName(state), kStep);
+    Store(p, RegistryRoot::kLocalMachine, entry, "UninstallString", state.UninstallerPath, kStep);
     WriteEntryDetails(p, state, entry);
   }
 }
@@ -174,14 +182,13 @@ void WriteInstalledFilesRecord(Platform& p, const SetupState& state) {
   const std::string key = InstalledFilesKey(state);
   if (!FitsKey(key)) return;
   constexpr char kStep[] = "write the record of installed files";
-  Noted(kStep, p.WriteRegistryString(RegistryRoot::kCurrentUser, key, kRecordScreensaverValue,
-                                     state.InstalledScrPath));
+  Store(p, RegistryRoot::kCurrentUser, key, kRecordScreensaverValue, state.InstalledScrPath, kStep);
   for (size_t i = 0; i < state.CreatedFiles.size(); ++i) {
-    Noted(kStep, p.WriteRegistryString(RegistryRoot::kCurrentUser, key, InstalledFileValueName(i),
-                                       state.CreatedFiles[i]));
+    Store(p, RegistryRoot::kCurrentUser, key, InstalledFileValueName(i), state.CreatedFiles[i],
+          kStep);
   }
-  Noted(kStep, p.WriteRegistryString(RegistryRoot::kCurrentUser, key, kRecordLanguageValue,
-                                     std::to_string(state.LanguageIndex)));
+  Store(p, RegistryRoot::kCurrentUser, key, kRecordLanguageValue,
+        std::to_string(state.LanguageIndex), kStep);
 }
 
 }  // namespace lumiset

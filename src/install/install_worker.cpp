@@ -60,17 +60,14 @@ class Worker {
     std::unique_ptr<WritableFile> work;
     for (;;) {
       work_name = MakeWorkFileName(p_, work_folder, kWorkFileExtension);
-      Status why = Status::Failure("find a free work file name in", work_folder, 0);
-      if (!work_name.empty()) {
-        StatusOr<std::unique_ptr<WritableFile>> created =
-            p_.CreateForWrite(work_name, /*create_new=*/true);
-        if (created) {
-          work = std::move(created).value();
-          break;
-        }
-        why = created.status();
+      StatusOr<std::unique_ptr<WritableFile>> created =
+          work_name.empty() ? Status::Failure("find a free work file name in", work_folder, 0)
+                            : p_.CreateForWrite(work_name, /*create_new=*/true);
+      if (created) {
+        work = std::move(created).value();
+        break;
       }
-      if (!AskRetry("create a work file in " + work_folder, why)) {
+      if (!AskRetry("create a work file in " + work_folder, created.status())) {
         return Fail(WorkerResult::NoWorkFile);
       }
     }

@@ -53,7 +53,8 @@ void RestoreScreensaverSettings(Platform& p, const SetupState& s) {
   const std::string ini = WithBackslash(p.WindowsDirectory()) + "system.ini";
   const std::vector<std::string> names = InstalledFileNames(p, s);
   const std::string setting =
-      p.ReadRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreensaverPathValue).value_or("");
+      p.ReadRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreensaverPathValue)
+          .value_or("");
   if (!NamesInstalledFile(setting, names) &&
       !NamesInstalledFile(p.ReadIniString(ini, "boot", "scrnsave.exe"), names)) {
     return;

@@ -64,6 +64,10 @@ void InstallLog::Failed(std::string_view step, const Status& why) {
   Line(text);
 }
 
+void InstallLog::IfFailed(std::string_view step, const Status& status) {
+  if (!status) Failed(step, status);
+}
+
 void InstallLog::StartUpFacts(const SetupState& s, std::string_view command_line) {
   if (!is_open()) return;
   Line("started: " + std::string(command_line));

@@ -29,9 +29,7 @@ class InstallLog {
   // failed" when `why` holds no cause.
   void Failed(std::string_view step, const Status& why);
   // Failed(step, status) when the status is a failure; nothing otherwise.
-  void IfFailed(std::string_view step, const Status& status) {
-    if (!status) Failed(step, status);
-  }
+  void IfFailed(std::string_view step, const Status& status);
   // The package facts and the options in force, once start-up is done.
   void StartUpFacts(const SetupState& state, std::string_view command_line);
   void Close();

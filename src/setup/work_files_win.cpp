@@ -21,7 +21,8 @@ bool ExtractResourceToWorkFile(Platform& p, std::string& work_folder, const char
   const std::string file_name = MakeWorkFileName(p, work_folder, kWorkFileExtension);
   if (file_name.empty()) return false;
   // CREATE_NEW: a name found free a moment ago may not be taken over.
-  StatusOr<std::unique_ptr<WritableFile>> created = p.CreateForWrite(file_name, /*create_new=*/true);
+  StatusOr<std::unique_ptr<WritableFile>> created =
+      p.CreateForWrite(file_name, /*create_new=*/true);
   if (!created) return false;
   std::unique_ptr<WritableFile> file = std::move(created).value();
   *path = file_name;

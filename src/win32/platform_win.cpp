@@ -359,8 +359,9 @@ std::string Win32Platform::ReadIniString(const std::string& file, const std::str
 Status Win32Platform::WriteIniString(const std::string& file, const std::string& section,
                                      const std::string& key, const std::string& value) {
   if (Status length = CheckLength(file); !length) return length;
-  return Check(WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()),
-               "write", file + " [" + section + "] " + key);
+  return Check(
+      WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()),
+      "write", file + " [" + section + "] " + key);
 }
 
 Status Win32Platform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {

@@ -217,7 +217,8 @@ std::vector<std::string> FakePlatform::RegistrySubkeys(RegistryRoot root,
 
 Status FakePlatform::DeleteRegistryKey(RegistryRoot root, const std::string& path) {
   const std::string key = Lower(path);
-  if (undeletable_keys.count(key) || !HasRegistryKey(root, path)) return Refused("delete the key", path);
+  if (undeletable_keys.count(key) || !HasRegistryKey(root, path))
+    return Refused("delete the key", path);
   if (!RegistrySubkeys(root, path).empty()) return Refused("delete the key", path);
   registry_.erase({root, key});
   return Status::Ok();

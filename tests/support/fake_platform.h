@@ -94,8 +94,10 @@ class FakePlatform : public Platform {
   Status RemoveFolder(const std::string& path) override;
   Status RemoveFile(const std::string& path) override;
   Status SetNormalAttributes(const std::string& path) override;
-  StatusOr<std::unique_ptr<ReadableFile>> OpenForRead(const std::string& path, bool share_write) override;
-  StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path, bool create_new) override;
+  StatusOr<std::unique_ptr<ReadableFile>> OpenForRead(const std::string& path,
+                                                      bool share_write) override;
+  StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path,
+                                                         bool create_new) override;
   std::optional<std::string> SpecialFolderPath(SpecialFolder folder) override;
   std::optional<std::string> TempFolderPath() override { return temp_folder; }
   std::string SystemDirectory() override { return system_directory; }

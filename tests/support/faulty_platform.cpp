@@ -55,7 +55,8 @@ class FaultyWritable final : public WritableFile {
 StatusOr<std::unique_ptr<ReadableFile>> FaultyPlatform::OpenForRead(const std::string& path,
                                                                     bool share_write) {
   if (fail_open && fail_open(path)) return Injected("open", path);
-  StatusOr<std::unique_ptr<ReadableFile>> inner = ForwardingPlatform::OpenForRead(path, share_write);
+  StatusOr<std::unique_ptr<ReadableFile>> inner =
+      ForwardingPlatform::OpenForRead(path, share_write);
   if (!inner) return inner;
   return std::unique_ptr<ReadableFile>(
       std::make_unique<FaultyReadable>(std::move(inner).value(), path, *this));

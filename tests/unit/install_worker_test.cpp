@@ -354,10 +354,14 @@ TEST_F(Worker, EachFailedStepIsLoggedWithItsOwnCause) {
   };
   const Case cases[] = {
       {"the installer cannot be opened",
-       [](FaultyPlatform& f) { f.fail_open = [](const std::string& p) { return p == kInstaller; }; },
+       [](FaultyPlatform& f) {
+         f.fail_open = [](const std::string& p) { return p == kInstaller; };
+       },
        {std::string("open the installer: failed: open ") + kInstaller + ": error 32\r\n"}},
       {"the installer cannot be read",
-       [](FaultyPlatform& f) { f.fail_read = [](const std::string& p, uint64_t) { return p == kInstaller; }; },
+       [](FaultyPlatform& f) {
+         f.fail_read = [](const std::string& p, uint64_t) { return p == kInstaller; };
+       },
        {std::string("read the installer: failed: read ") + kInstaller + ": error 32\r\n"}},
       {"the work file cannot be written",
        [](FaultyPlatform& f) {
