@@ -85,4 +85,12 @@ inline void StoreU16(uint8_t* p, uint16_t v) {
   p[1] = static_cast<uint8_t>(v >> 8);
 }
 
+// The same at a byte offset into a buffer whose length the caller has
+// already checked. The span may be formed before the other arguments are
+// evaluated, so none of them may grow the buffer.
+inline uint16_t LoadU16(std::span<const uint8_t> b, size_t at) { return LoadU16(b.data() + at); }
+inline uint32_t LoadU32(std::span<const uint8_t> b, size_t at) { return LoadU32(b.data() + at); }
+inline void StoreU16(std::span<uint8_t> b, size_t at, uint16_t v) { StoreU16(b.data() + at, v); }
+inline void StoreU32(std::span<uint8_t> b, size_t at, uint32_t v) { StoreU32(b.data() + at, v); }
+
 }  // namespace lumiset

@@ -7,25 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_io.h"
+
 namespace lumipack {
 namespace {
 
-void Put16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  out[at] = static_cast<uint8_t>(v);
-  out[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  Put16(out, at, v & 0xFFFF);
-  Put16(out, at + 2, v >> 16);
-}
+using lumiset::StoreU16;
+using lumiset::StoreU32;
 
 // A small BMP image (a bare BITMAPINFOHEADER and a few pixel bytes) and a
 // PNG-compressed one (its signature and a few bytes): the reader only looks
 // at what kind each image is.
 std::vector<uint8_t> BmpImage() {
   std::vector<uint8_t> bmp(40 + 16, 0x11);
-  Put32(bmp, 0, 40);
+  StoreU32(bmp, 0, 40);
   return bmp;
 }
 
@@ -38,18 +33,18 @@ std::vector<uint8_t> TwoImageIcon() {
   const auto bmp = BmpImage();
   const auto png = PngImage();
   std::vector<uint8_t> ico(6 + 2 * 16, 0);
-  Put16(ico, 2, 1);
-  Put16(ico, 4, 2);
+  StoreU16(ico, 2, 1);
+  StoreU16(ico, 4, 2);
   const std::vector<uint8_t>* images[] = {&bmp, &png};
   const uint8_t sizes[] = {16, 0};
   for (size_t i = 0; i < 2; ++i) {
     const size_t entry = 6 + i * 16;
     ico[entry] = sizes[i];
     ico[entry + 1] = sizes[i];
-    Put16(ico, entry + 4, 1);
-    Put16(ico, entry + 6, 32);
-    Put32(ico, entry + 8, static_cast<uint32_t>(images[i]->size()));
-    Put32(ico, entry + 12, static_cast<uint32_t>(ico.size()));
+    StoreU16(ico, entry + 4, 1);
+    StoreU16(ico, entry + 6, 32);
+    StoreU32(ico, entry + 8, static_cast<uint32_t>(images[i]->size()));
+    StoreU32(ico, entry + 12, static_cast<uint32_t>(ico.size()));
     ico.insert(ico.end(), images[i]->begin(), images[i]->end());
   }
   return ico;
@@ -76,24 +71,24 @@ TEST(IconFileTest, RefusesWhatIsNotAnIconAndSaysWhy) {
   };
   const Case cases[] = {
       {"empty file", [](auto& ico) { ico.clear(); }, "icon header"},
-      {"cursor, not icon", [](auto& ico) { Put16(ico, 2, 2); }, "icon header"},
-      {"reserved word set", [](auto& ico) { Put16(ico, 0, 1); }, "icon header"},
-      {"no images", [](auto& ico) { Put16(ico, 4, 0); }, "no images"},
-      {"too many images", [](auto& ico) { Put16(ico, 4, 1000); }, "more than"},
+      {"cursor, not icon", [](auto& ico) { StoreU16(ico, 2, 2); }, "icon header"},
+      {"reserved word set", [](auto& ico) { StoreU16(ico, 0, 1); }, "icon header"},
+      {"no images", [](auto& ico) { StoreU16(ico, 4, 0); }, "no images"},
+      {"too many images", [](auto& ico) { StoreU16(ico, 4, 1000); }, "more than"},
       {"directory cut short", [](auto& ico) { ico.resize(20); }, "cut short"},
-      {"offset past the end", [](auto& ico) { Put32(ico, 6 + 12, 0xFFFFFFF0); }, "outside"},
-      {"size past the end", [](auto& ico) { Put32(ico, 6 + 16 + 8, 1000); }, "outside"},
+      {"offset past the end", [](auto& ico) { StoreU32(ico, 6 + 12, 0xFFFFFFF0); }, "outside"},
+      {"size past the end", [](auto& ico) { StoreU32(ico, 6 + 16 + 8, 1000); }, "outside"},
       {"offset + size wraps",
        [](auto& ico) {
-         Put32(ico, 6 + 8, 0x00100000);
-         Put32(ico, 6 + 12, 0xFFFFFF00);
+         StoreU32(ico, 6 + 8, 0x00100000);
+         StoreU32(ico, 6 + 12, 0xFFFFFF00);
        },
        "outside"},
-      {"offset inside the directory", [](auto& ico) { Put32(ico, 6 + 12, 6); }, "outside"},
-      {"image of zero bytes", [](auto& ico) { Put32(ico, 6 + 8, 0); }, "empty"},
-      {"image too large", [](auto& ico) { Put32(ico, 6 + 8, 64 * 1024 * 1024); }, "larger than"},
-      {"image neither BMP nor PNG", [](auto& ico) { Put32(ico, 6 + 32, 0x38464947); }, "neither a BMP"},
-      {"BMP header size past image", [](auto& ico) { Put32(ico, 6 + 32, 4000); }, "neither a BMP"},
+      {"offset inside the directory", [](auto& ico) { StoreU32(ico, 6 + 12, 6); }, "outside"},
+      {"image of zero bytes", [](auto& ico) { StoreU32(ico, 6 + 8, 0); }, "empty"},
+      {"image too large", [](auto& ico) { StoreU32(ico, 6 + 8, 64 * 1024 * 1024); }, "larger than"},
+      {"image neither BMP nor PNG", [](auto& ico) { StoreU32(ico, 6 + 32, 0x38464947); }, "neither a BMP"},
+      {"BMP header size past image", [](auto& ico) { StoreU32(ico, 6 + 32, 4000); }, "neither a BMP"},
       {"file too large", [](auto& ico) { ico.resize(17 * 1024 * 1024); }, "larger than"},
   };
   for (const auto& c : cases) {

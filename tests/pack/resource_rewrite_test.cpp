@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_io.h"
 #include "package/package_format.h"
 #include "pe_image.h"
 #include "version_info.h"
@@ -13,23 +14,14 @@
 namespace lumipack {
 namespace {
 
+using lumiset::LoadU32;
+using lumiset::StoreU16;
+using lumiset::StoreU32;
+
 constexpr uint32_t kFileAlign = 0x200;
 constexpr uint32_t kSectionAlign = 0x1000;
 constexpr uint32_t kRsrcRva = 0x2000;
 constexpr uint32_t kRelocRva = 0x3000;
-
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  Put16(b, at, v & 0xFFFF);
-  Put16(b, at + 2, v >> 16);
-}
-uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
-         uint32_t{b[at + 3]} << 24;
-}
 
 // A small image like the stubs: .text, then .rsrc with an icon group of two
 // images and a version resource, then .reloc. The optional header is PE32
@@ -44,10 +36,10 @@ TestImage MakeImage(bool pe32_plus) {
   ResourceEntry icon1{{3, {}}, {1, {}}, 0x0409, 0, std::vector<uint8_t>(300, 0xA1)};
   ResourceEntry icon2{{3, {}}, {2, {}}, 0x0409, 0, std::vector<uint8_t>(700, 0xA2)};
   std::vector<uint8_t> group(6 + 2 * 14, 0);
-  Put16(group, 2, 1);
-  Put16(group, 4, 2);
-  Put16(group, 6 + 12, 1);
-  Put16(group, 6 + 14 + 12, 2);
+  StoreU16(group, 2, 1);
+  StoreU16(group, 4, 2);
+  StoreU16(group, 6 + 12, 1);
+  StoreU16(group, 6 + 14 + 12, 2);
   ResourceEntry main_group{{14, {}}, {128, {}}, 0x0409, 0, group};
   ResourceEntry dialog{{5, {}}, {100, {}}, 0x0409, 0, std::vector<uint8_t>(40, 0xD0)};
   const auto rsrc = BuildResourceSection({icon1, icon2, main_group, dialog}, kRsrcRva);
@@ -62,23 +54,23 @@ TestImage MakeImage(bool pe32_plus) {
   auto& b = image.bytes;
   b[0] = 'M';
   b[1] = 'Z';
-  Put32(b, 0x3C, lfanew);
-  Put32(b, lfanew, 0x00004550);
-  Put16(b, lfanew + 4, pe32_plus ? lumiset::kMachineX64 : lumiset::kMachineX86);
-  Put16(b, lfanew + 6, 3);
-  Put16(b, lfanew + 20, optional_size);
-  Put16(b, image.optional, pe32_plus ? 0x20B : 0x10B);
-  Put32(b, image.optional + 8, 0x400 + rsrc_raw);  // initialized data
-  Put32(b, image.optional + 32, kSectionAlign);
-  Put32(b, image.optional + 36, kFileAlign);
-  Put32(b, image.optional + 56, 0x4000);
-  Put32(b, image.optional + 60, 0x200);
+  StoreU32(b, 0x3C, lfanew);
+  StoreU32(b, lfanew, 0x00004550);
+  StoreU16(b, lfanew + 4, pe32_plus ? lumiset::kMachineX64 : lumiset::kMachineX86);
+  StoreU16(b, lfanew + 6, 3);
+  StoreU16(b, lfanew + 20, optional_size);
+  StoreU16(b, image.optional, pe32_plus ? 0x20B : 0x10B);
+  StoreU32(b, image.optional + 8, 0x400 + rsrc_raw);  // initialized data
+  StoreU32(b, image.optional + 32, kSectionAlign);
+  StoreU32(b, image.optional + 36, kFileAlign);
+  StoreU32(b, image.optional + 56, 0x4000);
+  StoreU32(b, image.optional + 60, 0x200);
   const size_t directory = image.optional + (pe32_plus ? 112 : 96);
-  Put32(b, directory - 4, 16);
-  Put32(b, directory + 2 * 8, kRsrcRva);
-  Put32(b, directory + 2 * 8 + 4, static_cast<uint32_t>(rsrc.size()));
-  Put32(b, directory + 5 * 8, kRelocRva);
-  Put32(b, directory + 5 * 8 + 4, 12);
+  StoreU32(b, directory - 4, 16);
+  StoreU32(b, directory + 2 * 8, kRsrcRva);
+  StoreU32(b, directory + 2 * 8 + 4, static_cast<uint32_t>(rsrc.size()));
+  StoreU32(b, directory + 5 * 8, kRelocRva);
+  StoreU32(b, directory + 5 * 8 + 4, 12);
   const struct {
     const char* name;
     uint32_t va, vsize, raw, raw_size;
@@ -88,10 +80,10 @@ TestImage MakeImage(bool pe32_plus) {
   for (size_t i = 0; i < 3; ++i) {
     const size_t s = image.sections + i * 40;
     for (size_t c = 0; sections[i].name[c] != 0; ++c) b[s + c] = static_cast<uint8_t>(sections[i].name[c]);
-    Put32(b, s + 8, sections[i].vsize);
-    Put32(b, s + 12, sections[i].va);
-    Put32(b, s + 16, sections[i].raw_size);
-    Put32(b, s + 20, sections[i].raw);
+    StoreU32(b, s + 8, sections[i].vsize);
+    StoreU32(b, s + 12, sections[i].va);
+    StoreU32(b, s + 16, sections[i].raw_size);
+    StoreU32(b, s + 20, sections[i].raw);
   }
   std::copy(rsrc.begin(), rsrc.end(), b.begin() + 0x400);
   for (size_t i = 0; i < 12; ++i) b[0x400 + rsrc_raw + i] = static_cast<uint8_t>(0xE0 + i);
@@ -130,25 +122,25 @@ TEST_P(ResourceRewriteTest, ReplacesIconAndVersionAndMovesTheRelocations) {
   EXPECT_EQ(facts->is_64bit, GetParam());
   const size_t rsrc = image.sections + 40;
   const size_t reloc = image.sections + 80;
-  const uint32_t rsrc_size = Get32(*out, rsrc + 8);
-  const uint32_t rsrc_raw = Get32(*out, rsrc + 16);
+  const uint32_t rsrc_size = LoadU32(*out, rsrc + 8);
+  const uint32_t rsrc_raw = LoadU32(*out, rsrc + 16);
   EXPECT_EQ(rsrc_raw % kFileAlign, 0u);
   EXPECT_GE(rsrc_raw, rsrc_size);
   // .reloc follows the grown section in the file and in memory, with its
   // bytes and its directory entry.
-  const uint32_t reloc_va = Get32(*out, reloc + 12);
-  const uint32_t reloc_raw = Get32(*out, reloc + 20);
+  const uint32_t reloc_va = LoadU32(*out, reloc + 12);
+  const uint32_t reloc_raw = LoadU32(*out, reloc + 20);
   EXPECT_EQ(reloc_raw, 0x400 + rsrc_raw);
   EXPECT_EQ(reloc_va, kRsrcRva + (rsrc_size + kSectionAlign - 1) / kSectionAlign * kSectionAlign);
   EXPECT_EQ((*out)[reloc_raw], 0xE0);
   EXPECT_EQ((*out)[reloc_raw + 11], 0xEB);
   const size_t directory = image.optional + (GetParam() ? 112 : 96);
-  EXPECT_EQ(Get32(*out, directory + 5 * 8), reloc_va);
-  EXPECT_EQ(Get32(*out, directory + 2 * 8 + 4), rsrc_size);
-  EXPECT_EQ(Get32(*out, image.optional + 56), reloc_va + kSectionAlign);
-  EXPECT_EQ(Get32(*out, image.optional + 8), Get32(image.bytes, image.optional + 8) + rsrc_raw -
-                                                 Get32(image.bytes, rsrc + 16));
-  EXPECT_EQ(Get32(*out, image.optional + 64), PeChecksum(*out, image.optional + 64));
+  EXPECT_EQ(LoadU32(*out, directory + 5 * 8), reloc_va);
+  EXPECT_EQ(LoadU32(*out, directory + 2 * 8 + 4), rsrc_size);
+  EXPECT_EQ(LoadU32(*out, image.optional + 56), reloc_va + kSectionAlign);
+  EXPECT_EQ(LoadU32(*out, image.optional + 8), LoadU32(image.bytes, image.optional + 8) + rsrc_raw -
+                                                 LoadU32(image.bytes, rsrc + 16));
+  EXPECT_EQ(LoadU32(*out, image.optional + 64), PeChecksum(*out, image.optional + 64));
 
   const auto entries = ParseResourceSection(std::span(*out).subspan(0x400, rsrc_size), kRsrcRva);
   ASSERT_TRUE(entries.ok()) << entries.message();
@@ -172,11 +164,11 @@ TEST_P(ResourceRewriteTest, RefusesImagesItCannotRewriteSafely) {
   };
   const Case cases[] = {
       {"not a PE image", [](TestImage& i) { i.bytes[0] = 'X'; }, "not a PE image"},
-      {"signed", [](TestImage& i) { Put32(i.bytes, i.optional + (Get32(i.bytes, i.optional) == 0x20B ? 112 : 96) + 32, 0x800); }, "signed"},
+      {"signed", [](TestImage& i) { StoreU32(i.bytes, i.optional + (LoadU32(i.bytes, i.optional) == 0x20B ? 112 : 96) + 32, 0x800); }, "signed"},
       {"data section after resources",
        [](TestImage& i) {
          const size_t directory = i.optional + ((i.bytes[i.optional + 1] == 2) ? 112 : 96);
-         Put32(i.bytes, directory + 5 * 8, 0);
+         StoreU32(i.bytes, directory + 5 * 8, 0);
        },
        "other than the base relocations"},
       {"no icon group", [](TestImage& i) { i.bytes[0x400 + 16 + 2 * 8] = 15; }, "no main icon group"},

@@ -14,9 +14,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void Put16(Bytes& out, size_t at, uint32_t v) { StoreU16(out.data() + at, static_cast<uint16_t>(v)); }
-void Put32(Bytes& out, size_t at, uint32_t v) { StoreU32(out.data() + at, v); }
-
 // An index entry as the build writes it.
 struct Entry {
   uint32_t id;
@@ -29,10 +26,10 @@ struct Entry {
 Bytes Body(const std::vector<Entry>& entries, const Bytes& payload) {
   Bytes body(entries.size() * 12);
   for (size_t i = 0; i < entries.size(); ++i) {
-    Put16(body, i * 12, entries[i].id);
-    Put16(body, i * 12 + 2, entries[i].zero);
-    Put32(body, i * 12 + 4, entries[i].offset);
-    Put32(body, i * 12 + 8, entries[i].size);
+    StoreU16(body, i * 12, entries[i].id);
+    StoreU16(body, i * 12 + 2, entries[i].zero);
+    StoreU32(body, i * 12 + 4, entries[i].offset);
+    StoreU32(body, i * 12 + 8, entries[i].size);
   }
   body.insert(body.end(), payload.begin(), payload.end());
   return body;
@@ -51,8 +48,8 @@ Bytes Deflate(const Bytes& raw) {
 Bytes Resource(const Bytes& body, uint32_t count, int64_t claimed_size = -1) {
   Bytes out(12);
   out[0] = 'L', out[1] = 'D', out[2] = 'B', out[3] = '1';
-  Put32(out, 4, count);
-  Put32(out, 8, claimed_size < 0 ? static_cast<uint32_t>(body.size())
+  StoreU32(out, 4, count);
+  StoreU32(out, 8, claimed_size < 0 ? static_cast<uint32_t>(body.size())
                                  : static_cast<uint32_t>(claimed_size));
   const Bytes deflated = Deflate(body);
   out.insert(out.end(), deflated.begin(), deflated.end());

@@ -4,6 +4,8 @@
 #include <set>
 #include <tuple>
 
+#include "base/byte_io.h"
+
 namespace lumipack {
 namespace {
 
@@ -14,22 +16,10 @@ constexpr uint32_t kSubdirectoryFlag = 0x80000000u;
 constexpr uint32_t kNameFlag = 0x80000000u;
 constexpr int kLevels = 3;  // type, name, language
 
-uint16_t Get16(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
-uint32_t Get32(std::span<const uint8_t> b, size_t at) {
-  return uint32_t{Get16(b, at)} | uint32_t{Get16(b, at + 2)} << 16;
-}
-
-void Set32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void Set16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  out[at] = static_cast<uint8_t>(v);
-  out[at + 1] = static_cast<uint8_t>(v >> 8);
-}
+using lumiset::LoadU16;
+using lumiset::LoadU32;
+using lumiset::StoreU16;
+using lumiset::StoreU32;
 
 class Parser {
  public:
@@ -40,15 +30,15 @@ class Parser {
     if (offset > section_.size() || section_.size() - offset < kDirectorySize) {
       return Fail("a directory lies outside the section");
     }
-    const size_t count = size_t{Get16(section_, offset + 12)} + Get16(section_, offset + 14);
+    const size_t count = size_t{LoadU16(section_, offset + 12)} + LoadU16(section_, offset + 14);
     const size_t first = offset + kDirectorySize;
     if ((section_.size() - first) / kDirectoryEntrySize < count) {
       return Fail("a directory's entries run past the section");
     }
     for (size_t i = 0; i < count; ++i) {
       const size_t at = first + i * kDirectoryEntrySize;
-      const uint32_t name = Get32(section_, at);
-      const uint32_t target = Get32(section_, at + 4);
+      const uint32_t name = LoadU32(section_, at);
+      const uint32_t target = LoadU32(section_, at + 4);
       ResourceKey key;
       if (level == kLevels - 1 && (name & kNameFlag)) {
         return Fail("a language is named, not numbered");
@@ -88,10 +78,10 @@ class Parser {
     if (offset > section_.size() || section_.size() - offset < 2) {
       return Fail("a resource name lies outside the section");
     }
-    const size_t length = Get16(section_, offset);
+    const size_t length = LoadU16(section_, offset);
     if ((section_.size() - offset - 2) / 2 < length) return Fail("a resource name runs past the section");
     std::u16string text;
-    for (size_t i = 0; i < length; ++i) text += static_cast<char16_t>(Get16(section_, offset + 2 + i * 2));
+    for (size_t i = 0; i < length; ++i) text += static_cast<char16_t>(LoadU16(section_, offset + 2 + i * 2));
     return text;
   }
 
@@ -99,15 +89,15 @@ class Parser {
     if (offset > section_.size() || section_.size() - offset < kDataEntrySize) {
       return Fail("a data entry lies outside the section");
     }
-    const uint32_t data_rva = Get32(section_, offset);
-    const uint32_t size = Get32(section_, offset + 4);
+    const uint32_t data_rva = LoadU32(section_, offset);
+    const uint32_t size = LoadU32(section_, offset + 4);
     if (data_rva < rva_ || data_rva - rva_ > section_.size() ||
         section_.size() - (data_rva - rva_) < size) {
       return Fail("a resource's data lies outside the section");
     }
     if (entries.size() >= kMaxResourceEntries) return Fail("it holds too many resources");
     ResourceEntry entry = path;
-    entry.code_page = Get32(section_, offset + 8);
+    entry.code_page = LoadU32(section_, offset + 8);
     const auto data = section_.subspan(data_rva - rva_, size);
     entry.data.assign(data.begin(), data.end());
     entries.push_back(std::move(entry));
@@ -172,13 +162,13 @@ std::vector<uint8_t> BuildResourceSection(std::vector<ResourceEntry> entries,
     if (key.name.empty()) return key.id;
     const size_t at = out.size();
     out.resize(at + 2 + key.name.size() * 2);
-    Set16(out, at, static_cast<uint32_t>(key.name.size()));
-    for (size_t i = 0; i < key.name.size(); ++i) Set16(out, at + 2 + i * 2, key.name[i]);
+    StoreU16(out, at, static_cast<uint32_t>(key.name.size()));
+    for (size_t i = 0; i < key.name.size(); ++i) StoreU16(out, at + 2 + i * 2, key.name[i]);
     return kNameFlag | static_cast<uint32_t>(at);
   };
   auto put_directory = [&](size_t at, size_t named, size_t numbered) {
-    Set16(out, at + 12, static_cast<uint32_t>(named));
-    Set16(out, at + 14, static_cast<uint32_t>(numbered));
+    StoreU16(out, at + 12, static_cast<uint32_t>(named));
+    StoreU16(out, at + 14, static_cast<uint32_t>(numbered));
   };
   auto count_named = [](auto first, auto last, auto key_of) {
     return static_cast<size_t>(std::count_if(first, last, [&](const auto& x) { return !key_of(x).name.empty(); }));
@@ -191,8 +181,10 @@ std::vector<uint8_t> BuildResourceSection(std::vector<ResourceEntry> entries,
     const TypeGroup& t = types[ti];
     const size_t type_dir = next;
     next += kDirectorySize + t.names.size() * kDirectoryEntrySize;
-    Set32(out, kDirectorySize + ti * kDirectoryEntrySize, put_name(entries[t.first].type));
-    Set32(out, kDirectorySize + ti * kDirectoryEntrySize + 4, kSubdirectoryFlag | static_cast<uint32_t>(type_dir));
+    // put_name may grow `out`: take its result before writing into it.
+    const uint32_t type_name = put_name(entries[t.first].type);
+    StoreU32(out, kDirectorySize + ti * kDirectoryEntrySize, type_name);
+    StoreU32(out, kDirectorySize + ti * kDirectoryEntrySize + 4, kSubdirectoryFlag | static_cast<uint32_t>(type_dir));
     const size_t named = count_named(t.names.begin(), t.names.end(), [&](const NameGroup& n) -> const ResourceKey& { return entries[n.first].name; });
     put_directory(type_dir, named, t.names.size() - named);
     for (size_t ni = 0; ni < t.names.size(); ++ni) {
@@ -200,12 +192,13 @@ std::vector<uint8_t> BuildResourceSection(std::vector<ResourceEntry> entries,
       const size_t name_dir = next;
       next += kDirectorySize + (n.last - n.first) * kDirectoryEntrySize;
       const size_t slot = type_dir + kDirectorySize + ni * kDirectoryEntrySize;
-      Set32(out, slot, put_name(entries[n.first].name));
-      Set32(out, slot + 4, kSubdirectoryFlag | static_cast<uint32_t>(name_dir));
+      const uint32_t name = put_name(entries[n.first].name);
+      StoreU32(out, slot, name);
+      StoreU32(out, slot + 4, kSubdirectoryFlag | static_cast<uint32_t>(name_dir));
       put_directory(name_dir, 0, n.last - n.first);
       for (size_t li = n.first; li < n.last; ++li) {
         const size_t leaf = name_dir + kDirectorySize + (li - n.first) * kDirectoryEntrySize;
-        Set32(out, leaf, entries[li].language);
+        StoreU32(out, leaf, entries[li].language);
         leaves.emplace_back(leaf, li);
       }
     }
@@ -214,16 +207,16 @@ std::vector<uint8_t> BuildResourceSection(std::vector<ResourceEntry> entries,
   for (const auto& [slot, index] : leaves) {
     const size_t at = out.size();
     out.resize(at + kDataEntrySize, 0);
-    Set32(out, slot + 4, static_cast<uint32_t>(at));
-    Set32(out, at + 4, static_cast<uint32_t>(entries[index].data.size()));
-    Set32(out, at + 8, entries[index].code_page);
+    StoreU32(out, slot + 4, static_cast<uint32_t>(at));
+    StoreU32(out, at + 4, static_cast<uint32_t>(entries[index].data.size()));
+    StoreU32(out, at + 8, entries[index].code_page);
   }
   for (const auto& [slot, index] : leaves) {
-    const size_t data_entry = Get32(out, slot + 4);
+    const size_t data_entry = LoadU32(out, slot + 4);
     const size_t at = Align8(out.size());
     out.resize(at, 0);
     out.insert(out.end(), entries[index].data.begin(), entries[index].data.end());
-    Set32(out, data_entry, section_rva + static_cast<uint32_t>(at));
+    StoreU32(out, data_entry, section_rva + static_cast<uint32_t>(at));
   }
   out.resize(Align8(out.size()), 0);
   return out;

@@ -19,12 +19,10 @@ constexpr size_t kGroupHeaderSize = 6;
 constexpr size_t kGroupEntrySize = 14;
 constexpr uint32_t kMaxAlignment = 0x10000;
 
-uint16_t Get16(std::span<const uint8_t> b, size_t at) { return lumiset::LoadU16(b.data() + at); }
-uint32_t Get32(std::span<const uint8_t> b, size_t at) { return lumiset::LoadU32(b.data() + at); }
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  lumiset::StoreU16(b.data() + at, static_cast<uint16_t>(v));
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { lumiset::StoreU32(b.data() + at, v); }
+using lumiset::LoadU16;
+using lumiset::LoadU32;
+using lumiset::StoreU16;
+using lumiset::StoreU32;
 uint64_t AlignUp(uint64_t n, uint32_t a) { return (n + a - 1) / a * a; }
 
 bool IsId(const ResourceKey& key, uint16_t id) { return key.name.empty() && key.id == id; }
@@ -33,8 +31,8 @@ bool IsId(const ResourceKey& key, uint16_t id) { return key.name.empty() && key.
 std::set<uint16_t> IconIdsOf(const std::vector<uint8_t>& group) {
   std::set<uint16_t> ids;
   if (group.size() < kGroupHeaderSize) return ids;
-  const size_t count = std::min<size_t>(Get16(group, 4), (group.size() - kGroupHeaderSize) / kGroupEntrySize);
-  for (size_t i = 0; i < count; ++i) ids.insert(Get16(group, kGroupHeaderSize + i * kGroupEntrySize + 12));
+  const size_t count = std::min<size_t>(LoadU16(group, 4), (group.size() - kGroupHeaderSize) / kGroupEntrySize);
+  for (size_t i = 0; i < count; ++i) ids.insert(LoadU16(group, kGroupHeaderSize + i * kGroupEntrySize + 12));
   return ids;
 }
 
@@ -65,8 +63,8 @@ Status ReplaceMainIcon(std::vector<ResourceEntry>& entries, const IconFile& icon
     if (IsId(e.type, kRtIcon) && e.name.name.empty()) used.insert(e.name.id);
   }
   std::vector<uint8_t> group(kGroupHeaderSize + icon.images.size() * kGroupEntrySize, 0);
-  Put16(group, 2, 1);
-  Put16(group, 4, static_cast<uint32_t>(icon.images.size()));
+  StoreU16(group, 2, 1);
+  StoreU16(group, 4, static_cast<uint32_t>(icon.images.size()));
   uint16_t next_id = 1;
   for (size_t i = 0; i < icon.images.size(); ++i) {
     while (used.count(next_id) != 0) ++next_id;
@@ -76,10 +74,10 @@ Status ReplaceMainIcon(std::vector<ResourceEntry>& entries, const IconFile& icon
     group[at] = image.width;
     group[at + 1] = image.height;
     group[at + 2] = image.color_count;
-    Put16(group, at + 4, image.planes);
-    Put16(group, at + 6, image.bit_count);
-    Put32(group, at + 8, static_cast<uint32_t>(image.bytes.size()));
-    Put16(group, at + 12, next_id);
+    StoreU16(group, at + 4, image.planes);
+    StoreU16(group, at + 6, image.bit_count);
+    StoreU32(group, at + 8, static_cast<uint32_t>(image.bytes.size()));
+    StoreU16(group, at + 12, next_id);
     ResourceEntry entry;
     entry.type.id = kRtIcon;
     entry.name.id = next_id;
@@ -149,25 +147,25 @@ Result<Located> Locate(std::span<const uint8_t> image) {
   if (image.size() < pe::kDosLfanew + 4 || image[0] != 'M' || image[1] != 'Z') {
     return Refuse("it is not a PE image");
   }
-  const uint64_t lfanew = Get32(image, pe::kDosLfanew);
+  const uint64_t lfanew = LoadU32(image, pe::kDosLfanew);
   const uint64_t coff = lfanew + pe::kSignatureSize;
-  if (coff + pe::kCoffHeaderSize > image.size() || Get32(image, lfanew) != 0x00004550) {
+  if (coff + pe::kCoffHeaderSize > image.size() || LoadU32(image, lfanew) != 0x00004550) {
     return Refuse("it is not a PE image");
   }
   const uint64_t optional = coff + pe::kCoffHeaderSize;
-  const uint16_t optional_size = Get16(image, coff + pe::kCoffSizeOfOptionalHeader);
-  const uint16_t section_count = Get16(image, coff + pe::kCoffNumberOfSections);
+  const uint16_t optional_size = LoadU16(image, coff + pe::kCoffSizeOfOptionalHeader);
+  const uint16_t section_count = LoadU16(image, coff + pe::kCoffNumberOfSections);
   const uint64_t table = optional + optional_size;
   if (table + uint64_t{section_count} * pe::kSectionHeaderSize > image.size() || optional_size < 2) {
     return Refuse("its headers are cut short");
   }
-  const uint16_t magic = Get16(image, optional + pe::kOptMagic);
+  const uint16_t magic = LoadU16(image, optional + pe::kOptMagic);
   const uint32_t directory_start = magic == pe::kPe32Magic       ? pe::kPe32DirectoryStart
                                    : magic == pe::kPe32PlusMagic ? pe::kPe32PlusDirectoryStart
                                                                  : 0;
   if (directory_start == 0) return Refuse("its optional header is neither PE32 nor PE32+");
   const uint32_t directory_count =
-      directory_start + 4 <= optional_size ? Get32(image, optional + directory_start - 4) : 0;
+      directory_start + 4 <= optional_size ? LoadU32(image, optional + directory_start - 4) : 0;
   auto directory_at = [&](uint32_t index) -> std::optional<size_t> {
     const uint64_t at = optional + directory_start + uint64_t{index} * pe::kDirectoryEntrySize;
     if (index >= directory_count || directory_start + (index + 1) * pe::kDirectoryEntrySize > optional_size) {
@@ -176,28 +174,28 @@ Result<Located> Locate(std::span<const uint8_t> image) {
     return static_cast<size_t>(at);
   };
   const auto resource_dir = directory_at(pe::kResourceDirectory);
-  if (!resource_dir || Get32(image, *resource_dir) == 0) return Refuse(std::string(kNoResourcesReason));
-  if (const auto cert = directory_at(pe::kCertificateDirectory); cert && Get32(image, *cert) != 0) {
+  if (!resource_dir || LoadU32(image, *resource_dir) == 0) return Refuse(std::string(kNoResourcesReason));
+  if (const auto cert = directory_at(pe::kCertificateDirectory); cert && LoadU32(image, *cert) != 0) {
     return Refuse("the stub is signed; use an unsigned stub");
   }
-  const uint32_t section_alignment = Get32(image, optional + pe::kOptSectionAlignment);
-  const uint32_t file_alignment = Get32(image, optional + pe::kOptFileAlignment);
+  const uint32_t section_alignment = LoadU32(image, optional + pe::kOptSectionAlignment);
+  const uint32_t file_alignment = LoadU32(image, optional + pe::kOptFileAlignment);
   if (section_alignment == 0 || file_alignment == 0 || section_alignment > kMaxAlignment ||
       file_alignment > kMaxAlignment) {
     return Refuse("its section alignment is not sane");
   }
-  const uint32_t resource_rva = Get32(image, *resource_dir);
+  const uint32_t resource_rva = LoadU32(image, *resource_dir);
   std::optional<size_t> rsrc;
   for (size_t i = 0; i < section_count; ++i) {
     const size_t s = static_cast<size_t>(table + i * pe::kSectionHeaderSize);
-    if (Get32(image, s + pe::kSectionVirtualAddress) == resource_rva) rsrc = i;
+    if (LoadU32(image, s + pe::kSectionVirtualAddress) == resource_rva) rsrc = i;
   }
   if (!rsrc) return Refuse("its resource directory does not start a section");
   auto header = [&](size_t i) { return static_cast<size_t>(table + i * pe::kSectionHeaderSize); };
   const size_t r = header(*rsrc);
-  const uint32_t raw_at = Get32(image, r + pe::kSectionPointerToRawData);
-  const uint32_t raw_size = Get32(image, r + pe::kSectionSizeOfRawData);
-  const uint32_t virtual_size = Get32(image, r + pe::kSectionVirtualSize);
+  const uint32_t raw_at = LoadU32(image, r + pe::kSectionPointerToRawData);
+  const uint32_t raw_size = LoadU32(image, r + pe::kSectionSizeOfRawData);
+  const uint32_t virtual_size = LoadU32(image, r + pe::kSectionVirtualSize);
   if (uint64_t{raw_at} + raw_size > image.size()) return Refuse("its resource section lies outside the file");
   // Sections after the resources move with its new size. Only the base
   // relocations can: nothing but their data directory entry points at them.
@@ -205,11 +203,11 @@ Result<Located> Locate(std::span<const uint8_t> image) {
   for (size_t i = 0; i < section_count; ++i) {
     if (i == *rsrc) continue;
     const size_t s = header(i);
-    const uint32_t va = Get32(image, s + pe::kSectionVirtualAddress);
-    const uint32_t at = Get32(image, s + pe::kSectionPointerToRawData);
-    const bool later = va > resource_rva || (Get32(image, s + pe::kSectionSizeOfRawData) != 0 && at > raw_at);
+    const uint32_t va = LoadU32(image, s + pe::kSectionVirtualAddress);
+    const uint32_t at = LoadU32(image, s + pe::kSectionPointerToRawData);
+    const bool later = va > resource_rva || (LoadU32(image, s + pe::kSectionSizeOfRawData) != 0 && at > raw_at);
     if (!later) continue;
-    const bool is_relocations = relocation_dir && Get32(image, *relocation_dir) == va &&
+    const bool is_relocations = relocation_dir && LoadU32(image, *relocation_dir) == va &&
                                 va > resource_rva && at > raw_at;
     if (!is_relocations) {
       return Refuse("a section other than the base relocations follows the resource section");
@@ -237,10 +235,10 @@ Result<std::vector<ResourceEntry>> ReadResources(std::span<const uint8_t> image)
 
 void SetPeChecksum(std::vector<uint8_t>& file) {
   if (file.size() < pe::kDosLfanew + 4) return;
-  const uint64_t at = uint64_t{Get32(file, pe::kDosLfanew)} + pe::kSignatureSize +
+  const uint64_t at = uint64_t{LoadU32(file, pe::kDosLfanew)} + pe::kSignatureSize +
                       pe::kCoffHeaderSize + pe::kOptCheckSum;
   if (at + 4 > file.size()) return;
-  Put32(file, static_cast<size_t>(at), PeChecksum(file, static_cast<size_t>(at)));
+  StoreU32(file, static_cast<size_t>(at), PeChecksum(file, static_cast<size_t>(at)));
 }
 
 Result<std::vector<uint8_t>> RewriteResources(
@@ -274,25 +272,25 @@ Result<std::vector<uint8_t>> RewriteResources(
   out.insert(out.end(), section.begin(), section.end());
   out.resize(raw_at + new_raw_size, 0);
   out.insert(out.end(), image.begin() + raw_at + raw_size, image.end());
-  Put32(out, r + pe::kSectionVirtualSize, static_cast<uint32_t>(section.size()));
-  Put32(out, r + pe::kSectionSizeOfRawData, static_cast<uint32_t>(new_raw_size));
-  Put32(out, *resource_dir + 4, static_cast<uint32_t>(section.size()));
+  StoreU32(out, r + pe::kSectionVirtualSize, static_cast<uint32_t>(section.size()));
+  StoreU32(out, r + pe::kSectionSizeOfRawData, static_cast<uint32_t>(new_raw_size));
+  StoreU32(out, *resource_dir + 4, static_cast<uint32_t>(section.size()));
   uint64_t image_end = 0;
   for (size_t i = 0; i < section_count; ++i) {
     const size_t s = header(i);
-    uint32_t va = Get32(out, s + pe::kSectionVirtualAddress);
+    uint32_t va = LoadU32(out, s + pe::kSectionVirtualAddress);
     if (i != *rsrc && va > resource_rva) {
       va = static_cast<uint32_t>(va + rva_delta);
-      Put32(out, s + pe::kSectionVirtualAddress, va);
-      Put32(out, s + pe::kSectionPointerToRawData,
-            static_cast<uint32_t>(Get32(out, s + pe::kSectionPointerToRawData) + file_delta));
-      Put32(out, *relocation_dir, va);
+      StoreU32(out, s + pe::kSectionVirtualAddress, va);
+      StoreU32(out, s + pe::kSectionPointerToRawData,
+            static_cast<uint32_t>(LoadU32(out, s + pe::kSectionPointerToRawData) + file_delta));
+      StoreU32(out, *relocation_dir, va);
     }
-    image_end = std::max<uint64_t>(image_end, AlignUp(uint64_t{va} + Get32(out, s + pe::kSectionVirtualSize), section_alignment));
+    image_end = std::max<uint64_t>(image_end, AlignUp(uint64_t{va} + LoadU32(out, s + pe::kSectionVirtualSize), section_alignment));
   }
-  Put32(out, optional + pe::kOptSizeOfImage, static_cast<uint32_t>(image_end));
-  Put32(out, optional + pe::kOptSizeOfInitializedData,
-        static_cast<uint32_t>(Get32(out, optional + pe::kOptSizeOfInitializedData) + file_delta));
+  StoreU32(out, optional + pe::kOptSizeOfImage, static_cast<uint32_t>(image_end));
+  StoreU32(out, optional + pe::kOptSizeOfInitializedData,
+        static_cast<uint32_t>(LoadU32(out, optional + pe::kOptSizeOfInitializedData) + file_delta));
   SetPeChecksum(out);
   return out;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/byte_io.h"
 #include "utf8.h"
 
 namespace lumipack {
@@ -20,23 +21,11 @@ constexpr uint32_t kFileTypeApp = 1;
 constexpr uint16_t kBinaryValue = 0;
 constexpr uint16_t kTextValue = 1;
 
-void Put16(std::vector<uint8_t>& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
+using lumiset::ByteWriter;
+using lumiset::LoadU16;
 
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, static_cast<uint16_t>(v));
-  Put16(out, static_cast<uint16_t>(v >> 16));
-}
-
-void Set16(std::vector<uint8_t>& out, size_t at, size_t v) {
-  out[at] = static_cast<uint8_t>(v);
-  out[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Align4(std::vector<uint8_t>& out) {
-  while (out.size() % 4 != 0) out.push_back(0);
+void Align4(ByteWriter& out) {
+  while (out.buffer().size() % 4 != 0) out.buffer().push_back(0);
 }
 
 // UTF-16 code units of a UTF-8 text with its terminating zero.
@@ -58,27 +47,27 @@ std::u16string Utf16Of(std::string_view utf8) {
   return out;
 }
 
-void PutText(std::vector<uint8_t>& out, std::u16string_view text) {
-  for (char16_t c : text) Put16(out, c);
+void PutText(ByteWriter& out, std::u16string_view text) {
+  for (char16_t c : text) out.U16(c);
 }
 
 // One node of the version tree: length, value length, type, key, padding,
 // value, padding, children. Its length covers everything but the padding
 // after its last child; the value length counts bytes for binary values and
 // UTF-16 units for texts.
-void PutNode(std::vector<uint8_t>& out, std::string_view key, uint16_t type,
+void PutNode(ByteWriter& out, std::string_view key, uint16_t type,
              size_t value_length, const std::function<void()>& put_value,
              const std::function<void()>& put_children) {
   Align4(out);
-  const size_t start = out.size();
-  Put16(out, 0);
-  Put16(out, static_cast<uint16_t>(value_length));
-  Put16(out, type);
+  const size_t start = out.buffer().size();
+  out.U16(0);
+  out.U16(static_cast<uint16_t>(value_length));
+  out.U16(type);
   PutText(out, Utf16Of(key));
   Align4(out);
   if (put_value) put_value();
   if (put_children) put_children();
-  Set16(out, start, out.size() - start);
+  lumiset::StoreU16(out.buffer(), start, static_cast<uint16_t>(out.buffer().size() - start));
 }
 
 uint32_t High(const std::array<uint16_t, 4>& v) { return uint32_t{v[0]} << 16 | v[1]; }
@@ -141,23 +130,23 @@ Result<std::vector<uint8_t>> BuildVersionResource(const VersionInfo& info) {
   char table_key[9];
   std::snprintf(table_key, sizeof table_key, "%04X%04X", info.langid, kUnicodeCodePage);
 
-  std::vector<uint8_t> out;
+  ByteWriter out;
   PutNode(
       out, "VS_VERSION_INFO", kBinaryValue, 13 * 4,
       [&] {
-        Put32(out, kFixedSignature);
-        Put32(out, kFixedStructVersion);
-        Put32(out, High(file_numbers));
-        Put32(out, Low(file_numbers));
-        Put32(out, High(product_numbers));
-        Put32(out, Low(product_numbers));
-        Put32(out, kFileFlagsMask);
-        Put32(out, 0);  // flags: a release build
-        Put32(out, kOsNtWindows32);
-        Put32(out, kFileTypeApp);
-        Put32(out, 0);  // subtype
-        Put32(out, 0);  // date, high
-        Put32(out, 0);  // date, low
+        out.U32(kFixedSignature);
+        out.U32(kFixedStructVersion);
+        out.U32(High(file_numbers));
+        out.U32(Low(file_numbers));
+        out.U32(High(product_numbers));
+        out.U32(Low(product_numbers));
+        out.U32(kFileFlagsMask);
+        out.U32(0);  // flags: a release build
+        out.U32(kOsNtWindows32);
+        out.U32(kFileTypeApp);
+        out.U32(0);  // subtype
+        out.U32(0);  // date, high
+        out.U32(0);  // date, low
       },
       [&] {
         PutNode(out, "StringFileInfo", kTextValue, 0, nullptr, [&] {
@@ -171,12 +160,12 @@ Result<std::vector<uint8_t>> BuildVersionResource(const VersionInfo& info) {
         });
         PutNode(out, "VarFileInfo", kTextValue, 0, nullptr, [&] {
           PutNode(out, "Translation", kBinaryValue, 4, [&] {
-            Put16(out, info.langid);
-            Put16(out, kUnicodeCodePage);
+            out.U16(info.langid);
+            out.U16(kUnicodeCodePage);
           }, nullptr);
         });
       });
-  return out;
+  return out.Take();
 }
 
 namespace {
@@ -189,10 +178,6 @@ struct VersionNode {
   std::span<const uint8_t> children;  // the rest of the node
 };
 
-uint16_t Get16At(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
 size_t Aligned4(size_t n) { return (n + 3) & ~size_t{3}; }
 
 // The node at the start of `bytes`, and the bytes after it (from the next
@@ -200,16 +185,16 @@ size_t Aligned4(size_t n) { return (n + 3) & ~size_t{3}; }
 std::optional<std::pair<VersionNode, std::span<const uint8_t>>> ReadNode(
     std::span<const uint8_t> bytes) {
   if (bytes.size() < 6) return std::nullopt;
-  const size_t length = Get16At(bytes, 0);
-  const size_t value_length = Get16At(bytes, 2);
-  const uint16_t type = Get16At(bytes, 4);
+  const size_t length = LoadU16(bytes, 0);
+  const size_t value_length = LoadU16(bytes, 2);
+  const uint16_t type = LoadU16(bytes, 4);
   if (length < 6 || length > bytes.size()) return std::nullopt;
   const std::span<const uint8_t> node = bytes.first(length);
   VersionNode out;
   size_t at = 6;
   for (;; at += 2) {
     if (at + 2 > node.size()) return std::nullopt;
-    const char16_t c = Get16At(node, at);
+    const char16_t c = LoadU16(node, at);
     if (c == 0) break;
     out.key += c;
   }
@@ -225,10 +210,10 @@ std::optional<std::pair<VersionNode, std::span<const uint8_t>>> ReadNode(
 std::string Utf8OfUtf16(std::span<const uint8_t> bytes) {
   std::u32string text;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    char32_t c = Get16At(bytes, i);
+    char32_t c = LoadU16(bytes, i);
     if (c == 0) break;
     if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
-      const char32_t low = Get16At(bytes, i + 2);
+      const char32_t low = LoadU16(bytes, i + 2);
       if (low >= 0xDC00 && low < 0xE000) {
         c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
         i += 2;
