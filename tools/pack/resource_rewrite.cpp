@@ -123,6 +123,11 @@ uint32_t PeChecksum(std::span<const uint8_t> file, size_t checksum_at) {
 
 namespace {
 
+// The offset of section header `i` in a table at `table`.
+size_t SectionHeaderAt(uint64_t table, size_t i) {
+  return static_cast<size_t>(table + i * pe::kSectionHeaderSize);
+}
+
 // Where a PE image keeps its resources, and the entries they hold: what
 // reading them and rewriting them both need.
 struct Located {
@@ -140,7 +145,7 @@ struct Located {
   uint32_t file_alignment = 0;
   std::vector<ResourceEntry> entries;
 
-  size_t header(size_t i) const { return static_cast<size_t>(table + i * pe::kSectionHeaderSize); }
+  size_t header(size_t i) const { return SectionHeaderAt(table, i); }
 };
 
 Result<Located> Locate(std::span<const uint8_t> image) {
@@ -187,11 +192,12 @@ Result<Located> Locate(std::span<const uint8_t> image) {
   const uint32_t resource_rva = LoadU32(image, *resource_dir);
   std::optional<size_t> rsrc;
   for (size_t i = 0; i < section_count; ++i) {
-    const size_t s = static_cast<size_t>(table + i * pe::kSectionHeaderSize);
-    if (LoadU32(image, s + pe::kSectionVirtualAddress) == resource_rva) rsrc = i;
+    if (LoadU32(image, SectionHeaderAt(table, i) + pe::kSectionVirtualAddress) == resource_rva) {
+      rsrc = i;
+    }
   }
   if (!rsrc) return Refuse("its resource directory does not start a section");
-  auto header = [&](size_t i) { return static_cast<size_t>(table + i * pe::kSectionHeaderSize); };
+  auto header = [&](size_t i) { return SectionHeaderAt(table, i); };
   const size_t r = header(*rsrc);
   const uint32_t raw_at = LoadU32(image, r + pe::kSectionPointerToRawData);
   const uint32_t raw_size = LoadU32(image, r + pe::kSectionSizeOfRawData);
@@ -245,52 +251,43 @@ Result<std::vector<uint8_t>> RewriteResources(
     std::span<const uint8_t> image, const std::function<Status(std::vector<ResourceEntry>&)>& edit) {
   Result<Located> located = Locate(image);
   if (!located.ok()) return located.status();
-  const Located& l = *located;
-  std::vector<ResourceEntry> entries = std::move(located->entries);
-  const uint64_t optional = l.optional;
-  const uint16_t section_count = l.section_count;
-  const std::optional<size_t> resource_dir = l.resource_dir;
-  const std::optional<size_t> relocation_dir = l.relocation_dir;
-  const std::optional<size_t> rsrc = l.rsrc;
-  const uint32_t raw_at = l.raw_at;
-  const uint32_t raw_size = l.raw_size;
-  const uint32_t virtual_size = l.virtual_size;
-  const uint32_t resource_rva = l.resource_rva;
-  const uint32_t section_alignment = l.section_alignment;
-  const uint32_t file_alignment = l.file_alignment;
-  auto header = [&](size_t i) { return l.header(i); };
-  const size_t r = header(*rsrc);
-  if (Status s = edit(entries); !s.ok()) return s;
-  const std::vector<uint8_t> section = BuildResourceSection(std::move(entries), resource_rva);
-  const uint64_t new_raw_size = AlignUp(section.size(), file_alignment);
-  const int64_t file_delta = static_cast<int64_t>(new_raw_size) - raw_size;
-  const int64_t rva_delta = static_cast<int64_t>(AlignUp(section.size(), section_alignment)) -
-                            static_cast<int64_t>(AlignUp(virtual_size, section_alignment));
+  Located& l = *located;
+  if (Status s = edit(l.entries); !s.ok()) return s;
+  const std::vector<uint8_t> section = BuildResourceSection(std::move(l.entries), l.resource_rva);
+  const uint64_t new_raw_size = AlignUp(section.size(), l.file_alignment);
+  const int64_t file_delta = static_cast<int64_t>(new_raw_size) - l.raw_size;
+  const int64_t rva_delta = static_cast<int64_t>(AlignUp(section.size(), l.section_alignment)) -
+                            static_cast<int64_t>(AlignUp(l.virtual_size, l.section_alignment));
   if (new_raw_size > 0x7FFFFFFF) return Refuse("the new resources are too large");
 
-  std::vector<uint8_t> out(image.begin(), image.begin() + raw_at);
+  std::vector<uint8_t> out(image.begin(), image.begin() + l.raw_at);
   out.insert(out.end(), section.begin(), section.end());
-  out.resize(raw_at + new_raw_size, 0);
-  out.insert(out.end(), image.begin() + raw_at + raw_size, image.end());
+  out.resize(l.raw_at + new_raw_size, 0);
+  out.insert(out.end(), image.begin() + l.raw_at + l.raw_size, image.end());
+  const size_t r = l.header(l.rsrc);
   StoreU32(out, r + pe::kSectionVirtualSize, static_cast<uint32_t>(section.size()));
   StoreU32(out, r + pe::kSectionSizeOfRawData, static_cast<uint32_t>(new_raw_size));
-  StoreU32(out, *resource_dir + 4, static_cast<uint32_t>(section.size()));
+  StoreU32(out, l.resource_dir + 4, static_cast<uint32_t>(section.size()));
   uint64_t image_end = 0;
-  for (size_t i = 0; i < section_count; ++i) {
-    const size_t s = header(i);
+  for (size_t i = 0; i < l.section_count; ++i) {
+    const size_t s = l.header(i);
     uint32_t va = LoadU32(out, s + pe::kSectionVirtualAddress);
-    if (i != *rsrc && va > resource_rva) {
+    if (i != l.rsrc && va > l.resource_rva) {
       va = static_cast<uint32_t>(va + rva_delta);
       StoreU32(out, s + pe::kSectionVirtualAddress, va);
       StoreU32(out, s + pe::kSectionPointerToRawData,
             static_cast<uint32_t>(LoadU32(out, s + pe::kSectionPointerToRawData) + file_delta));
-      StoreU32(out, *relocation_dir, va);
+      // Locate let only the base relocations follow the resources.
+      StoreU32(out, *l.relocation_dir, va);
     }
-    image_end = std::max<uint64_t>(image_end, AlignUp(uint64_t{va} + LoadU32(out, s + pe::kSectionVirtualSize), section_alignment));
+    image_end = std::max<uint64_t>(
+        image_end,
+        AlignUp(uint64_t{va} + LoadU32(out, s + pe::kSectionVirtualSize), l.section_alignment));
   }
-  StoreU32(out, optional + pe::kOptSizeOfImage, static_cast<uint32_t>(image_end));
-  StoreU32(out, optional + pe::kOptSizeOfInitializedData,
-        static_cast<uint32_t>(LoadU32(out, optional + pe::kOptSizeOfInitializedData) + file_delta));
+  StoreU32(out, l.optional + pe::kOptSizeOfImage, static_cast<uint32_t>(image_end));
+  StoreU32(out, l.optional + pe::kOptSizeOfInitializedData,
+           static_cast<uint32_t>(LoadU32(out, l.optional + pe::kOptSizeOfInitializedData) +
+                                 file_delta));
   SetPeChecksum(out);
   return out;
 }
