@@ -73,7 +73,9 @@ void RemoveFileAndEmptyFolders(Platform& p, const std::string& path,
   // A file already gone is no failure; one that stays is logged and kept,
   // like the folders that still hold something.
   p.SetNormalAttributes(path).IgnoreError();
-  if (FileExists(p, path)) Log().IfFailed("delete " + path, p.RemoveFile(path));
+  if (Status removed = p.RemoveFile(path); !removed && FileExists(p, path)) {
+    Log().Failed("delete " + path, removed);
+  }
   size_t slash = path.rfind('\\');
   if (slash == std::string::npos) return;
   std::string folder = path.substr(0, slash);
