@@ -27,6 +27,17 @@ uint64_t AlignUp(uint64_t n, uint32_t a) { return (n + a - 1) / a * a; }
 
 bool IsId(const ResourceKey& key, uint16_t id) { return key.name.empty() && key.id == id; }
 
+// Adds a resource named by numbers.
+void AddEntry(std::vector<ResourceEntry>& entries, uint16_t type, uint16_t name, uint16_t language,
+              std::vector<uint8_t> data) {
+  ResourceEntry entry;
+  entry.type.id = type;
+  entry.name.id = name;
+  entry.language = language;
+  entry.data = std::move(data);
+  entries.push_back(std::move(entry));
+}
+
 // The RT_ICON ids a group names.
 std::set<uint16_t> IconIdsOf(const std::vector<uint8_t>& group) {
   std::set<uint16_t> ids;
@@ -78,20 +89,10 @@ Status ReplaceMainIcon(std::vector<ResourceEntry>& entries, const IconFile& icon
     StoreU16(group, at + 6, image.bit_count);
     StoreU32(group, at + 8, static_cast<uint32_t>(image.bytes.size()));
     StoreU16(group, at + 12, next_id);
-    ResourceEntry entry;
-    entry.type.id = kRtIcon;
-    entry.name.id = next_id;
-    entry.language = language;
-    entry.data = image.bytes;
-    entries.push_back(std::move(entry));
+    AddEntry(entries, kRtIcon, next_id, language, image.bytes);
     used.insert(next_id);
   }
-  ResourceEntry entry;
-  entry.type.id = kRtGroupIcon;
-  entry.name.id = kMainIconGroupId;
-  entry.language = language;
-  entry.data = std::move(group);
-  entries.push_back(std::move(entry));
+  AddEntry(entries, kRtGroupIcon, kMainIconGroupId, language, std::move(group));
   return {};
 }
 
@@ -100,12 +101,7 @@ void ReplaceVersion(std::vector<ResourceEntry>& entries, std::vector<uint8_t> ve
   std::erase_if(entries, [](const ResourceEntry& e) {
     return IsId(e.type, kVersionResourceType) && IsId(e.name, kVersionResourceId);
   });
-  ResourceEntry entry;
-  entry.type.id = kVersionResourceType;
-  entry.name.id = kVersionResourceId;
-  entry.language = language;
-  entry.data = std::move(version);
-  entries.push_back(std::move(entry));
+  AddEntry(entries, kVersionResourceType, kVersionResourceId, language, std::move(version));
 }
 
 uint32_t PeChecksum(std::span<const uint8_t> file, size_t checksum_at) {
