@@ -62,5 +62,10 @@
 #define IDC_ERRORS_HEADING 1014
 #define IDC_DETAIL 1026
 #define IDC_FOOTER 1040
+// The reason under the copy-error prompt, the hints of the error page that
+// a damaged installer hides, and the completed page's note on a policy.
+#define IDC_ERROR_REASON 1041
+#define IDC_ERRORS_HINT 1042
+#define IDC_POLICY_NOTE 1043
 #define IDC_PROGRESS_BAR 1218
 #define IDC_CREDIT_LINE 1576

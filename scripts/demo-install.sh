@@ -70,9 +70,9 @@ while IFS= read -r key; do
            print "    " name " = " value
          }'
 done <<<"$entries"
-work=$(find "$c/users" -maxdepth 4 -type d -name Tolvane | head -n1)
-if [ -n "$work" ]; then
-  left=$(find "$work" -maxdepth 1 -type f \( -iname 'vrtl*' -o -iname 'dialog*' \) | wc -l)
-  echo "Work folder: ${work#$c/} ($left work files left)"
-fi
+# Whatever an installation writes aside: staged files beside the
+# destination and private programs in the system's temporary folder.
+left=$(find "$c/windows/system32" "$c/windows/syswow64" "$c/windows/temp" -maxdepth 1 \
+  \( -iname '~lumiset-*' -o -iname 'lumiset-*' \) 2>/dev/null | wc -l)
+echo "Files left aside: $left"
 exit $rc

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,8 @@
 
 namespace lumiset {
 
-// The longest path Windows' ANSI file functions accept, without the zero.
+// The longest path Windows' file functions accept without the long-path
+// prefix, in UTF-16 units and without the zero.
 inline constexpr size_t kMaxPathChars = 259;
 
 enum class RegistryRoot { kCurrentUser, kLocalMachine };
@@ -23,6 +25,8 @@ enum class SpecialFolder {
   kPrograms,
   kDesktop,
   kProgramFiles,
+  kCommonPrograms,  // the Start menu's programs of every user
+  kCommonDesktop,   // the desktop every user sees
 };
 
 // One match of a wildcard search, as FindFirstFile reports it.
@@ -61,11 +65,30 @@ class WritableFile {
   virtual Status Write(const void* src, size_t n) = 0;
   // Moves the position, so a failed write can be repeated from its start.
   virtual Status Seek(uint64_t offset) = 0;
-  // Flushes and closes; a failure when the data may not have reached the
-  // file.
+  // Writes what the system still holds for the file through to the disk.
+  virtual Status Flush() = 0;
+  // Closes; a failure when the data may not have reached the file.
   // Destroying an unclosed file closes it without reporting.
   virtual Status Close() = 0;
 };
+
+// A file written aside and then put in the place of its destination in one
+// step, so that the destination is at every moment the old file or the new
+// one, whole, and never a part.
+class StagedFile : public WritableFile {
+ public:
+  // Writes the file through to the disk, puts it in the place of the
+  // destination (replacing a file there) and closes it. On failure (the
+  // destination is held by a running program, say) the file stays staged
+  // and open, and Commit may be tried again. Close is Commit. Destroying a
+  // file that was not committed deletes it.
+  virtual Status Commit() = 0;
+};
+
+// Staged files are named "~lumiset-<random>.tmp"; one left behind by a run
+// that was killed is removed by a later one.
+inline constexpr char kStagedFilePrefix[] = "~lumiset-";
+inline constexpr char kStagedFilePattern[] = "~lumiset-*.tmp";
 
 // Everything the installer asks of the operating system. The real
 // implementation wraps Win32; tests use an in-memory one and a fault-injecting
@@ -73,14 +96,17 @@ class WritableFile {
 // user-interface thread and from the installation worker, keeps no state
 // between calls, shows nothing and reports failure only through its result:
 // a Status that names the step, the path or key and the system's error code.
-// Every path argument longer than kMaxPathChars is refused as a failure.
+// Every text crossing this interface (paths, registry names and values,
+// initialization files, messages) is UTF-8; only AnsiToUtf8 takes the ANSI
+// code page. Every path argument longer than kMaxPathChars UTF-16 units is
+// refused as a failure.
 class Platform {
  public:
   virtual ~Platform() = default;
 
   // The REG_SZ value `name` of `root`\`subkey`, terminated at its first zero
-  // byte; nullopt when the key cannot be opened or the value cannot be read
-  // (missing, or longer than 259 bytes).
+  // character; nullopt when the key cannot be opened or the value cannot be
+  // read (missing, or longer than 259 characters).
   virtual std::optional<std::string> ReadRegistryString(RegistryRoot root,
                                                         const std::string& subkey,
                                                         const std::string& name) = 0;
@@ -108,6 +134,13 @@ class Platform {
   // queried; otherwise whether it is a folder.
   enum class PathKind { kFile, kFolder };
   virtual std::optional<PathKind> QueryPath(const std::string& path) = 0;
+  // True when the path exists and is a reparse point (a junction, a
+  // symbolic link, a mount point), which a walk must not follow.
+  virtual bool IsReparsePoint(const std::string& path) = 0;
+  // The path made absolute, with "." and ".." resolved, doubled separators
+  // folded and the short (8.3) names of its existing part expanded to their
+  // long names; nullopt when it cannot be formed.
+  virtual std::optional<std::string> CanonicalPath(const std::string& path) = 0;
   // The matches of a pattern whose last component may hold * and ?, with the
   // file system's rules (letter case ignored, "*.*" also matches names
   // without a dot), in the order the file system returns them. Empty when
@@ -123,13 +156,16 @@ class Platform {
   // Clears read-only, hidden and system attributes.
   virtual Status SetNormalAttributes(const std::string& path) = 0;
   // Opens an existing file for reading; others may read and, when
-  // share_write is set, write it meanwhile.
+  // share_write is set, write it meanwhile. Without share_write nobody can
+  // write, rename or delete the file while it is open.
   virtual StatusOr<std::unique_ptr<ReadableFile>> OpenForRead(const std::string& path,
                                                     bool share_write) = 0;
   // Creates a file for writing, truncating an existing one, or with
   // create_new failing when the name is taken.
   virtual StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path,
                                                        bool create_new) = 0;
+  // Opens a file for writing at its end, creating it when missing.
+  virtual StatusOr<std::unique_ptr<WritableFile>> OpenForAppend(const std::string& path) = 0;
 
   // A shell folder's path without a trailing backslash; nullopt when the
   // shell has none.
@@ -143,14 +179,19 @@ class Platform {
   virtual std::string ModulePath() = 0;
   // The user's default language id (primary language in the low 10 bits).
   virtual uint16_t UserDefaultLangId() = 0;
-  // Whether a byte opens a double-byte character in the ANSI code page, so
-  // path walkers never take its trail byte for a backslash.
-  virtual bool IsLeadByte(uint8_t byte) = 0;
+  // True when this process runs as the system account (deployment tools
+  // run installers so), whose own profile no person ever sees.
+  virtual bool RunsAsSystemAccount() = 0;
 
   // The Windows directory as the system reports it; empty on failure.
   virtual std::string WindowsDirectory() = 0;
-  // Renames a file.
+  // Renames a file; fails when `to` exists.
   virtual Status RenameFile(const std::string& from, const std::string& to) = 0;
+  // A new file in the folder of `destination`, named after kStagedFilePrefix
+  // with a random part and created only when that name is free, open for
+  // writing and for Commit.
+  virtual StatusOr<std::unique_ptr<StagedFile>> CreateStagedFile(
+      const std::string& destination) = 0;
   // The short (8.3) form of an existing path; nullopt when there is none.
   virtual std::optional<std::string> ShortPathName(const std::string& path) = 0;
   // Makes a folder the process's current directory.
@@ -168,18 +209,23 @@ class Platform {
   // Deletes one key that has no subkeys.
   virtual Status DeleteRegistryKey(RegistryRoot root, const std::string& path) = 0;
 
-  // Starts a command line with no inherited handles, in the installer's own
-  // environment and folder, and waits for the process to end. A failure when
-  // it cannot be started. Installation worker thread only.
-  virtual Status RunAndWait(const std::string& command_line) = 0;
+  // Writes `program` into a new file with an unguessable name in a folder
+  // only administrators can write, holds the file so that nobody can change
+  // or replace it, starts it with the command line "<its path>" `arguments`
+  // (no inherited handles, the installer's environment and folder), waits
+  // for it to end and deletes it. A failure when it cannot be written or
+  // started; the program's own exit code is not judged. Installation worker
+  // thread only.
+  virtual Status RunPrivateProgram(std::span<const uint8_t> program,
+                                   const std::string& arguments) = 0;
   // Opens a program with parameters through the shell, shown normally.
   virtual Status ShellOpen(const std::string& program, const std::string& parameters) = 0;
-  // Saves a shell link (target, working folder, description) at link_path,
-  // overwriting one of the same name. COM must be initialised on the calling
-  // thread. A failure when the link could not be saved.
+  // Saves a shell link (target with its arguments, working folder,
+  // description) at link_path, overwriting one of the same name. A failure
+  // when the link could not be saved.
   virtual Status CreateShellLink(const std::string& link_path, const std::string& target,
-                               const std::string& description,
-                               const std::string& working_folder) = 0;
+                                 const std::string& arguments, const std::string& description,
+                                 const std::string& working_folder) = 0;
   // Switches the system's screensaver on or off and tells running programs.
   virtual void NotifyScreensaverActive(bool active) = 0;
 
@@ -196,9 +242,9 @@ class Platform {
   // The system's own text for an error code, without a trailing line break;
   // empty when it has none.
   virtual std::string SystemMessage(uint32_t /*system_code*/) { return {}; }
-  // ANSI text (paths, package texts) as UTF-8; unchanged where the
-  // implementation has no code page.
-  virtual std::string ToUtf8(const std::string& ansi) { return ansi; }
+  // Text in the system's ANSI code page (the package's texts) as UTF-8;
+  // unchanged where the implementation has no code page.
+  virtual std::string AnsiToUtf8(const std::string& ansi) { return ansi; }
   // The local date and time as "YYYY-MM-DD hh:mm:ss.mmm"; empty where the
   // implementation has no clock.
   virtual std::string LocalTimeText() { return {}; }
@@ -233,6 +279,10 @@ class ForwardingPlatform : public Platform {
   std::optional<PathKind> QueryPath(const std::string& path) override {
     return target_.QueryPath(path);
   }
+  bool IsReparsePoint(const std::string& path) override { return target_.IsReparsePoint(path); }
+  std::optional<std::string> CanonicalPath(const std::string& path) override {
+    return target_.CanonicalPath(path);
+  }
   std::vector<FindEntry> FindFiles(const std::string& pattern) override {
     return target_.FindFiles(pattern);
   }
@@ -250,6 +300,9 @@ class ForwardingPlatform : public Platform {
                                                          bool create_new) override {
     return target_.CreateForWrite(path, create_new);
   }
+  StatusOr<std::unique_ptr<WritableFile>> OpenForAppend(const std::string& path) override {
+    return target_.OpenForAppend(path);
+  }
   std::optional<std::string> SpecialFolderPath(SpecialFolder folder) override {
     return target_.SpecialFolderPath(folder);
   }
@@ -257,10 +310,13 @@ class ForwardingPlatform : public Platform {
   std::string SystemDirectory() override { return target_.SystemDirectory(); }
   std::string ModulePath() override { return target_.ModulePath(); }
   uint16_t UserDefaultLangId() override { return target_.UserDefaultLangId(); }
-  bool IsLeadByte(uint8_t byte) override { return target_.IsLeadByte(byte); }
+  bool RunsAsSystemAccount() override { return target_.RunsAsSystemAccount(); }
   std::string WindowsDirectory() override { return target_.WindowsDirectory(); }
   Status RenameFile(const std::string& from, const std::string& to) override {
     return target_.RenameFile(from, to);
+  }
+  StatusOr<std::unique_ptr<StagedFile>> CreateStagedFile(const std::string& destination) override {
+    return target_.CreateStagedFile(destination);
   }
   std::optional<std::string> ShortPathName(const std::string& path) override {
     return target_.ShortPathName(path);
@@ -280,16 +336,17 @@ class ForwardingPlatform : public Platform {
   Status DeleteRegistryKey(RegistryRoot root, const std::string& path) override {
     return target_.DeleteRegistryKey(root, path);
   }
-  Status RunAndWait(const std::string& command_line) override {
-    return target_.RunAndWait(command_line);
+  Status RunPrivateProgram(std::span<const uint8_t> program,
+                           const std::string& arguments) override {
+    return target_.RunPrivateProgram(program, arguments);
   }
   Status ShellOpen(const std::string& program, const std::string& parameters) override {
     return target_.ShellOpen(program, parameters);
   }
   Status CreateShellLink(const std::string& link_path, const std::string& target,
-                       const std::string& description,
-                       const std::string& working_folder) override {
-    return target_.CreateShellLink(link_path, target, description, working_folder);
+                         const std::string& arguments, const std::string& description,
+                         const std::string& working_folder) override {
+    return target_.CreateShellLink(link_path, target, arguments, description, working_folder);
   }
   void NotifyScreensaverActive(bool active) override { target_.NotifyScreensaverActive(active); }
   void ShowMessage(const std::string& text, const std::string& caption,
@@ -304,7 +361,7 @@ class ForwardingPlatform : public Platform {
   std::string SystemMessage(uint32_t system_code) override {
     return target_.SystemMessage(system_code);
   }
-  std::string ToUtf8(const std::string& ansi) override { return target_.ToUtf8(ansi); }
+  std::string AnsiToUtf8(const std::string& ansi) override { return target_.AnsiToUtf8(ansi); }
   std::string LocalTimeText() override { return target_.LocalTimeText(); }
 
  protected:

@@ -37,20 +37,14 @@ std::string ProgramFilesFolder(Platform& p) {
 }
 
 bool EnsureFolderTree(Platform& p, const std::string& path) {
-  if (path.size() < 3 || path.size() > kMaxPathChars) return false;
+  if (path.size() < 3 || Utf16Length(path) > kMaxPathChars) return false;
   std::string work = path;
   if (work.back() == '\\') work.pop_back();
   const bool network = work.size() >= 2 && work[0] == '\\' && work[1] == '\\';
   // Positions past 2 skip "C:" and "C:\", which are never created.
   for (size_t pos = 0; pos <= work.size(); ++pos) {
-    if (pos < work.size()) {
-      const auto c = static_cast<uint8_t>(work[pos]);
-      if (p.IsLeadByte(c) && pos + 1 < work.size()) {
-        ++pos;
-        continue;
-      }
-      if (c != '\\') continue;
-    }
+    // UTF-8 never hides a backslash inside another character.
+    if (pos < work.size() && work[pos] != '\\') continue;
     if (pos <= 2) continue;
     const std::string prefix = work.substr(0, pos);
     if (network) {

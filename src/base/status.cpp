@@ -3,6 +3,7 @@
 namespace lumiset {
 
 struct Status::State {
+  StatusCode code = StatusCode::kIoError;
   std::string what;
   std::string path;
   uint32_t system_code = 0;
@@ -19,11 +20,50 @@ Status& Status::operator=(const Status& other) {
   return *this;
 }
 
+StatusCode StatusCodeOfSystemError(uint32_t system_code) {
+  switch (system_code) {
+    case 2:     // ERROR_FILE_NOT_FOUND
+    case 3:     // ERROR_PATH_NOT_FOUND
+    case 15:    // ERROR_INVALID_DRIVE
+    case 1168:  // ERROR_NOT_FOUND
+      return StatusCode::kNotFound;
+    case 5:     // ERROR_ACCESS_DENIED
+    case 19:    // ERROR_WRITE_PROTECT
+    case 1314:  // ERROR_PRIVILEGE_NOT_HELD
+      return StatusCode::kAccessDenied;
+    case 32:    // ERROR_SHARING_VIOLATION
+    case 33:    // ERROR_LOCK_VIOLATION
+    case 1224:  // ERROR_USER_MAPPED_FILE
+      return StatusCode::kInUse;
+    case 39:    // ERROR_HANDLE_DISK_FULL
+    case 112:   // ERROR_DISK_FULL
+      return StatusCode::kDiskFull;
+    case 13:    // ERROR_INVALID_DATA
+    case 1392:  // ERROR_FILE_CORRUPT
+      return StatusCode::kCorrupt;
+    case 87:    // ERROR_INVALID_PARAMETER
+    case 123:   // ERROR_INVALID_NAME
+    case 161:   // ERROR_BAD_PATHNAME
+    case 206:   // ERROR_FILENAME_EXCED_RANGE
+      return StatusCode::kInvalidArgument;
+    default:
+      return StatusCode::kIoError;
+  }
+}
+
 Status Status::Failure(std::string_view what, std::string_view path, uint32_t system_code) {
+  return Failure(StatusCodeOfSystemError(system_code), what, path, system_code);
+}
+
+Status Status::Failure(StatusCode code, std::string_view what, std::string_view path,
+                       uint32_t system_code) {
   Status status;
-  status.state_.reset(new State{std::string(what), std::string(path), system_code});
+  if (code == StatusCode::kOk) code = StatusCode::kIoError;
+  status.state_.reset(new State{code, std::string(what), std::string(path), system_code});
   return status;
 }
+
+StatusCode Status::code() const { return state_ ? state_->code : StatusCode::kOk; }
 
 std::string_view Status::what() const { return state_ ? std::string_view(state_->what) : ""; }
 

@@ -1,12 +1,30 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 
 namespace lumiset {
+
+// What kind of failure a Status reports, so that callers can decide (retry,
+// say it is damaged, name the reason) without reading system codes.
+enum class StatusCode : uint8_t {
+  kOk,
+  kNotFound,         // the file, folder, key or value is not there
+  kAccessDenied,     // the system refused access
+  kInUse,            // another program holds the file
+  kDiskFull,         // no room left on the drive
+  kCorrupt,          // the data is damaged: no retry can mend it
+  kInvalidArgument,  // a name or path the system cannot take (too long, reserved)
+  kIoError,          // any other failure
+};
+
+// The StatusCode of a Windows system error code (0 and unknown codes are
+// kIoError); portable, so every layer classifies the same way.
+StatusCode StatusCodeOfSystemError(uint32_t system_code);
 
 // Why an operation failed: what was being done, the path or key concerned
 // and the system's error code (0 when the system gave none). A default
@@ -23,10 +41,18 @@ class [[nodiscard]] Status {
   Status& operator=(Status&&) noexcept = default;
 
   static Status Ok() { return {}; }
+  // A failure whose kind follows from the system's error code.
   static Status Failure(std::string_view what, std::string_view path, uint32_t system_code);
+  static Status Failure(StatusCode code, std::string_view what, std::string_view path,
+                        uint32_t system_code = 0);
+  // Damaged data: "what PATH".
+  static Status Corrupt(std::string_view what, std::string_view path = {}) {
+    return Failure(StatusCode::kCorrupt, what, path);
+  }
 
   bool ok() const { return state_ == nullptr; }
   explicit operator bool() const { return ok(); }
+  StatusCode code() const;
   // Empty, and 0, for success.
   std::string_view what() const;
   std::string_view path() const;
@@ -46,22 +72,41 @@ class [[nodiscard]] Status {
   std::unique_ptr<State, Deleter> state_;
 };
 
-// A value, or the Status that says why there is none.
+// A value, or the Status that says why there is none. Built from a Status,
+// it holds a failure: an ok Status without a value becomes one.
 template <typename T>
 class [[nodiscard]] StatusOr {
  public:
-  StatusOr(T value) : value_(std::move(value)) {}             // NOLINT: implicit by design
-  StatusOr(Status failure) : status_(std::move(failure)) {}  // NOLINT: implicit by design
+  StatusOr(T value) : value_(std::move(value)) {}  // NOLINT: implicit by design
+  StatusOr(Status failure)                          // NOLINT: implicit by design
+      : status_(failure.ok() ? Status::Failure(StatusCode::kInvalidArgument,
+                                               "a result without a value", "")
+                             : std::move(failure)) {}
 
   bool ok() const { return status_.ok(); }
   explicit operator bool() const { return ok(); }
   const Status& status() const { return status_; }
 
-  // The value; only meaningful when ok().
-  T& value() & { return value_; }
-  T&& value() && { return std::move(value_); }
+  // The value. Asking a failure for its value is a programming error: the
+  // process ends rather than go on with a value that is not there.
+  T& value() & {
+    CheckHasValue();
+    return value_;
+  }
+  const T& value() const& {
+    CheckHasValue();
+    return value_;
+  }
+  T&& value() && {
+    CheckHasValue();
+    return std::move(value_);
+  }
 
  private:
+  void CheckHasValue() const {
+    if (!ok()) std::abort();
+  }
+
   T value_{};
   Status status_;
 };

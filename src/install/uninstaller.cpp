@@ -1,164 +1,213 @@
 #include "install/uninstaller.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "base/platform_helpers.h"
 #include "base/text.h"
-#include "install/finishing_steps.h"
+#include "install/footprint.h"
+#include "install/install_plan.h"
+#include "install/registration.h"
 #include "install/screensaver_setting.h"
+#include "package/install_names.h"
 #include "setup/install_log.h"
 
 namespace lumiset {
 namespace {
 
+constexpr RegistryRoot kRoots[] = {RegistryRoot::kCurrentUser, RegistryRoot::kLocalMachine};
 
-bool SamePath(const std::string& a, const std::string& b) {
-  return AsciiLower(a) == AsciiLower(b);
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-// Every spelling under which the system setting may name the installed file.
-std::vector<std::string> InstalledFileNames(Platform& p, const SetupState& s) {
-  std::vector<std::string> names = {s.InstalledScrPath, ToNativeSystemPath(p, s.InstalledScrPath)};
-  const std::vector<FindEntry> found = p.FindFiles(s.InstalledScrPath);
-  if (!found.empty()) {
-    // An 8.3 long name has no alternate name: the name itself is the short form.
-    const std::string& short_name =
-        found.front().short_name.empty() ? found.front().name : found.front().short_name;
-    const std::string short_form = WithBackslash(p.SystemDirectory()) + short_name;
-    names.push_back(short_form);
-    names.push_back(ToSysnativePath(p, short_form));
+const char* RootName(RegistryRoot root) {
+  return root == RegistryRoot::kLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+}
+
+// One installed-files record as found.
+struct Record {
+  RegistryRoot root;
+  std::vector<std::string> files;
+  std::optional<ScreensaverSetting> previous;
+};
+
+std::vector<Record> ReadRecords(Platform& p, const std::string& key) {
+  std::vector<Record> records;
+  for (RegistryRoot root : kRoots) {
+    const bool present = p.ReadRegistryString(root, key, kRecordScreensaverValue) ||
+                         p.ReadRegistryString(root, key, InstalledFileValueName(0)) ||
+                         p.ReadRegistryString(root, key, kRecordPreviousPathPresentValue);
+    if (!present) continue;
+    Record record{root, {}, KeptPreviousSetting(p, root, key)};
+    // The list ends at its first missing entry.
+    for (size_t i = 0; i < kInstalledFileSlots; ++i) {
+      std::optional<std::string> file = p.ReadRegistryString(root, key, InstalledFileValueName(i));
+      if (!file || file->empty()) break;
+      record.files.push_back(std::move(*file));
+    }
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
+// Removes the record's own values, then the key and the company's key when
+// nothing else is left in them.
+void DeleteRecord(Platform& p, RegistryRoot root, const std::string& key,
+                  const std::string& company_key) {
+  std::vector<std::string> names = {kRecordScreensaverValue,
+                                    kRecordLanguageValue,
+                                    kRecordPreviousPathValue,
+                                    kRecordPreviousPathPresentValue,
+                                    kRecordPreviousActiveValue,
+                                    kRecordPreviousActivePresentValue};
+  for (size_t i = 0; i < kInstalledFileSlots; ++i) names.push_back(InstalledFileValueName(i));
+  // A value already gone is what these deletions want.
+  for (const std::string& name : names) p.DeleteRegistryValue(root, key, name).IgnoreError();
+  // The company's key goes only with the record it held.
+  for (const std::string& k : {key, company_key}) {
+    if (!p.RegistryKeyIsEmpty(root, k) || !p.DeleteRegistryKey(root, k)) break;
+  }
+}
+
+// The installed-programs entry, when its name is one this screensaver's
+// installations give it; another product's entry of the same key stays.
+void DeleteEntry(Platform& p, const UninstallTarget& target) {
+  constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
+  const std::string key = std::string(kUninstallEntryKeyPrefix) + UninstallEntryKeyName(target.title);
+  const std::optional<std::string> shown = p.ReadRegistryString(kMachine, key, kEntryDisplayName);
+  if (!shown) return;
+  bool ours = false;
+  for (int32_t language = 1; language <= 8; ++language) {
+    ours |= *shown == LocalizedScreensaverName(target.title, language);
+  }
+  if (!ours) {
+    Log().Line("the installed-programs entry " + key + " names \"" + *shown +
+               "\", not this screensaver: it stays");
+    return;
+  }
+  for (const char* value : kUninstallEntryValues) {
+    p.DeleteRegistryValue(kMachine, key, value).IgnoreError();
+  }
+  if (p.RegistryKeyIsEmpty(kMachine, key)) {
+    Log().IfFailed("delete the key", p.DeleteRegistryKey(kMachine, key));
+  }
+}
+
+std::vector<std::string> OwnNames(Platform& p, const std::string& path) {
+  std::vector<std::string> names = {path, ToNativeSystemPath(p, path)};
+  if (std::optional<std::string> short_path = p.ShortPathName(path)) {
+    names.push_back(*short_path);
+    names.push_back(ToNativeSystemPath(p, *short_path));
   }
   return names;
 }
 
-bool NamesInstalledFile(const std::string& setting, const std::vector<std::string>& names) {
-  return !setting.empty() && std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-           return SamePath(setting, n);
-         });
-}
-
 }  // namespace
 
-std::vector<std::string> ShellFoldersToKeep(Platform& p) {
-  std::vector<std::string> keep;
-  for (SpecialFolder f : {SpecialFolder::kDesktop, SpecialFolder::kPrograms,
-                          SpecialFolder::kProgramFiles}) {
-    if (std::optional<std::string> path = p.SpecialFolderPath(f)) keep.push_back(*path);
-  }
-  if (std::optional<std::string> dir = RegisteredProgramFiles(p)) keep.push_back(*dir);
-  return keep;
+UninstallTarget TargetOfPackage(const PackageInfo& package) {
+  return {package.company, package.title, package.scr_file_name, package.language, false};
 }
 
-void RestoreScreensaverSettings(Platform& p, const SetupState& s) {
-  const std::string ini = WithBackslash(p.WindowsDirectory()) + "system.ini";
-  const std::vector<std::string> names = InstalledFileNames(p, s);
-  const std::string setting =
-      p.ReadRegistryString(RegistryRoot::kCurrentUser, kDesktopKey, kScreensaverPathValue)
-          .value_or("");
-  if (!NamesInstalledFile(setting, names) &&
-      !NamesInstalledFile(p.ReadIniString(ini, "boot", "scrnsave.exe"), names)) {
-    return;
-  }
-  constexpr char kStep[] = "switch the screensaver off";
-  Log().IfFailed(kStep, p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey,
-                                              kScreenSaveActiveValue, "0"));
-  Log().IfFailed(kStep, p.WriteRegistryString(RegistryRoot::kCurrentUser, kDesktopKey,
-                                              kScreensaverPathValue, ""));
-  Log().IfFailed(kStep, p.WriteIniString(ini, "boot", "scrnsave.exe", ""));
-  p.NotifyScreensaverActive(false);
-}
+bool Uninstall(const UninstallTarget& target, const MachineFacts& facts, Platform& p,
+               Prompter& prompter) {
+  const InstallFootprint footprint(target.company, target.title, target.scr_file_name, facts);
+  const std::string key = RecordKey(target.company, target.title);
 
-void RemoveFileAndEmptyFolders(Platform& p, const std::string& path,
-                               const std::vector<std::string>& keep) {
-  // A file already gone is no failure; one that stays is logged and kept,
-  // like the folders that still hold something.
-  p.SetNormalAttributes(path).IgnoreError();
-  if (Status removed = p.RemoveFile(path); !removed && FileExists(p, path)) {
-    Log().Failed("delete " + path, removed);
-  }
-  size_t slash = path.rfind('\\');
-  if (slash == std::string::npos) return;
-  std::string folder = path.substr(0, slash);
-  while (folder.size() > 3) {
-    const bool kept = std::any_of(keep.begin(), keep.end(), [&](const std::string& k) {
-      return SamePath(WithBackslash(folder), WithBackslash(k));
-    });
-    if (kept) return;
-    slash = folder.rfind('\\');
-    const std::string parent =
-        slash == std::string::npos || slash == 0 ? std::string() : folder.substr(0, slash);
-    // Never stand inside the folder being removed.
-    if (!parent.empty()) {
-      p.SetCurrentFolder(parent.size() == 2 ? parent + "\\" : parent).IgnoreError();
+  // 1. The screensaver file: while it stays, nothing else changes.
+  std::vector<std::string> own_names;
+  if (!target.scr_file_name.empty()) {
+    const std::string& scr = footprint.screensaver_path();
+    own_names = OwnNames(p, scr);
+    if (PathIsFile(p, scr) && !p.IsReparsePoint(scr)) {
+      p.SetNormalAttributes(scr).IgnoreError();
+      if (Status removed = p.RemoveFile(scr); !removed && FileExists(p, scr)) {
+        Log().Failed("delete " + scr, removed);
+        prompter.Tell(Notice::kUninstallFailed, target.language);
+        return false;
+      }
+      Log().Done("delete " + scr);
     }
-    // A folder with desktop.ini is customised by the shell: keep its attributes.
-    if (!FileExists(p, WithBackslash(folder) + "desktop.ini")) {
-      p.SetNormalAttributes(folder).IgnoreError();
+  } else {
+    Log().Line("the screensaver's file name is not known here: no screensaver file is deleted");
+  }
+
+  // 2. The setting, now that the file is gone.
+  const std::vector<Record> records = ReadRecords(p, key);
+  if (records.empty()) Log().Line("no record of installed files for " + key);
+  if (!own_names.empty()) {
+    std::optional<ScreensaverSetting> previous;
+    for (const Record& r : records) {
+      if (r.previous) {
+        previous = r.previous;
+        break;
+      }
     }
-    if (!p.RemoveFolder(folder)) return;
-    folder = parent;
-  }
-}
-
-void DeleteInstallationKeys(Platform& p, const SetupState& s, size_t recorded_files) {
-  const std::string record = InstalledFilesKey(s);
-  // A value or key already gone is what these deletions want.
-  p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, kRecordScreensaverValue).IgnoreError();
-  for (size_t i = 0; i < recorded_files; ++i) {
-    p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, InstalledFileValueName(i))
-        .IgnoreError();
-  }
-  p.DeleteRegistryValue(RegistryRoot::kCurrentUser, record, kRecordLanguageValue).IgnoreError();
-  if (p.RegistryKeyIsEmpty(RegistryRoot::kCurrentUser, record)) {
-    p.DeleteRegistryKey(RegistryRoot::kCurrentUser, record).IgnoreError();
+    RestoreScreensaverSetting(p, own_names, previous,
+                              WithBackslash(facts.windows_dir) + kSystemIniName);
   }
 
-  // Another product may own an entry of the same name: then it is not ours.
-  const std::string entry = UninstallEntryKey(s);
-  if (p.ReadRegistryString(RegistryRoot::kLocalMachine, entry, "DisplayName") !=
-      UninstallEntryName(s)) {
-    return;
-  }
-  for (const char* value : kUninstallEntryValues) {
-    p.DeleteRegistryValue(RegistryRoot::kLocalMachine, entry, value).IgnoreError();
-  }
-  if (p.RegistryKeyIsEmpty(RegistryRoot::kLocalMachine, entry)) {
-    p.DeleteRegistryKey(RegistryRoot::kLocalMachine, entry).IgnoreError();
-  }
-}
-
-bool RunUninstall(Platform& p, SetupState& s) {
-  // The record lists the files in order; the first missing entry ends it.
-  const std::string key = InstalledFilesKey(s);
-  std::vector<std::string> recorded;
-  for (size_t i = 0; i < kInstalledFileSlots; ++i) {
-    std::optional<std::string> file =
-        p.ReadRegistryString(RegistryRoot::kCurrentUser, key, InstalledFileValueName(i));
-    if (!file || file->empty()) break;
-    recorded.push_back(std::move(*file));
-  }
-  RestoreScreensaverSettings(p, s);
-
-  const Status removed = FileExists(p, s.InstalledScrPath) ? p.RemoveFile(s.InstalledScrPath)
-                                                           : Status::Ok();
-  if (!removed) {
-    Log().Failed("delete " + s.InstalledScrPath, removed);
-    // With nobody there (/n) the message would wait forever: the exit code
-    // and the log tell instead.
-    if (!s.NoInteraction) {
-      p.Beep(MessageIcon::kInformation);
-      p.ShowLocalizedMessage(LocalizedId(kUninstallFailedString, s.LanguageIndex),
-                             kMessageCaption, MessageIcon::kError);
+  // 3. The files, within the footprint only.
+  std::vector<FootprintFile> to_delete;
+  auto add = [&](const FootprintFile& f) {
+    if (f.path == footprint.screensaver_path()) return;
+    if (target.uninstaller_removes_itself && FolderOf(f.path) == footprint.uninstall_folder()) {
+      return;
     }
-    return false;
+    if (std::none_of(to_delete.begin(), to_delete.end(),
+                     [&](const FootprintFile& d) { return d.path == f.path; })) {
+      to_delete.push_back(f);
+    }
+  };
+  for (const Record& r : records) {
+    for (size_t i = 0; i < r.files.size(); ++i) {
+      std::string refusal;
+      if (std::optional<FootprintFile> match = footprint.Match(p, r.files[i], &refusal)) {
+        add(*match);
+      } else {
+        Log().Line("refused to delete " + r.files[i] + " (" + InstalledFileValueName(i) +
+                   " of the record in " + RootName(r.root) + "): " + refusal +
+                   "; the entry leaves the record");
+      }
+    }
   }
-  const std::vector<std::string> keep = ShellFoldersToKeep(p);
-  for (const std::string& file : recorded) RemoveFileAndEmptyFolders(p, file, keep);
-  DeleteInstallationKeys(p, s, recorded.size());
-  if (s.ShowScreens) {
-    p.ShowLocalizedMessage(LocalizedId(kUninstallDoneString, s.LanguageIndex), kMessageCaption,
-                           MessageIcon::kInformation);
+  // What an installation writes is known by name: what exists of it goes
+  // too, so a lost record leaves nothing behind (the links of the scopes
+  // that have a record, or of both when none has).
+  const bool user_scope = records.empty() || std::any_of(records.begin(), records.end(), [](const Record& r) {
+                            return r.root == RegistryRoot::kCurrentUser;
+                          });
+  const bool common_scope = records.empty() || std::any_of(records.begin(), records.end(), [](const Record& r) {
+                              return r.root == RegistryRoot::kLocalMachine;
+                            });
+  for (const FootprintFile& f : footprint.files()) {
+    if (f.path == footprint.screensaver_path() || !PathIsFile(p, f.path)) continue;
+    const bool is_link = f.path.ends_with(".lnk");
+    const std::vector<FootprintFile> user_links = footprint.Links(false);
+    const bool user_link = std::any_of(user_links.begin(), user_links.end(),
+                                       [&](const FootprintFile& l) { return l.path == f.path; });
+    if (is_link && !(user_link ? user_scope : common_scope)) continue;
+    std::string refusal;
+    if (footprint.Match(p, f.path, &refusal)) {
+      add(f);
+    } else {
+      Log().Line("refused to delete " + f.path + ": " + refusal);
+    }
   }
+  for (const FootprintFile& f : to_delete) {
+    if (Status removed = RemoveFootprintFile(p, f); !removed) {
+      Log().Failed("delete " + f.path, removed);
+    } else {
+      Log().Done("delete " + f.path);
+    }
+  }
+
+  // 4. The registry.
+  const std::string company_key = std::string(kRecordKeyPrefix) + target.company;
+  for (const Record& r : records) DeleteRecord(p, r.root, key, company_key);
+  DeleteEntry(p, target);
+  prompter.Tell(Notice::kUninstalled, target.language);
   return true;
 }
 

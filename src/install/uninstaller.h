@@ -1,48 +1,47 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "base/platform.h"
-#include "setup/setup_state.h"
+#include "install/prompter.h"
+#include "setup/machine_facts.h"
+#include "setup/package_info.h"
 
 namespace lumiset {
 
+// The messages of an uninstallation, localized at + 100 * (language - 1).
 inline constexpr int kUninstallFailedString = 8002;
 inline constexpr int kUninstallDoneString = 8003;
-inline constexpr char kMessageCaption[] = "Installation";
 
-// Removes the copy an earlier run of this package installed: reads the
-// installed-files record, switches the screensaver setting off when it
-// names the installed file, deletes the screensaver file and the recorded
-// files with their emptied folders, and removes what the installation wrote
-// in the registry (DeleteInstallationKeys). A screensaver file that cannot be
-// deleted beeps, shows the localized failure message and returns false with
-// the registry left in place; success shows the localized success message
-// when ShowScreens is on.
-bool RunUninstall(Platform& p, SetupState& state);
+// Which installation to remove: the names it was made from.
+struct UninstallTarget {
+  std::string company;
+  std::string title;
+  // The screensaver's file name without ".scr"; empty when it is not known
+  // from a source only administrators can write (no screensaver file is
+  // then deleted).
+  std::string scr_file_name;
+  int32_t language = 1;
+  // The default uninstaller removes its own files once it has ended.
+  bool uninstaller_removes_itself = false;
+};
 
-// Removes only what an installation wrote: in the installed-files record
-// its own values (ScreensaverFile, the first `recorded_files` File entries,
-// AppLanguage), then the key if nothing else is left in it; in the
-// installed-programs entry, when its DisplayName is this installation's,
-// the values the installation writes there, then the key if it is empty.
-// Another program's values and subkeys stay, and so do the keys holding them.
-void DeleteInstallationKeys(Platform& p, const SetupState& state, size_t recorded_files);
+UninstallTarget TargetOfPackage(const PackageInfo& package);
 
-// The shell folders the installer writes into (desktop, Start-menu programs,
-// Program Files), which an uninstallation must never remove.
-std::vector<std::string> ShellFoldersToKeep(Platform& p);
-
-// Clears the screensaver setting (registry and system.ini) when either
-// names the installed file, in its Sysnative or System32 form, long or short,
-// letter case ignored. Otherwise changes nothing.
-void RestoreScreensaverSettings(Platform& p, const SetupState& state);
-
-// Deletes a file, then each folder above it that is left empty, stopping at
-// the first folder that stays, at a drive root, and at any of `keep` (the
-// shell folders the installer writes into, which must outlive it).
-void RemoveFileAndEmptyFolders(Platform& p, const std::string& path,
-                               const std::vector<std::string>& keep);
+// Removes the copy an installation of the target made, deleting only what
+// such an installation can have written (InstallFootprint), whatever the
+// installed-files records (the user's and the machine's) say: every record
+// entry outside it is refused, logged with the reason and dropped from the
+// record. In order: the screensaver file (its read-only attribute cleared)
+// and, only once it is gone, the screensaver setting, which goes back to
+// the one the installation replaced when that still exists, else off; then
+// the recorded files and the installation's links and uninstaller files
+// that exist, with the folders they leave empty; then the records and the
+// installed-programs entry, and a company key left empty. A screensaver file
+// that cannot be deleted changes nothing else: the failure is told (beep and
+// message) and false returned. Success is told when the run shows pages.
+bool Uninstall(const UninstallTarget& target, const MachineFacts& facts, Platform& p,
+               Prompter& prompter);
 
 }  // namespace lumiset

@@ -17,7 +17,8 @@ bool WorkerLink::StopRequested(Platform& p) const {
   return stop_;
 }
 
-PromptAnswer WorkerLink::AskCopyError(Platform& p) {
+PromptAnswer WorkerLink::AskCopyError(Platform& p, CopyErrorDetails details) {
+  details_ = std::move(details);
   prompt_ = Prompt::kAsked;
   Prompt answer;
   while ((answer = prompt_.load()) == Prompt::kAsked) p.SleepMs(kPollMs);
@@ -26,10 +27,7 @@ PromptAnswer WorkerLink::AskCopyError(Platform& p) {
   return answer == Prompt::kRetry ? PromptAnswer::kRetry : PromptAnswer::kAbort;
 }
 
-void WorkerLink::Finish(WorkerResult result) {
-  result_ = result;
-  finished_ = true;
-}
+void WorkerLink::Finish() { finished_ = true; }
 
 bool WorkerLink::Answer(PromptAnswer answer) {
   Prompt asked = Prompt::kAsked;

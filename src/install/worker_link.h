@@ -2,20 +2,20 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "base/platform.h"
 
 namespace lumiset {
 
-enum class WorkerResult : int32_t {
-  Completed = 0,
-  NoWorkFile = 1,  // the work file could not be created; the user aborted
-  Failed = 2,      // a later step failed and the user aborted
-  Stopped = 9,     // the user stopped the installation; replaces any other result
-};
-
 // The user's answer to the copy-error prompt.
 enum class PromptAnswer : int32_t { kRetry, kAbort };
+
+// What the copy-error prompt tells: the step that failed and why.
+struct CopyErrorDetails {
+  std::string step;
+  Status why;
+};
 
 // The hand-over between the installation worker and the page that shows it
 // (the progress page, or the hidden run of a quiet installation). The page
@@ -38,19 +38,21 @@ class WorkerLink {
   // The worker calls it only between its steps, never inside an allocation
   // or a file operation, so the page never waits on the worker.
   bool StopRequested(Platform& p) const;
-  // Puts the copy-error prompt to the page and waits for the answer; a
-  // pause that begins meanwhile is waited out before the answer is given
-  // back.
-  PromptAnswer AskCopyError(Platform& p);
+  // Puts the copy-error prompt, with what failed, to the page and waits for
+  // the answer; a pause that begins meanwhile is waited out before the
+  // answer is given back.
+  PromptAnswer AskCopyError(Platform& p, CopyErrorDetails details);
   // The worker's very last write: after it the page may close and the
-  // worker may touch nothing the page owns.
-  void Finish(WorkerResult result);
+  // worker may touch nothing the page owns; what it wrote before is seen.
+  void Finish();
 
   // --- Page thread.
 
   int32_t progress() const { return progress_; }
   // True while the worker waits for an answer to the copy-error prompt.
   bool prompt_pending() const { return prompt_ == Prompt::kAsked; }
+  // What the pending prompt is about; read only while prompt_pending().
+  const CopyErrorDetails& prompt_details() const { return details_; }
   // Answers a pending prompt; false (and nothing changes) when none is
   // pending, so a late answer can never be taken for a new question.
   bool Answer(PromptAnswer answer);
@@ -63,8 +65,6 @@ class WorkerLink {
   void RequestStop();
   bool stop_requested() const { return stop_; }
   bool finished() const { return finished_; }
-  // Meaningful once finished().
-  WorkerResult result() const { return result_; }
 
  private:
   // Where the prompt hand-over stands. Only the worker moves it to kAsked
@@ -77,7 +77,9 @@ class WorkerLink {
   std::atomic<bool> paused_{false};
   std::atomic<bool> stop_{false};
   std::atomic<Prompt> prompt_{Prompt::kNone};
-  std::atomic<WorkerResult> result_{WorkerResult::Completed};
+  // Written by the worker before it raises the prompt, read by the page
+  // after it sees the prompt: the atomic's ordering hands it over.
+  CopyErrorDetails details_;
   std::atomic<bool> finished_{false};
 };
 

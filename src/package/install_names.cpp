@@ -3,43 +3,15 @@
 #include <array>
 #include <vector>
 
+#include "base/text.h"
+
 namespace lumiset {
 namespace {
-
-// One code point of UTF-8 at `i`, moving `i` past it; nullopt for a byte
-// sequence that is not UTF-8 (overlong, a surrogate, beyond U+10FFFF).
-std::optional<char32_t> NextCodePoint(std::string_view s, size_t& i) {
-  const auto byte = [&](size_t at) { return static_cast<unsigned char>(s[at]); };
-  const unsigned char lead = byte(i);
-  size_t extra = 0;
-  char32_t c = 0;
-  char32_t least = 0;
-  if (lead < 0x80) {
-    ++i;
-    return lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    extra = 1, c = lead & 0x1F, least = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, c = lead & 0x0F, least = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, c = lead & 0x07, least = 0x10000;
-  } else {
-    return std::nullopt;
-  }
-  if (s.size() - i <= extra) return std::nullopt;
-  for (size_t k = 1; k <= extra; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return std::nullopt;
-    c = (c << 6) | (byte(i + k) & 0x3F);
-  }
-  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-  i += extra + 1;
-  return c;
-}
 
 std::optional<std::u32string> Decode(std::string_view s) {
   std::u32string out;
   for (size_t i = 0; i < s.size();) {
-    const std::optional<char32_t> c = NextCodePoint(s, i);
+    const std::optional<char32_t> c = NextCodePoint(s, &i);
     if (!c) return std::nullopt;
     out += *c;
   }
@@ -125,20 +97,6 @@ std::optional<std::string> NameProblem(std::string_view name) {
   }
   if (IsDeviceName(*chars)) return "it is a name Windows reserves for a device";
   return std::nullopt;
-}
-
-size_t Utf16Length(std::string_view utf8) {
-  size_t units = 0;
-  for (size_t i = 0; i < utf8.size();) {
-    const std::optional<char32_t> c = NextCodePoint(utf8, i);
-    if (!c) {
-      ++i;
-      ++units;
-      continue;
-    }
-    units += *c >= 0x10000 ? 2 : 1;
-  }
-  return units;
 }
 
 std::string LocalizedScreensaverName(std::string_view title, int32_t language) {

@@ -30,9 +30,6 @@ inline constexpr size_t kMaxInstallKeyChars = 255;
 // AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$, with or without an extension).
 std::optional<std::string> NameProblem(std::string_view name);
 
-// UTF-16 code units of a UTF-8 text (invalid bytes count one each).
-size_t Utf16Length(std::string_view utf8);
-
 // The names the installer gives what it creates, in the installation's
 // language (1 English .. 8 Russian; anything else English):
 //   "<title> Screensaver": the Start-menu folder, the screensaver's links

@@ -23,18 +23,19 @@ class SpinGuard {
 
 std::atomic_flag g_log_busy = ATOMIC_FLAG_INIT;
 
-const char* OnOff(int32_t flag) { return flag ? "on" : "off"; }
+const char* OnOff(bool flag) { return flag ? "on" : "off"; }
 
 }  // namespace
 
 bool InstallLog::Open(Platform& p, const std::string& path) {
   SpinGuard guard(g_log_busy);
   p_ = &p;
-  StatusOr<std::unique_ptr<WritableFile>> created = p.CreateForWrite(path, /*create_new=*/false);
-  file_ = created ? std::move(created).value() : nullptr;
-  // A byte-order mark, so that editors take the log for UTF-8 at once.
+  const bool existed = p.QueryPath(path).has_value();
+  StatusOr<std::unique_ptr<WritableFile>> opened = p.OpenForAppend(path);
+  file_ = opened ? std::move(opened).value() : nullptr;
+  // A byte-order mark opens a new log, so that editors take it for UTF-8.
   static constexpr char kBom[] = "\xEF\xBB\xBF";
-  if (file_ && !file_->Write(kBom, sizeof kBom - 1)) file_.reset();
+  if (file_ && !existed && !file_->Write(kBom, sizeof kBom - 1)) file_.reset();
   return file_ != nullptr;
 }
 
@@ -43,7 +44,7 @@ void InstallLog::Line(std::string_view text) {
   if (!file_) return;
   std::string line = p_->LocalTimeText();
   if (!line.empty()) line += "  ";
-  line += p_->ToUtf8(std::string(text));
+  line += text;
   line += "\r\n";
   if (!file_->Write(line.data(), line.size())) file_.reset();
 }
@@ -58,7 +59,9 @@ void InstallLog::Failed(std::string_view step, const Status& why) {
   std::string text = std::string(step) + ": failed";
   if (!why.ok()) {
     text += ": " + why.ToString();
-    const std::string message = p_->SystemMessage(why.system_code());
+    // A failure without a system code has no system text ("Success" is none).
+    const std::string message =
+        why.system_code() != 0 ? p_->SystemMessage(why.system_code()) : std::string();
     if (!message.empty()) text += " (" + message + ")";
   }
   Line(text);
@@ -68,26 +71,30 @@ void InstallLog::IfFailed(std::string_view step, const Status& status) {
   if (!status) Failed(step, status);
 }
 
-void InstallLog::StartUpFacts(const SetupState& s, std::string_view command_line) {
+void InstallLog::StartUpFacts(const StartUpResult& start, std::string_view command_line) {
   if (!is_open()) return;
+  const RunOptions& o = start.options;
   Line("started: " + std::string(command_line));
-  Line("installer: " + s.ModulePath);
-  Line(std::string("options: quiet ") + OnOff(s.QuietMode) + ", uninstall " +
-       OnOff(s.UninstallMode) + ", pages " + OnOff(s.ShowScreens) + ", no interaction " +
-       OnOff(s.NoInteraction) + ", make active " + OnOff(s.SetAsDefault) +
-       ", display properties " + OnOff(s.OpenDisplayProperties) + ", start menu " +
-       OnOff(s.CreateStartMenuEntry) + ", desktop " + OnOff(s.CreateDesktopIcon) +
-       ", detect existing " + OnOff(s.DetectExisting));
-  if (s.ExitCode == kExitDamaged) {
-    Line("package: damaged or incomplete, cannot be read");
+  Line("installer: " + start.facts.module_path);
+  Line(std::string("options: quiet ") + OnOff(o.quiet) + ", uninstall " + OnOff(o.uninstall) +
+       ", pages " + OnOff(o.show_pages) + ", no interaction " + OnOff(o.no_interaction) +
+       ", make active " + OnOff(o.choices.set_as_default) + ", display properties " +
+       OnOff(o.choices.open_display_properties) + ", start menu " +
+       OnOff(o.choices.start_menu_entry) + ", desktop " + OnOff(o.choices.desktop_icon) +
+       ", scope " + (o.all_users ? "all users" : "this user") +
+       (start.facts.system_account ? " (the system account runs it)" : ""));
+  if (!start.package) {
+    Line("package: damaged or incomplete, cannot be read: " + start.damage.ToString());
     return;
   }
-  Line("package: \"" + s.ScreenSaverTitle + "\" by \"" + s.CompanyName + "\", language " +
-       std::to_string(s.LanguageIndex) + ", screensaver block of " +
-       std::to_string(s.ScreensaverBlockLength) + " bytes at " +
-       std::to_string(s.PackageDataOffset) + (s.UninstallerBlock.empty() ? "" : ", uninstaller") +
-       (s.CompanionProgramPresent ? ", companion program" : ""));
-  Line("screensaver goes to: " + s.InstalledScrPath);
+  const PackageInfo& pkg = *start.package;
+  Line("package: \"" + pkg.title + "\" by \"" + pkg.company + "\", language " +
+       std::to_string(pkg.language) + ", screensaver block of " +
+       std::to_string(pkg.screensaver_block_length) + " bytes at " +
+       std::to_string(pkg.screensaver_block_offset) + ", detect existing " +
+       OnOff(pkg.defaults.detect_existing) + (pkg.uninstaller.empty() ? "" : ", uninstaller") +
+       (pkg.companion_program.empty() ? "" : ", companion program"));
+  Line("screensaver goes to: " + start.facts.system_dir + "\\" + pkg.scr_file_name + ".scr");
 }
 
 void InstallLog::Close() {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "base/platform.h"
-#include "setup/setup_state.h"
+#include "setup/startup.h"
 
 namespace lumiset {
 
@@ -17,11 +17,12 @@ namespace lumiset {
 // nothing while no log is open.
 class InstallLog {
  public:
-  // Opens (replacing) the log file; false when it cannot be created.
+  // Opens the log file for appending, creating it when missing: a run
+  // never destroys what a file held before. False when it cannot be opened.
   bool Open(Platform& p, const std::string& path);
   bool is_open() const { return file_ != nullptr; }
 
-  // One line: the local time, then `text` (ANSI bytes, turned into UTF-8).
+  // One line: the local time, then `text` (UTF-8).
   void Line(std::string_view text);
   // "STEP: ok".
   void Done(std::string_view step);
@@ -31,7 +32,7 @@ class InstallLog {
   // Failed(step, status) when the status is a failure; nothing otherwise.
   void IfFailed(std::string_view step, const Status& status);
   // The package facts and the options in force, once start-up is done.
-  void StartUpFacts(const SetupState& state, std::string_view command_line);
+  void StartUpFacts(const StartUpResult& start, std::string_view command_line);
   void Close();
 
  private:

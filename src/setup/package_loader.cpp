@@ -2,116 +2,113 @@
 
 #include <optional>
 
+#include "base/memory_file.h"
 #include "base/text.h"
+#include "package/default_uninstaller.h"
+#include "package/dib.h"
+#include "package/install_names.h"
 #include "package/language_filter.h"
 #include "package/package_format.h"
-#include "setup/placeholders.h"
 #include "package/setup_record.h"
-#include "package/dib.h"
+#include "setup/placeholders.h"
 
 namespace lumiset {
 namespace {
 
-constexpr const char* kPictureExtensions[] = {".bmp", ".jpg", ".png"};
-
-std::string PictureFileName(const std::string& work_folder, uint16_t format) {
-  std::string name = work_folder + "dialog";
-  if (format < std::size(kPictureExtensions)) name += kPictureExtensions[format];
-  return name;
-}
-
-std::vector<uint8_t> PreparePicture(Platform& p, const std::string& work_folder,
-                                    const std::vector<uint8_t>& item, uint16_t format) {
-  if (item.empty() || work_folder.empty()) return {};
-  const std::string file = PictureFileName(work_folder, format);
-  std::vector<uint8_t> dib;
-  if (WriteBlockToFile(p, item, file, kMaxPictureDecoded)) {
-    if (format == kPictureBmp) {
-      if (std::optional<std::vector<uint8_t>> read = ReadDibFile(p, file)) dib = std::move(*read);
-    }
-    // The picture is read: its work file is scratch.
-    p.RemoveFile(file).IgnoreError();
-  }
-  return dib;
+// The page picture as a packed bitmap, decoded in memory; empty for none,
+// for JPEG and PNG (which the pages do not show) and for one that does not
+// decode: a picture is decoration, never a reason to stop.
+std::vector<uint8_t> DecodePicture(std::span<const uint8_t> item, uint16_t format) {
+  if (item.empty() || format != kPictureBmp) return {};
+  VectorSink sink;
+  if (DecodeBlock(item, sink, kMaxPictureDecoded) != DecodeStatus::kOk) return {};
+  MemoryFile file(sink.bytes());
+  return ReadDib(file).value_or(std::vector<uint8_t>{});
 }
 
 }  // namespace
 
-bool IsValidScrFileName(const std::string& name) {
-  if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
-  for (unsigned char c : name) {
-    if (c < 0x20) return false;
-    switch (c) {
-      case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-        return false;
-      default: break;
-    }
-  }
-  return true;
-}
+StatusOr<PackageInfo> LoadPackage(Platform& p, const MachineFacts& facts) {
+  // Nobody may change the file while this run reads from it.
+  StatusOr<std::unique_ptr<ReadableFile>> opened =
+      p.OpenForRead(facts.module_path, /*share_write=*/false);
+  if (!opened) return opened.status();
+  std::shared_ptr<ReadableFile> installer = std::move(opened).value();
 
-bool LoadPackage(Platform& p, SetupState& state) {
-  std::optional<PackageItems> items;
-  {
-    StatusOr<std::unique_ptr<ReadableFile>> opened =
-        p.OpenForRead(state.ModulePath, /*share_write=*/true);
-    if (!opened) return false;
-    ReadableFile& file = *opened.value();
-    std::optional<PackageLocation> where = LocatePackage(file);
-    if (!where) return false;
-    items = ReadPackageItems(file, *where);
-    if (!items) return false;
-  }
+  std::optional<PackageLocation> where = LocatePackage(*installer);
+  if (!where) return Status::Corrupt("find the package in", facts.module_path);
+  std::optional<PackageItems> items = ReadPackageItems(*installer, *where);
+  if (!items) return Status::Corrupt("read the package's items in", facts.module_path);
   std::optional<std::vector<uint8_t>> decoded = DecodeRecord(items->record_item);
-  if (!decoded) return false;
+  if (!decoded) return Status::Corrupt("decode the setup record of", facts.module_path);
   std::optional<SetupRecord> record = ParseSetupRecord(*decoded);
-  if (!record || !IsValidScrFileName(record->scr_file_name)) return false;
+  if (!record) return Status::Corrupt("read the setup record of", facts.module_path);
+
+  // The package's texts are in the ANSI code page; from here on everything
+  // is UTF-8.
+  for (std::string* text : {&record->title, &record->company, &record->copyright,
+                            &record->licence_text, &record->scr_file_name, &record->info_text,
+                            &record->version, &record->about_url}) {
+    *text = p.AnsiToUtf8(*text);
+  }
+  // Names become folders, files, links and keys: a name that is not one
+  // path component, or paths too long to create, make the package unusable.
+  // The packer refuses them; only a damaged or altered package has them.
+  if (std::optional<std::string> problem = PackageNamesProblem(
+          record->company, record->title, record->scr_file_name, record->language)) {
+    return Status::Corrupt(*problem);
+  }
   // The block's stated length must fit between its start and the trailer
-  // (zero padding may follow it); a package cut short or rewritten fails
+  // (zero padding may follow it): a package cut short or rewritten fails
   // here, before anything is installed.
   const uint64_t block_length = record->screensaver_block_length;
   if (block_length < kBlockHeaderSize || items->data_end < items->data_offset ||
       block_length > items->data_end - items->data_offset) {
-    return false;
+    return Status::Corrupt("find the whole screensaver block in", facts.module_path);
   }
 
-  const std::string installed = WithBackslash(state.SystemDir) + record->scr_file_name + ".scr";
-  if (installed.size() > kMaxPathChars) return false;
-
-  state.ScreenSaverTitle = record->title;
-  state.CopyrightLine = CopyrightLineOf(record->copyright);
-  state.CompanyName = record->company;
-  state.LicenceText = record->licence_text;
-  state.ScrFileName = record->scr_file_name;
-  state.ShowHeaderText = record->show_header_text;
-  state.HeaderTextColor = record->header_text_color;
-  state.AccentColor = record->accent_color;
-  state.AccentHue = AccentHue(record->accent_color);
-  state.ShowSetupOptions = record->show_setup_options;
-  state.OpenDisplayProperties = record->open_display_properties;
-  state.CreateStartMenuEntry = record->create_start_menu_entry;
-  state.CreateDesktopIcon = record->create_desktop_icon;
-  state.DetectExisting = record->detect_existing;
-  state.ShowInfoPage = record->show_info_page;
-  state.InfoText = record->info_text;
-  state.DisplayVersion = record->version;
-  state.AboutUrl = record->about_url;
-  state.XpLook = 0;
-  state.UninstallerBlock = std::move(items->uninstaller_item);
-  state.CompanionProgram = std::move(items->companion_item);
-  state.CompanionProgramPresent = state.CompanionProgram.empty() ? 0 : 1;
-  state.PackageDataOffset = items->data_offset;
-  state.ScreensaverBlockLength = block_length;
-
-  state.LanguageIndex = ChooseLanguage(record->language, p.UserDefaultLangId());
-  state.InstalledScrPath = installed;
-  for (std::string* text : {&state.LicenceText, &state.InfoText}) {
-    if (!text->empty()) FilterLanguageBlocks(*text, state.LanguageIndex);
-    ExpandPlaceholders(*text, state);
+  PackageInfo info;
+  if (!items->uninstaller_item.empty()) {
+    VectorSink sink;
+    if (DecodeBlock(items->uninstaller_item, sink, kMaxUninstallerDecoded) != DecodeStatus::kOk ||
+        sink.bytes().empty()) {
+      return Status::Corrupt("decode the uninstaller in", facts.module_path);
+    }
+    info.uninstaller = std::move(sink.bytes());
+    info.uninstaller_is_default = IsDefaultUninstaller(info.uninstaller);
   }
-  state.HeaderPicture =
-      PreparePicture(p, state.WorkFolder, items->picture_item, record->picture_format);
-  return true;
+
+  info.company = record->company;
+  info.title = record->title;
+  info.scr_file_name = record->scr_file_name;
+  info.copyright_line = CopyrightLineOf(record->copyright);
+  info.version = record->version;
+  info.about_url = record->about_url;
+  info.stored_language = record->language;
+  info.language = ChooseLanguage(record->language, facts.user_lang_id);
+  info.defaults.show_setup_options = record->show_setup_options != 0;
+  info.defaults.open_display_properties = record->open_display_properties != 0;
+  info.defaults.start_menu_entry = record->create_start_menu_entry != 0;
+  info.defaults.desktop_icon = record->create_desktop_icon != 0;
+  info.defaults.detect_existing = record->detect_existing != 0;
+  info.defaults.show_info_page = record->show_info_page != 0;
+  info.show_header_text = record->show_header_text != 0;
+  info.header_text_color = record->header_text_color;
+  info.accent_hue = AccentHue(record->accent_color);
+  info.header_picture = DecodePicture(items->picture_item, record->picture_format);
+  info.companion_program = std::move(items->companion_item);
+  info.installer = std::move(installer);
+  info.screensaver_block_offset = items->data_offset;
+  info.screensaver_block_length = block_length;
+
+  const PlaceholderValues values = PlaceholderValuesOf(info, facts);
+  info.licence_text = record->licence_text;
+  info.info_text = record->info_text;
+  for (std::string* text : {&info.licence_text, &info.info_text}) {
+    if (!text->empty()) FilterLanguageBlocks(*text, info.language);
+    ExpandPlaceholders(*text, values);
+  }
+  return info;
 }
 
 }  // namespace lumiset

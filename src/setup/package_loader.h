@@ -1,21 +1,19 @@
 #pragma once
 
 #include "base/platform.h"
-#include "setup/setup_state.h"
+#include "setup/machine_facts.h"
+#include "setup/package_info.h"
 
 namespace lumiset {
 
-// Reads the package appended to state.ModulePath and fills the package
-// values of `state`: the record's names, texts and defaults, the language,
-// InstalledScrPath, the uninstaller and companion bytes, the page picture,
-// and PackageDataOffset (the screensaver block's offset). Needs SystemDir
-// and WorkFolder. On failure nothing is shown and the package values are
-// left as they were.
-bool LoadPackage(Platform& p, SetupState& state);
-
-// Whether a screensaver file name can name a file in the system folder: not
-// empty, no path separators or characters Windows refuses in names, not
-// ending in a dot or a space.
-bool IsValidScrFileName(const std::string& name);
+// Reads the package appended to this program (facts.module_path): the
+// record's names, texts and defaults, the language, the page picture, the
+// uninstaller (decoded, and checked whole) and the companion program, and
+// where the screensaver block lies. The installer file stays open in the
+// result, held against writers, so that what is installed later is what was
+// read now. A failure says why the package cannot be used (kCorrupt for a
+// damaged or altered package, or the cause of a failed read); nothing is
+// shown.
+StatusOr<PackageInfo> LoadPackage(Platform& p, const MachineFacts& facts);
 
 }  // namespace lumiset

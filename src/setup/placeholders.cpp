@@ -5,17 +5,22 @@
 namespace lumiset {
 namespace {
 
-std::string_view ValueOf(std::string_view name, const SetupState& state) {
-  if (name == "CompanyName") return state.CompanyName;
-  if (name == "ScrName" || name == "ScreenSaverTitle") return state.ScreenSaverTitle;
-  if (name == "DestFolder") return state.SystemDir;
-  if (name == "InstalledScrFileName") return state.InstalledScrPath;
+std::string_view ValueOf(std::string_view name, const PlaceholderValues& values) {
+  if (name == "CompanyName") return values.company;
+  if (name == "ScrName" || name == "ScreenSaverTitle") return values.title;
+  if (name == "DestFolder") return values.dest_folder;
+  if (name == "InstalledScrFileName") return values.installed_scr_path;
   return "##UNKNOWN##";
 }
 
 }  // namespace
 
-void ExpandPlaceholders(std::string& text, const SetupState& state) {
+PlaceholderValues PlaceholderValuesOf(const PackageInfo& package, const MachineFacts& facts) {
+  return {package.company, package.title, facts.system_dir,
+          facts.system_dir + "\\" + package.scr_file_name + ".scr"};
+}
+
+void ExpandPlaceholders(std::string& text, const PlaceholderValues& values) {
   if (text.find('{') == std::string::npos) return;
   std::string result;
   result.reserve(text.size());
@@ -30,7 +35,7 @@ void ExpandPlaceholders(std::string& text, const SetupState& state) {
     const size_t close = text.find('}', open + 1);
     const size_t name_end = close == std::string::npos ? text.size() : close;
     const std::string_view name(text.data() + open + 1, name_end - open - 1);
-    result += name.size() > kMaxPlaceholderName ? "##UNKNOWN##" : ValueOf(name, state);
+    result += name.size() > kMaxPlaceholderName ? "##UNKNOWN##" : ValueOf(name, values);
     if (result.size() > kMaxExpandedText) return;
     i = close == std::string::npos ? text.size() : close + 1;
   }

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "setup/setup_state.h"
-
+#include "setup/machine_facts.h"
+#include "setup/package_info.h"
 
 namespace lumiset {
 
@@ -13,11 +13,21 @@ inline constexpr size_t kMaxPlaceholderName = 255;
 // was, so hostile names cannot multiply memory.
 inline constexpr size_t kMaxExpandedText = 4u << 20;
 
+// What the placeholders stand for.
+struct PlaceholderValues {
+  std::string company;             // {CompanyName}
+  std::string title;               // {ScrName}, {ScreenSaverTitle}
+  std::string dest_folder;         // {DestFolder}: the system folder
+  std::string installed_scr_path;  // {InstalledScrFileName}
+};
+
+PlaceholderValues PlaceholderValuesOf(const PackageInfo& package, const MachineFacts& facts);
+
 // Replaces {CompanyName}, {ScrName}, {ScreenSaverTitle}, {DestFolder} and
-// {InstalledScrFileName} by their values in `state`; any other name, the
-// empty one included, becomes "##UNKNOWN##". A name runs from "{" to the
-// next "}" or the end of the text. Values are inserted as they stand and
-// never scanned again.
-void ExpandPlaceholders(std::string& text, const SetupState& state);
+// {InstalledScrFileName} by their values; any other name, the empty one
+// included, becomes "##UNKNOWN##". A name runs from "{" to the next "}" or
+// the end of the text. Values are inserted as they stand and never scanned
+// again.
+void ExpandPlaceholders(std::string& text, const PlaceholderValues& values);
 
 }  // namespace lumiset

@@ -7,39 +7,36 @@
 
 namespace lumiset {
 
-std::string FormSystemDir(std::string_view system_directory, bool wow64) {
-  std::string dir = AsciiLower(system_directory);
-  if (!dir.empty() && dir[0] >= 'a' && dir[0] <= 'z') dir[0] = static_cast<char>(dir[0] - 'a' + 'A');
-  return ToSysnativePath(dir, wow64);
+bool InstalledCopyExists(Platform& p, const PackageInfo& package, const MachineFacts& facts) {
+  return FileExists(p, facts.system_dir + "\\" + package.scr_file_name + ".scr");
 }
 
-std::optional<RunMode> StartUp(Platform& p, SetupState& state, std::string_view command_line) {
-  state.QuietMode = 0;
-  state.UninstallMode = 0;
-  state.ShowScreens = 1;
+std::optional<StartUpResult> StartUp(Platform& p, std::string_view command_line,
+                                     bool vista_or_later) {
+  StartUpResult r;
   std::string arguments = ArgumentsOf(command_line);
-  state.LogPath = TakeLogSwitch(arguments);
+  const std::string log_path = TakeLogSwitch(arguments);
   arguments = AsciiLower(arguments);
+  r.facts = GatherMachineFacts(p, vista_or_later);
+  if (r.facts.system_dir.empty()) return std::nullopt;
 
-  state.SystemDir = FormSystemDir(p.SystemDirectory(), p.IsWow64());
-  if (state.SystemDir.empty()) {
-    state.ExitCode = kExitFailed;
-    return std::nullopt;
+  StatusOr<PackageInfo> package = LoadPackage(p, r.facts);
+  if (!package) {
+    r.damage = package.status();
+    r.options = ParseRunOptions(arguments, PackageDefaults{}, r.facts);
+    r.options.log_path = log_path;
+    // No package to give a language: the user's own.
+    r.language = ChooseLanguage(0, r.facts.user_lang_id);
+    r.mode = RunMode::kDamaged;
+    return r;
   }
-  state.ModulePath = p.ModulePath();
-  state.PackageSourcePath = state.ModulePath;
-
-  if (!LoadPackage(p, state)) {
-    // The switches still say whether anyone may be told, in the user's
-    // own language since the package has none to give.
-    ApplySwitches(arguments, state);
-    state.LanguageIndex = ChooseLanguage(0, p.UserDefaultLangId());
-    state.ExitCode = kExitDamaged;
-    return RunMode::kDamaged;
-  }
-  ApplySwitches(arguments, state);
-  const bool copy_exists = FileExists(p, state.InstalledScrPath);
-  return DecideRunMode(state, copy_exists);
+  r.package = std::move(package).value();
+  r.language = r.package->language;
+  r.options = ParseRunOptions(arguments, r.package->defaults, r.facts);
+  r.options.log_path = log_path;
+  r.mode = DecideRunMode(r.options, r.package->defaults,
+                         InstalledCopyExists(p, *r.package, r.facts));
+  return r;
 }
 
 }  // namespace lumiset

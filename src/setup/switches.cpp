@@ -46,43 +46,54 @@ std::string TakeLogSwitch(std::string& arguments) {
   return path;
 }
 
-void ApplySwitches(std::string_view args, SetupState& s) {
+RunOptions ParseRunOptions(std::string_view args, const PackageDefaults& defaults,
+                           const MachineFacts& facts) {
   auto has = [args](std::string_view text) { return args.find(text) != std::string_view::npos; };
+  RunOptions o;
+  o.choices.open_display_properties = defaults.open_display_properties;
+  o.choices.start_menu_entry = defaults.start_menu_entry;
+  o.choices.desktop_icon = defaults.desktop_icon;
   if (has("/q")) {
-    s.QuietMode = 1;
-    s.ShowScreens = 0;
-    s.OpenDisplayProperties = 0;
+    o.quiet = true;
+    o.show_pages = false;
+    o.choices.open_display_properties = false;
   }
   if (has("/u")) {
-    s.UninstallMode = 1;
-    s.ShowScreens = 0;
+    o.uninstall = true;
+    o.show_pages = false;
   }
   struct Pair {
     std::string_view on;
     std::string_view off;
-    int32_t SetupState::*field;
+    bool* flag;
   };
-  static constexpr Pair kPairs[] = {
-      {"/d", "/d-", &SetupState::SetAsDefault},
-      {"/p", "/p-", &SetupState::OpenDisplayProperties},
-      {"/m", "/m-", &SetupState::CreateStartMenuEntry},
-      {"/s", "/s-", &SetupState::CreateDesktopIcon},
-      {"/f", "/f-", &SetupState::ShowScreens},
-      {"/x", "/w", &SetupState::XpLook},
+  const Pair pairs[] = {
+      {"/d", "/d-", &o.choices.set_as_default},
+      {"/p", "/p-", &o.choices.open_display_properties},
+      {"/m", "/m-", &o.choices.start_menu_entry},
+      {"/s", "/s-", &o.choices.desktop_icon},
+      {"/f", "/f-", &o.show_pages},
+      {"/x", "/w", &o.themed_look},
   };
-  for (const Pair& pair : kPairs) {
-    if (has(pair.on)) s.*pair.field = 1;
-    if (has(pair.off)) s.*pair.field = 0;
+  for (const Pair& pair : pairs) {
+    if (has(pair.on)) *pair.flag = true;
+    if (has(pair.off)) *pair.flag = false;
   }
-  if (has("/n")) s.NoInteraction = 1;
-  if (has("/?") || has("/h")) s.ShowHelp = 1;
+  // "/d" alone: "/d-" also holds "/d".
+  o.set_as_default_explicit = has("/d") && !has("/d-");
+  if (has("/n")) o.no_interaction = true;
+  if (has("/allusers") || facts.system_account) o.all_users = true;
+  if (has("/?") || has("/h")) o.show_help = true;
+  return o;
 }
 
-RunMode DecideRunMode(const SetupState& s, bool copy_exists) {
-  if (s.ShowHelp) return RunMode::kHelp;
-  if (!s.DetectExisting || !copy_exists) return s.UninstallMode ? RunMode::kClose : RunMode::kInstall;
-  if (s.UninstallMode) return RunMode::kUninstall;
-  if (s.QuietMode) return RunMode::kInstall;
+RunMode DecideRunMode(const RunOptions& o, const PackageDefaults& defaults, bool copy_exists) {
+  if (o.show_help) return RunMode::kHelp;
+  if (!defaults.detect_existing || !copy_exists) {
+    return o.uninstall ? RunMode::kClose : RunMode::kInstall;
+  }
+  if (o.uninstall) return RunMode::kUninstall;
+  if (o.quiet) return RunMode::kInstall;
   return RunMode::kAskExisting;
 }
 

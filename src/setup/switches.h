@@ -3,8 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "setup/setup_state.h"
-
+#include "setup/machine_facts.h"
+#include "setup/package_info.h"
+#include "setup/run_options.h"
 
 namespace lumiset {
 
@@ -28,13 +29,17 @@ std::string TakeLogSwitch(std::string& arguments);
 // separating blanks removed.
 std::string ArgumentsOf(std::string_view command_line);
 
-// Applies the switches found anywhere in the (already lower-cased)
-// arguments, in a fixed order so that later tests override earlier ones:
-// /q /u /d /d- /p /p- /m /m- /s /s- /f /f- /x /w /n, then /? or /h.
-void ApplySwitches(std::string_view lowered_arguments, SetupState& state);
+// The run options from the package's defaults and the switches found
+// anywhere in the (already lower-cased) arguments, in a fixed order so that
+// later tests override earlier ones: /q /u /d /d- /p /p- /m /m- /s /s- /f
+// /f- /x /w /n /allusers, then /? or /h. A run as the system account is for
+// all users. The log path is left to the caller.
+RunOptions ParseRunOptions(std::string_view lowered_arguments, const PackageDefaults& defaults,
+                           const MachineFacts& facts);
 
 // The run mode once the package and the switches are in. `copy_exists`:
-// a file exists at InstalledScrPath.
-RunMode DecideRunMode(const SetupState& state, bool copy_exists);
+// the screensaver file of this package is in the system folder.
+RunMode DecideRunMode(const RunOptions& options, const PackageDefaults& defaults,
+                      bool copy_exists);
 
 }  // namespace lumiset

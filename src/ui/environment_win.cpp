@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "win32/windows_win.h"
-#include "setup/work_files.h"
 #include "ui/placement.h"
 
 namespace lumiset {
@@ -32,6 +31,8 @@ Rect FindPlacementRect() {
   return ChoosePlacementRect(monitors, ToRect(desktop));
 }
 
+}  // namespace
+
 bool IsVistaOrLater() {
   // GetVersionExA answers truthfully up to the version the manifest declares;
   // NT 6.0 is all this needs to know.
@@ -45,6 +46,8 @@ bool IsVistaOrLater() {
   return info->dwPlatformId == VER_PLATFORM_WIN32_NT && info->dwMajorVersion >= 6;
 }
 
+namespace {
+
 int ScreenDpiY() {
   HWND desktop = GetDesktopWindow();
   HDC dc = GetDC(desktop);
@@ -56,17 +59,9 @@ int ScreenDpiY() {
 
 }  // namespace
 
-void InitUserInterfaceEnvironment(Platform& p, SetupState& state) {
-  state.WindowsVistaOrLater = IsVistaOrLater() ? 1 : 0;
-  state.WorkFolder = PrepareWorkFolder(p);
-}
-
-void SettleDisplayFacts(SetupState& state) {
-  static bool settled = false;
-  if (settled) return;
-  settled = true;
-  state.PlacementRect = FindPlacementRect();
-  state.ScreenDpiY = ScreenDpiY();
+DisplayFacts SettleDisplayFacts() {
+  static const DisplayFacts facts{FindPlacementRect(), ScreenDpiY()};
+  return facts;
 }
 
 }  // namespace lumiset

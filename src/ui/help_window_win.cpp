@@ -3,46 +3,55 @@
 #include <richedit.h>
 
 #include "resource.h"
-#include "win32/scoped_handle_win.h"
-#include "setup/work_files_win.h"
+#include <algorithm>
 
 namespace lumiset {
 namespace {
 
-constexpr char kHelpResourceType[] = "RTF";
-constexpr char kHelpResourceName[] = "HELP";
+constexpr wchar_t kHelpResourceType[] = L"RTF";
+constexpr wchar_t kHelpResourceName[] = L"HELP";
 
-// Hands the rich edit control the next piece of the file; 0, or the
-// system's error code, which ends the stream.
+// What is left of the bytes being streamed.
+struct StreamState {
+  std::span<const uint8_t> rest;
+};
+
+// Hands the rich edit control the next piece; a got count of 0 ends the
+// stream.
 DWORD CALLBACK ReadStreamPiece(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* got) noexcept {
-  *got = 0;
-  if (wanted <= 0) return 0;
-  DWORD read = 0;
-  if (!ReadFile(reinterpret_cast<HANDLE>(cookie), buffer, static_cast<DWORD>(wanted), &read,
-                nullptr)) {
-    const DWORD error = GetLastError();
-    return error != 0 ? error : ERROR_READ_FAULT;
-  }
-  *got = static_cast<LONG>(read);
+  auto* state = reinterpret_cast<StreamState*>(cookie);
+  const size_t n = wanted <= 0 ? 0 : std::min<size_t>(static_cast<size_t>(wanted), state->rest.size());
+  std::copy_n(state->rest.begin(), n, buffer);
+  state->rest = state->rest.subspan(n);
+  *got = static_cast<LONG>(n);
   return 0;
+}
+
+// The bytes of a resource of this program; empty when it is missing.
+std::span<const uint8_t> ResourceBytes(HINSTANCE instance, const wchar_t* type,
+                                       const wchar_t* name) {
+  HRSRC found = FindResourceW(instance, name, type);
+  if (!found) return {};
+  HGLOBAL loaded = LoadResource(instance, found);
+  const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+  if (!bytes) return {};
+  return {bytes, SizeofResource(instance, found)};
 }
 
 }  // namespace
 
-bool StreamFileIntoRichEdit(HWND control, UINT format, const std::string& path) {
-  ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+bool StreamIntoRichEdit(HWND control, UINT format, std::span<const uint8_t> bytes) {
+  StreamState state{bytes};
   EDITSTREAM stream{};
-  stream.dwCookie = reinterpret_cast<DWORD_PTR>(file.get());
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&state);
   stream.pfnCallback = ReadStreamPiece;
   SendMessageW(control, EM_STREAMIN, format, reinterpret_cast<LPARAM>(&stream));
   SendMessageW(control, EM_SETMODIFY, TRUE, 0);
   return stream.dwError == 0;
 }
 
-HelpWindow::HelpWindow(HINSTANCE instance, Platform& p, SetupState& state, HWND parent)
-    : WizardPage(instance, IDD_HELP, state, parent), platform_(p) {}
+HelpWindow::HelpWindow(HINSTANCE instance, const PageLook& look, HWND parent)
+    : WizardPage(instance, IDD_HELP, look, parent) {}
 
 bool HelpWindow::DoDataExchange(DataExchange direction) {
   WizardPage::DoDataExchange(direction);
@@ -60,14 +69,9 @@ bool HelpWindow::OnInitDialog() {
 }
 
 void HelpWindow::LoadHelpText() const {
-  std::string path;
-  if (!ExtractResourceToWorkFile(platform_, state().WorkFolder, kHelpResourceType,
-                                 kHelpResourceName, &path)) {
-    // A partly written file is left to the work folder's clean-up at exit.
-    return;
-  }
-  StreamFileIntoRichEdit(Item(IDC_HELP_TEXT), SF_RTF, path);
-  platform_.RemoveFile(path).IgnoreError();
+  const std::span<const uint8_t> document =
+      ResourceBytes(instance(), kHelpResourceType, kHelpResourceName);
+  if (!document.empty()) StreamIntoRichEdit(Item(IDC_HELP_TEXT), SF_RTF, document);
 }
 
 }  // namespace lumiset

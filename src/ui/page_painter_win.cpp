@@ -36,7 +36,7 @@ Rect ClientRect(HWND window) {
   return ToRect(r);
 }
 
-uint32_t Tinted(const SetupState& state, Tint tint) { return AccentTint(state.AccentHue, tint); }
+uint32_t Tinted(const PageLook& look, Tint tint) { return AccentTint(look.accent_hue, tint); }
 
 // Hiding a shown control makes the dialog paint again; one already hidden
 // is left alone, also while the dialog itself is not on screen yet.
@@ -44,21 +44,21 @@ void HideIfShown(HWND window) {
   if (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) ShowWindow(window, SW_HIDE);
 }
 
-void DrawHeaderTexts(HDC dc, const Rect& client, const SetupState& state, const UiFonts& fonts) {
-  const HeaderTextRects rects = LayOutHeaderText(client, state.ScreenDpiY);
+void DrawHeaderTexts(HDC dc, const Rect& client, const PageLook& look, const UiFonts& fonts) {
+  const HeaderTextRects rects = LayOutHeaderText(client, look.dpi_y);
   const int previous_mode = SetBkMode(dc, TRANSPARENT);
-  const COLORREF previous_color = SetTextColor(dc, state.HeaderTextColor);
+  const COLORREF previous_color = SetTextColor(dc, look.header_text_color);
   {
-    // The title and the copyright line are package texts in the ANSI code
-    // page; drawn as one line each, cut at the rectangle, "&" shown as is.
+    // The title and the copyright line are drawn as one line each, cut at
+    // the rectangle, "&" shown as is.
     ScopedSelection title_font(dc, fonts.Get(UiFont::kHeaderTitle));
-    const std::wstring title = AnsiToWide(state.ScreenSaverTitle);
+    const std::wstring title = Utf8ToWide(look.title);
     RECT r = ToRECT(rects.title);
     DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &r, DT_NOPREFIX);
   }
   {
     ScopedSelection line_font(dc, fonts.Get(UiFont::kDialogBold));
-    const std::wstring copyright = AnsiToWide(state.CopyrightLine);
+    const std::wstring copyright = Utf8ToWide(look.copyright_line);
     RECT r = ToRECT(rects.copyright);
     DrawTextW(dc, copyright.c_str(), static_cast<int>(copyright.size()), &r, DT_NOPREFIX);
   }
@@ -147,15 +147,15 @@ int PaintDib(HDC dc, const Rect& destination, std::span<const uint8_t> dib) {
   return lines;
 }
 
-void PaintPage(HWND dialog, HDC dc, const SetupState& state, const UiFonts& fonts) {
+void PaintPage(HWND dialog, HDC dc, const PageLook& look, const UiFonts& fonts) {
   const Rect client = ClientRect(dialog);
-  const bool themed = state.XpLook != 0;
+  const bool themed = look.themed != 0;
   const uint32_t face = GetSysColor(COLOR_BTNFACE);
   HWND header_separator = GetDlgItem(dialog, IDC_HEADER_SEPARATOR);
   HWND button_separator = GetDlgItem(dialog, IDC_BUTTON_SEPARATOR);
   if (!header_separator || !button_separator) {
     if (themed) {
-      FillGradient2D(dc, client, Tinted(state, kBodyTintFrom), Tinted(state, kBodyTintTo));
+      FillGradient2D(dc, client, Tinted(look, kBodyTintFrom), Tinted(look, kBodyTintTo));
     } else {
       FillSolid(dc, client, face);
     }
@@ -164,7 +164,7 @@ void PaintPage(HWND dialog, HDC dc, const SetupState& state, const UiFonts& font
 
   const PageLayout layout =
       LayOutPage(client, ChildRect(dialog, header_separator), ChildRect(dialog, button_separator));
-  const std::span<const uint8_t> picture = state.HeaderPicture;
+  const std::span<const uint8_t> picture = look.header_picture;
   if (const std::optional<PictureSize> size = DrawableDibSize(picture)) {
     FillSolid(dc, layout.band, DibPixelColor(picture, 0, 0));
     PaintDib(dc, HeaderPictureRect(layout.band, size->width, size->height), picture);
@@ -175,22 +175,22 @@ void PaintPage(HWND dialog, HDC dc, const SetupState& state, const UiFonts& font
   if (themed) {
     HideIfShown(header_separator);
     HideIfShown(button_separator);
-    FillGradient2D(dc, layout.themed_body, Tinted(state, kBodyTintFrom),
-                   Tinted(state, kBodyTintTo));
-    FillGradientHorizontal(dc, layout.header_line, Tinted(state, kHeaderLineTintFrom),
-                           Tinted(state, kHeaderLineTintTo));
-    FillGradientHorizontal(dc, layout.button_line, Tinted(state, kButtonLineTintFrom),
-                           Tinted(state, kButtonLineTintTo));
-    FillGradientVertical(dc, layout.button_area, Tinted(state, kButtonAreaTintFrom),
-                         Tinted(state, kButtonAreaTintTo));
+    FillGradient2D(dc, layout.themed_body, Tinted(look, kBodyTintFrom),
+                   Tinted(look, kBodyTintTo));
+    FillGradientHorizontal(dc, layout.header_line, Tinted(look, kHeaderLineTintFrom),
+                           Tinted(look, kHeaderLineTintTo));
+    FillGradientHorizontal(dc, layout.button_line, Tinted(look, kButtonLineTintFrom),
+                           Tinted(look, kButtonLineTintTo));
+    FillGradientVertical(dc, layout.button_area, Tinted(look, kButtonAreaTintFrom),
+                         Tinted(look, kButtonAreaTintTo));
   } else {
     FillSolid(dc, layout.classic_body, face);
   }
 
-  if (state.ShowHeaderText) DrawHeaderTexts(dc, client, state, fonts);
+  if (look.show_header_text) DrawHeaderTexts(dc, client, look, fonts);
 }
 
-void PaintPageBuffered(HWND dialog, HDC dc, const SetupState& state, const UiFonts& fonts) {
+void PaintPageBuffered(HWND dialog, HDC dc, const PageLook& look, const UiFonts& fonts) {
   const Rect client = ClientRect(dialog);
   const int width = client.right - client.left;
   const int height = client.bottom - client.top;
@@ -198,18 +198,18 @@ void PaintPageBuffered(HWND dialog, HDC dc, const SetupState& state, const UiFon
   ScopedMemoryDc memory(CreateCompatibleDC(dc));
   ScopedBitmap canvas(memory ? CreateCompatibleBitmap(dc, width, height) : nullptr);
   if (!canvas) {
-    PaintPage(dialog, dc, state, fonts);
+    PaintPage(dialog, dc, look, fonts);
     return;
   }
   ScopedSelection selection(memory.get(), canvas.get());
-  PaintPage(dialog, memory.get(), state, fonts);
+  PaintPage(dialog, memory.get(), look, fonts);
   BitBlt(dc, client.left, client.top, width, height, memory.get(), client.left, client.top,
          SRCCOPY);
 }
 
-HBRUSH PageControlColor(HWND dialog, HDC dc, HWND control, UINT message, const SetupState& state) {
+HBRUSH PageControlColor(HWND dialog, HDC dc, HWND control, UINT message, const PageLook& look) {
   const int id = GetDlgCtrlID(control);
-  if (!state.XpLook) {
+  if (!look.themed) {
     if (id != IDC_CREDIT_LINE) return nullptr;
     // The system's colours and brush for the control, with grey text.
     auto brush = reinterpret_cast<HBRUSH>(DefWindowProcW(
@@ -225,11 +225,11 @@ HBRUSH PageControlColor(HWND dialog, HDC dc, HWND control, UINT message, const S
                          id == IDC_DESKTOP_ICON || id == IDC_OPEN_DISPLAY_PROPERTIES;
   if (option_id && IsCheckBox(control)) {
     SetBkMode(dc, TRANSPARENT);
-    return TintBrushesFor(state.AccentHue).option.get();
+    return TintBrushesFor(look.accent_hue).option.get();
   }
   if (id == IDC_PICTURE && IsPictureStatic(control)) {
     SetBkMode(dc, TRANSPARENT);
-    return TintBrushesFor(state.AccentHue).light.get();
+    return TintBrushesFor(look.accent_hue).light.get();
   }
   if (message != WM_CTLCOLORSTATIC) return nullptr;
   // Statics let the painted page show through.
@@ -248,7 +248,7 @@ std::span<const uint8_t> BitmapResource(HINSTANCE instance, int id) {
 }
 
 ScopedBitmap ComposePagePicture(HWND dialog, HWND control, std::span<const uint8_t> picture,
-                                const SetupState& state, const UiFonts& fonts) {
+                                const PageLook& look, const UiFonts& fonts) {
   const std::optional<PictureSize> size = DrawableDibSize(picture);
   if (!size || !control) return {};
   // A control smaller than the picture grows to it from its top-left
@@ -273,7 +273,7 @@ ScopedBitmap ComposePagePicture(HWND dialog, HWND control, std::span<const uint8
   {
     ScopedSelection selection(memory.get(), bitmap.get());
     SetViewportOrgEx(memory.get(), -area.left, -area.top, nullptr);
-    PaintPage(dialog, memory.get(), state, fonts);
+    PaintPage(dialog, memory.get(), look, fonts);
     GdiFlush();
   }
   const std::span<uint32_t> pixels(static_cast<uint32_t*>(bits),

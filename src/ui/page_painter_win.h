@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "setup/setup_state.h"
+#include "ui/page_look.h"
 #include "win32/windows_win.h"
 #include "win32/gdi_win.h"
 #include "ui/look.h"
@@ -27,10 +27,10 @@ int PaintDib(HDC dc, const Rect& destination, std::span<const uint8_t> dib);
 // the picture and the header texts, the body, the lines and the button
 // area, in the classic or the themed look; a dialog without both separator
 // controls gets a plain background. The themed look hides the separators.
-void PaintPage(HWND dialog, HDC dc, const SetupState& state, const UiFonts& fonts);
+void PaintPage(HWND dialog, HDC dc, const PageLook& look, const UiFonts& fonts);
 // PaintPage into an off-screen bitmap, then one copy into `dc`, so the
 // page never shows half painted.
-void PaintPageBuffered(HWND dialog, HDC dc, const SetupState& state, const UiFonts& fonts);
+void PaintPageBuffered(HWND dialog, HDC dc, const PageLook& look, const UiFonts& fonts);
 
 // Answers a control's colour request (`message` is its WM_CTLCOLOR* kind):
 // sets the text colour and background mode in `dc` and returns the brush,
@@ -38,7 +38,7 @@ void PaintPageBuffered(HWND dialog, HDC dc, const SetupState& state, const UiFon
 // both looks. The themed look writes black on a transparent background:
 // the welcome page's option boxes on a tint of the accent, a picture
 // control on a lighter one, other statics on the painted page.
-HBRUSH PageControlColor(HWND dialog, HDC dc, HWND control, UINT message, const SetupState& state);
+HBRUSH PageControlColor(HWND dialog, HDC dc, HWND control, UINT message, const PageLook& look);
 
 // The bytes of a bitmap resource (a packed bitmap); empty when missing.
 std::span<const uint8_t> BitmapResource(HINSTANCE instance, int id);
@@ -48,6 +48,6 @@ std::span<const uint8_t> BitmapResource(HINSTANCE instance, int id);
 // `picture` laid over its centre through the picture's opacity. Null when
 // there is no control or the picture cannot be drawn.
 ScopedBitmap ComposePagePicture(HWND dialog, HWND control, std::span<const uint8_t> picture,
-                                const SetupState& state, const UiFonts& fonts);
+                                const PageLook& look, const UiFonts& fonts);
 
 }  // namespace lumiset

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "install/prompter.h"
 #include "resource.h"
 #include "ui/copy_error_prompt_win.h"
 #include "ui/pages/exit_confirmation_win.h"
@@ -14,16 +15,12 @@ constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerPeriodMs = 200;
 constexpr int kBarMaximum = 100;
 constexpr int kBarStep = 5;
-// Where a hidden page is parked, well off every screen.
-constexpr int kParkedPosition = -1000;
-// How often an early close looks at a worker it is waiting for.
-constexpr DWORD kJoinPollMs = 100;
 
 }  // namespace
 
-ProgressPage::ProgressPage(HINSTANCE instance, Platform& p, SetupState& state,
-                             InstallWorkerEntry worker, HWND parent)
-    : WizardPage(instance, IDD_PROGRESS, state, parent), platform_(p), worker_(worker) {
+ProgressPage::ProgressPage(HINSTANCE instance, const PageLook& look, Platform& p,
+                           WorkerHost::Job job, HWND parent)
+    : WizardPage(instance, IDD_PROGRESS, look, parent), platform_(p), job_(std::move(job)) {
   // The bar's window class must be registered before the template is loaded.
   // The common controls are loaded here, by the one page that has one, and
   // not at start: a run without this page never pays for them.
@@ -34,7 +31,7 @@ ProgressPage::ProgressPage(HINSTANCE instance, Platform& p, SetupState& state,
   if (init_controls) init_controls(&controls);
 }
 
-ProgressPage::~ProgressPage() { JoinWorker(); }
+ProgressPage::~ProgressPage() { host_.Join(); }
 
 INT_PTR ProgressPage::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
@@ -46,16 +43,6 @@ INT_PTR ProgressPage::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnTimer(kTimerId);
       SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, 0);
       return TRUE;
-    case WM_WINDOWPOSCHANGING:
-      // The modal loop shows a dialog the first time it goes idle; a page
-      // hidden for a quiet installation must neither appear nor take the
-      // activation from the user's work.
-      if (!state().ShowScreens) {
-        auto* pos = reinterpret_cast<WINDOWPOS*>(lparam);
-        pos->flags &= ~SWP_SHOWWINDOW;
-        pos->flags |= SWP_NOACTIVATE;
-      }
-      break;
     default:
       break;
   }
@@ -70,67 +57,36 @@ bool ProgressPage::DoDataExchange(DataExchange direction) {
 
 bool ProgressPage::OnInitDialog() {
   WizardPage::OnInitDialog();
-  const bool shown = state().ShowScreens != 0;
-  if (shown) SetApplicationIcon();
-  else ShowWindow(hwnd_, SW_HIDE);
-  UpdateProgressBar();
+  SetApplicationIcon();
   timer_id_ = SetTimer(hwnd_, kTimerId, kTimerPeriodMs, nullptr);
-  if (shown) {
-    SendMessageW(progress_bar_, PBM_SETRANGE, 0, MAKELPARAM(0, kBarMaximum));
-    SendMessageW(progress_bar_, PBM_SETSTEP, kBarStep, 0);
-  }
+  SendMessageW(progress_bar_, PBM_SETRANGE, 0, MAKELPARAM(0, kBarMaximum));
+  SendMessageW(progress_bar_, PBM_SETSTEP, kBarStep, 0);
+  UpdateProgressBar();
   PostMessageW(hwnd_, WM_STARTWORKER, 0, 0);
-  if (shown) {
-    SetFocus(Item(IDCANCEL));
-    SendMessageW(hwnd_, DM_SETDEFID, IDCANCEL, 0);
-    ShowWindow(hwnd_, SW_SHOW);
-  } else {
-    SetWindowPos(hwnd_, HWND_BOTTOM, kParkedPosition, kParkedPosition, 0, 0,
-                 SWP_NOSIZE | SWP_NOACTIVATE);
-  }
+  SetFocus(Item(IDCANCEL));
+  SendMessageW(hwnd_, DM_SETDEFID, IDCANCEL, 0);
+  ShowWindow(hwnd_, SW_SHOW);
   return false;
 }
 
 void ProgressPage::StartWorker() {
-  if (worker_thread_) return;
-  if (state().ShowScreens) {
-    ShowWindow(hwnd_, SW_SHOW);
-    InvalidateRect(hwnd_, nullptr, TRUE);
-    UpdateWindow(hwnd_);
-  } else {
-    ShowWindow(hwnd_, SW_HIDE);
-  }
-  worker_thread_.Reset(CreateThread(nullptr, 0, WorkerThread, this, 0, &worker_thread_id_));
-  if (!worker_thread_) {
-    // No thread, no installation: the next tick closes the page as failed.
-    link_.Finish(WorkerResult::Failed);
-    return;
-  }
-  SetThreadPriority(worker_thread_.get(), THREAD_PRIORITY_IDLE);
-}
-
-DWORD WINAPI ProgressPage::WorkerThread(LPVOID param) {
-  auto* page = static_cast<ProgressPage*>(param);
-  WorkerLink& link = page->link_;
-  // The page joins this thread before it goes away, so the link may be
-  // read here after the worker has returned.
-  try {
-    page->worker_(link, page->platform_, page->state());
-  } catch (...) {
-  }
-  // A worker that threw or forgot to finish has failed.
-  if (!link.finished()) link.Finish(WorkerResult::Failed);
-  PostMessageW(page->hwnd(), WM_WORKERDONE, 0, 0);
-  return 0;
+  if (started_) return;
+  started_ = true;
+  ShowWindow(hwnd_, SW_SHOW);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+  UpdateWindow(hwnd_);
+  // Without a thread the link is finished at once: the next tick closes.
+  host_.Start(std::move(job_), hwnd_, WM_WORKERDONE);
 }
 
 void ProgressPage::OnTimer(UINT_PTR) {
-  if (prompt_showing_) return;
-  if (link_.prompt_pending()) {
+  if (busy_ || !started_) return;
+  WorkerLink& link = host_.link();
+  if (link.prompt_pending()) {
     ShowCopyErrorPrompt();
     return;
   }
-  if (link_.finished()) {
+  if (link.finished()) {
     ClosePage();
     return;
   }
@@ -138,35 +94,24 @@ void ProgressPage::OnTimer(UINT_PTR) {
 }
 
 void ProgressPage::ShowCopyErrorPrompt() {
-  prompt_showing_ = 1;
-  CopyErrorPrompt prompt(instance(), state(), hwnd_);
-  link_.Answer(ToPageResult(prompt.DoModal()) == PageResult::Next ? PromptAnswer::kRetry
-                                                                   : PromptAnswer::kAbort);
-  prompt_showing_ = 0;
+  busy_ = true;
+  WorkerLink& link = host_.link();
+  CopyErrorPrompt prompt(instance(), look(), DescribeFailure(platform_, link.prompt_details().why),
+                         hwnd_);
+  link.Answer(ToPageResult(prompt.DoModal()) == PageResult::Next ? PromptAnswer::kRetry
+                                                                 : PromptAnswer::kAbort);
+  busy_ = false;
 }
 
 void ProgressPage::ClosePage() {
-  prompt_showing_ = 1;
-  DecideOutcome();
+  busy_ = true;
+  UpdateProgressBar();
   EndDialog(IDCANCEL);
-}
-
-void ProgressPage::DecideOutcome() {
-  closed_ = true;
-  if (link_.stop_requested()) {
-    outcome_ = InstallOutcome::Interrupted;
-  } else if (link_.result() != WorkerResult::Completed) {
-    outcome_ = InstallOutcome::Failed;
-  } else {
-    UpdateProgressBar();
-    state().InstallSucceeded = 1;
-    outcome_ = InstallOutcome::Completed;
-  }
 }
 
 void ProgressPage::UpdateProgressBar() {
   if (last_shown_progress_ == kBarMaximum) return;
-  const int32_t value = link_.progress();
+  const int32_t value = host_.link().progress();
   if (value == last_shown_progress_) return;
   SendMessageW(progress_bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
   last_shown_progress_ = value;
@@ -177,21 +122,22 @@ void ProgressPage::OnOK() {}
 
 void ProgressPage::OnCancel() {
   // A prompt or the confirmation is up, or the page is already closing.
-  if (prompt_showing_) return;
-  if (link_.finished()) {
+  if (busy_) return;
+  WorkerLink& link = host_.link();
+  if (link.finished()) {
     ClosePage();
     return;
   }
-  if (link_.stop_requested()) return;
-  prompt_showing_ = 1;
-  link_.Pause();
+  if (link.stop_requested()) return;
+  busy_ = true;
+  link.Pause();
   MessageBeep(MB_ICONHAND);
-  if (ConfirmExitSetup(instance(), state(), hwnd_)) {
-    link_.RequestStop();
+  if (ConfirmExitSetup(instance(), look(), hwnd_)) {
+    link.RequestStop();
     EnableWindow(Item(IDCANCEL), FALSE);
   }
-  link_.Resume();
-  prompt_showing_ = 0;
+  link.Resume();
+  busy_ = false;
 }
 
 void ProgressPage::OnDestroy() {
@@ -199,24 +145,7 @@ void ProgressPage::OnDestroy() {
     KillTimer(hwnd_, timer_id_);
     timer_id_ = 0;
   }
-  JoinWorker();
-}
-
-void ProgressPage::JoinWorker() {
-  if (!worker_thread_) return;
-  if (!link_.finished()) {
-    // The page is going away before the worker ended (its loop was ended
-    // from outside): stop it and answer any prompt with Abort Setup.
-    link_.RequestStop();
-    while (WaitForSingleObject(worker_thread_.get(), kJoinPollMs) == WAIT_TIMEOUT) {
-      link_.Answer(PromptAnswer::kAbort);
-    }
-  } else {
-    // Finishing is the worker's last write; only its return is left.
-    WaitForSingleObject(worker_thread_.get(), INFINITE);
-  }
-  worker_thread_.Reset();
-  if (!closed_) DecideOutcome();
+  host_.Join();
 }
 
 }  // namespace lumiset

@@ -39,7 +39,7 @@ bool IsStylePrefix(wchar_t c) {
   return PrefixUiFont(c, &font);
 }
 
-std::wstring ExpandPlaceholdersInWindowText(std::wstring_view text, const SetupState& state) {
+std::wstring ExpandPlaceholdersInWindowText(std::wstring_view text, const PageLook& look) {
   if (text.find(L'{') == std::wstring_view::npos) return std::wstring(text);
   std::wstring result;
   result.reserve(text.size());
@@ -54,18 +54,18 @@ std::wstring ExpandPlaceholdersInWindowText(std::wstring_view text, const SetupS
     // A name runs to the next "}" or to the end of the text.
     const size_t close = text.find(L'}', open + 1);
     const size_t end = close == std::wstring_view::npos ? text.size() : close + 1;
-    std::string placeholder = WideToAnsi(text.substr(open, end - open));
-    ExpandPlaceholders(placeholder, state);
-    result += AnsiToWide(placeholder);
+    std::string placeholder = WideToUtf8(text.substr(open, end - open));
+    ExpandPlaceholders(placeholder, look.placeholders);
+    result += Utf8ToWide(placeholder);
     if (result.size() > kMaxExpandedText) return std::wstring(text);
     i = end;
   }
   return result;
 }
 
-WizardPage::WizardPage(HINSTANCE instance, int base_template_id, SetupState& state, HWND parent)
-    : CDialog(instance, ResolveTemplate(instance, base_template_id, state.LanguageIndex), parent),
-      state_(state) {}
+WizardPage::WizardPage(HINSTANCE instance, int base_template_id, const PageLook& look, HWND parent)
+    : CDialog(instance, ResolveTemplate(instance, base_template_id, look.language), parent),
+      look_(look) {}
 
 INT_PTR WizardPage::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
@@ -94,7 +94,7 @@ bool WizardPage::DoDataExchange(DataExchange direction) {
   if (direction == DataExchange::kLoad) {
     ApplyDialogFonts();
     // The themed look draws its own lines in place of the etched ones.
-    if (state_.XpLook) {
+    if (look_.themed) {
       ShowItem(IDC_HEADER_SEPARATOR, false);
       ShowItem(IDC_BUTTON_SEPARATOR, false);
     }
@@ -104,17 +104,34 @@ bool WizardPage::DoDataExchange(DataExchange direction) {
 }
 
 bool WizardPage::PaintPageBackground(HDC dc) {
-  PaintPageBuffered(hwnd_, dc, state_, fonts());
+  PaintPageBuffered(hwnd_, dc, look_, fonts());
   return true;
 }
 
 HBRUSH WizardPage::ControlColor(HDC dc, HWND control, UINT message) {
-  return PageControlColor(hwnd_, dc, control, message, state_);
+  return PageControlColor(hwnd_, dc, control, message, look_);
 }
 
 HFONT WizardPage::PrefixFont(wchar_t prefix) {
   UiFont font;
   return PrefixUiFont(prefix, &font) ? fonts().Get(font) : nullptr;
+}
+
+std::wstring WizardPage::LocalizedString(int base_id) const {
+  for (int id : {LocalizedId(base_id, look_.language), base_id}) {
+    const wchar_t* text = nullptr;
+    const int n = LoadStringW(instance(), static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
+    if (n > 0) return std::wstring(text, static_cast<size_t>(n));
+  }
+  return {};
+}
+
+void WizardPage::ShowItems(int id, bool show) const {
+  std::vector<HWND> controls;
+  EnumChildWindows(hwnd_, CollectDescendant, reinterpret_cast<LPARAM>(&controls));
+  for (HWND control : controls) {
+    if (GetDlgCtrlID(control) == id) ShowWindow(control, show ? SW_SHOW : SW_HIDE);
+  }
 }
 
 void WizardPage::SetApplicationIcon() const {
@@ -128,7 +145,7 @@ void WizardPage::CenterInPlacementRect() const {
   RECT window{};
   if (!GetWindowRect(hwnd_, &window)) return;
   const std::optional<Rect> placed = CenteredWindowRect(
-      state_.PlacementRect, Rect{window.left, window.top, window.right, window.bottom});
+      look_.placement, Rect{window.left, window.top, window.right, window.bottom});
   if (!placed) return;
   MoveWindow(hwnd_, placed->left, placed->top, placed->right - placed->left,
              placed->bottom - placed->top, FALSE);
@@ -149,7 +166,7 @@ void WizardPage::ShowPicture() {
   if (!picture_id_) return;
   HWND control = Item(IDC_PICTURE);
   ScopedBitmap picture = ComposePagePicture(hwnd_, control, BitmapResource(instance(), picture_id_),
-                                            state_, fonts());
+                                            look_, fonts());
   if (!picture) return;
   SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()));
   picture_ = std::move(picture);
@@ -164,7 +181,7 @@ void WizardPage::RewriteControlText(HWND control) {
     }
     text.remove_prefix(1);
   }
-  const std::wstring rewritten = ExpandPlaceholdersInWindowText(text, state_);
+  const std::wstring rewritten = ExpandPlaceholdersInWindowText(text, look_);
   if (rewritten != original) SetWindowTextW(control, rewritten.c_str());
 }
 

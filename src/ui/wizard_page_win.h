@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "setup/setup_state.h"
+#include "ui/page_look.h"
 #include "wizard/page_results.h"
 #include "win32/windows_win.h"
 #include "ui/dialog_win.h"
@@ -23,10 +23,9 @@ PageResult ToPageResult(INT_PTR code);
 bool IsStylePrefix(wchar_t c);
 
 // The text with every placeholder ({ScrName}, ...) replaced through
-// ExpandPlaceholders. Only the placeholders pass through the ANSI code page,
-// so letters of the text that the code page lacks survive. A text whose
-// expansion would exceed kMaxExpandedText comes back unchanged.
-std::wstring ExpandPlaceholdersInWindowText(std::wstring_view text, const SetupState& state);
+// ExpandPlaceholders. A text whose expansion would exceed kMaxExpandedText
+// comes back unchanged.
+std::wstring ExpandPlaceholdersInWindowText(std::wstring_view text, const PageLook& look);
 
 // The base of every page. It loads the template of the current language
 // (falling back to the English base when the language has no copy), centres
@@ -36,7 +35,7 @@ std::wstring ExpandPlaceholdersInWindowText(std::wstring_view text, const SetupS
 // is removed and selects the control's font, and placeholders are expanded.
 class WizardPage : public CDialog {
  public:
-  WizardPage(HINSTANCE instance, int base_template_id, SetupState& state, HWND parent = nullptr);
+  WizardPage(HINSTANCE instance, int base_template_id, const PageLook& look, HWND parent = nullptr);
 
  protected:
   INT_PTR OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -52,6 +51,11 @@ class WizardPage : public CDialog {
   // The font a style prefix selects, or null to keep the dialog font.
   virtual HFONT PrefixFont(wchar_t prefix);
 
+  // String `base_id` of the program's resources in the page's language
+  // (the English one when the language has none); empty when missing.
+  std::wstring LocalizedString(int base_id) const;
+  // Shows or hides every control with this id (several may share one).
+  void ShowItems(int id, bool show) const;
   // Sets the application icon (resource 128), when it exists, as the big
   // and the small window icon.
   void SetApplicationIcon() const;
@@ -60,8 +64,8 @@ class WizardPage : public CDialog {
   // time the controls are loaded.
   void SetPicture(int bitmap_id) { picture_id_ = bitmap_id; }
 
-  SetupState& state() const { return state_; }
-  const UiFonts& fonts() const { return ApplicationFonts(state_.ScreenDpiY); }
+  const PageLook& look() const { return look_; }
+  const UiFonts& fonts() const { return ApplicationFonts(look_.dpi_y); }
 
  private:
   void CenterInPlacementRect() const;
@@ -69,7 +73,7 @@ class WizardPage : public CDialog {
   void RewriteControlText(HWND control);
   void ShowPicture();
 
-  SetupState& state_;
+  const PageLook& look_;
   int picture_id_ = 0;
   // The picture control's image; the control does not own it.
   ScopedBitmap picture_;

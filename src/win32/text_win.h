@@ -5,11 +5,12 @@
 
 namespace lumiset {
 
-// Window texts are UTF-16; package texts are bytes in the ANSI code page.
-// These convert at the call that needs it, the whole view including any
-// NUL. Characters the code page lacks become its default character on the
-// way to ANSI. Empty for empty or unconvertible text.
+// The installer's texts are UTF-8; Windows takes UTF-16. The package's own
+// texts arrive in the ANSI code page and are turned into UTF-8 once, when
+// the package is read. These convert the whole view, including any NUL.
+// Empty for empty or unconvertible text; invalid UTF-8 becomes U+FFFD.
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
 std::wstring AnsiToWide(std::string_view text);
-std::string WideToAnsi(std::wstring_view text);
 
 }  // namespace lumiset

@@ -10,7 +10,4 @@ enum class PageResult : int32_t { Next = 1, Cancel = 2, Back = 3 };
 // What the user chose on the page that reports an installed copy.
 enum class ExistingCopyChoice : int32_t { kInstall, kUninstall, kCancel };
 
-// What the progress page hands back to the wizard driver.
-enum class InstallOutcome : int32_t { Completed = 0, Failed = 1, Interrupted = 2 };
-
 }  // namespace lumiset

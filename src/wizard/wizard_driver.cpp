@@ -2,7 +2,6 @@
 
 #include "base/platform_helpers.h"
 #include "base/text.h"
-#include "install/finishing_steps.h"
 #include "setup/install_log.h"
 
 namespace lumiset {
@@ -11,13 +10,6 @@ namespace {
 constexpr uint32_t kDisplayPropertiesWaitMs = 3000;
 
 enum class Step { kWelcome, kInformation, kLicence, kRun };
-
-void RunFinishingSteps(Platform& p, SetupState& s) {
-  if (!s.UninstallerBlock.empty()) WriteUninstaller(p, s);
-  if (s.CreateStartMenuEntry) CreateStartMenuShortcuts(p, s);
-  if (s.CreateDesktopIcon) CreateDesktopShortcut(p, s);
-  WriteInstalledFilesRecord(p, s);
-}
 
 void OpenDisplayProperties(Platform& p) {
   std::string program = "control.exe";
@@ -30,62 +22,66 @@ void OpenDisplayProperties(Platform& p) {
 
 }  // namespace
 
-void RunWizard(SetupState& s, Platform& p, WizardUi& ui) {
+int32_t RunWizard(const RunOptions& options, const PackageInfo& package,
+                  const MachineFacts& facts, Platform& p, WizardUi& ui) {
+  RunOptions run = options;
   Step step = Step::kWelcome;
   bool information_shown = false;
+  // A final page waits for a click: only where someone is there to click.
+  const bool final_pages = run.show_pages && !run.no_interaction;
   for (;;) {
     switch (step) {
       case Step::kWelcome: {
-        if (!s.QuietMode) {
-          WelcomeOptions options{s.SetAsDefault, s.CreateStartMenuEntry, s.OpenDisplayProperties,
-                                 s.CreateDesktopIcon};
-          if (ui.ShowWelcome(options) != PageResult::Next) return;
-          s.SetAsDefault = options.SetAsDefault;
-          s.CreateStartMenuEntry = options.CreateStartMenuEntry;
-          s.OpenDisplayProperties = options.OpenDisplayProperties;
-          s.CreateDesktopIcon = options.CreateDesktopIcon;
+        if (!run.quiet) {
+          SetupChoices choices = run.choices;
+          if (ui.ShowWelcome(choices) != PageResult::Next) {
+            Log().Line("cancelled by the user on the welcome page");
+            return kExitFailed;
+          }
+          run.choices = choices;
         }
         step = Step::kInformation;
         break;
       }
       case Step::kInformation: {
         information_shown = false;
-        step = s.QuietMode ? Step::kRun : Step::kLicence;
-        if (s.QuietMode || !s.ShowInfoPage || s.InfoText.empty()) break;
+        step = run.quiet ? Step::kRun : Step::kLicence;
+        if (run.quiet || !package.defaults.show_info_page || package.info_text.empty()) break;
         information_shown = true;
-        const PageResult r = ui.ShowInformation(s.InfoText);
-        if (r == PageResult::Back) step = Step::kWelcome;
-        else if (r != PageResult::Next) return;
+        const PageResult r = ui.ShowInformation(package.info_text);
+        if (r == PageResult::Back) {
+          step = Step::kWelcome;
+        } else if (r != PageResult::Next) {
+          Log().Line("cancelled by the user on the information page");
+          return kExitFailed;
+        }
         break;
       }
       case Step::kLicence: {
         step = Step::kRun;
-        if (s.QuietMode || s.LicenceText.empty()) break;
-        const PageResult r = ui.ShowLicence(s.LicenceText);
-        if (r == PageResult::Back) step = information_shown ? Step::kInformation : Step::kWelcome;
-        else if (r != PageResult::Next) return;
+        if (run.quiet || package.licence_text.empty()) break;
+        const PageResult r = ui.ShowLicence(package.licence_text);
+        if (r == PageResult::Back) {
+          step = information_shown ? Step::kInformation : Step::kWelcome;
+        } else if (r != PageResult::Next) {
+          Log().Line("the licence was declined");
+          return kExitFailed;
+        }
         break;
       }
       case Step::kRun: {
-        const InstallOutcome outcome = ui.RunProgress();
-        Log().Line(outcome == InstallOutcome::Completed ? "installation: completed"
-                   : outcome == InstallOutcome::Failed  ? "installation: failed"
-                                                        : "installation: stopped by the user");
-        if (outcome == InstallOutcome::Completed) {
-          RunFinishingSteps(p, s);
-          Log().Line("finishing steps: done (uninstaller, shortcuts, installed-files record)");
-          if (s.ShowScreens) ui.ShowFinal(outcome);
-          s.ExitCode = kExitSucceeded;
-          if (s.OpenDisplayProperties && s.InstallSucceeded) OpenDisplayProperties(p);
-          return;
+        const InstallResult result = ui.RunProgress(MakeInstallPlan(run, package, facts));
+        if (result.outcome == InstallOutcome::Completed) {
+          if (final_pages) ui.ShowFinal(result);
+          if (run.choices.open_display_properties) OpenDisplayProperties(p);
+          return kExitSucceeded;
         }
-        if (s.ShowScreens && ui.ShowFinal(outcome) == PageResult::Back) {
-          // A new run from the welcome page; in quiet mode it starts at once.
+        // A damaged installer is not worth another try; anything else may be.
+        if (final_pages && ui.ShowFinal(result) == PageResult::Back && !result.damaged) {
           step = Step::kWelcome;
           break;
         }
-        s.ExitCode = kExitFailed;
-        return;
+        return kExitFailed;
       }
     }
   }

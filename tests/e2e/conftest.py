@@ -74,6 +74,16 @@ def load_library():
     return _required_path("LUMISET_LOAD_LIBRARY")
 
 
+@pytest.fixture(scope="session")
+def swapper():
+    return _required_path("LUMISET_SWAPPER")
+
+
+@pytest.fixture(scope="session")
+def attacker():
+    return _required_path("LUMISET_ATTACKER")
+
+
 def _bash(snippet):
     return subprocess.run(["bash", "-c", f"source {SCRIPTS}/wine-env.sh; {snippet}"],
                           check=True, capture_output=True, text=True).stdout.strip()
@@ -139,15 +149,20 @@ class WineSession:
         return names[0]
 
     def work_folder(self):
+        """Where installers of old kept their work files; none writes there now."""
         return self.user_folder() / "AppData" / "Local" / "Tolvane"
 
     def work_files(self):
-        """Names of the installer's work files left in the work folder."""
-        folder = self.work_folder()
-        if not folder.exists():
-            return []
-        return sorted(p.name for p in folder.iterdir()
-                      if p.name.lower().startswith(("vrtl", "dialog")))
+        """Names of whatever an installation leaves aside of what it
+        installs: staged files beside the destination, private programs in
+        the system's temporary folder, and any work folder at all."""
+        windows = self.drive_c / "windows"
+        found = list((windows / "system32").glob("~lumiset-*"))
+        found += list((windows / "syswow64").glob("~lumiset-*"))
+        found += list((windows / "temp").glob("lumiset-*"))
+        if self.work_folder().exists():
+            found.append(self.work_folder())
+        return sorted(p.name for p in found)
 
     def windows_path(self, path):
         """The Windows name of a file inside this prefix's drive C."""

@@ -17,7 +17,8 @@ DEFAULT_OPTIONS = {
 
 def build_installer(lumipack, stub, screensaver, folder, name="Setup.exe", title="Starfield",
                     company="Lumiset Samples", language="english", licence=None, info=None,
-                    uninstaller=None, companion=None, version=None, url=None, **options):
+                    uninstaller=None, companion=None, version=None, url=None, compression=None,
+                    **options):
     """Writes a manifest into `folder`, packs it and returns the installer's path.
     `uninstaller` is a program, False for none, or None for the default one
     that lumipack finds beside the stub. `options` override DEFAULT_OPTIONS
@@ -42,7 +43,7 @@ def build_installer(lumipack, stub, screensaver, folder, name="Setup.exe", title
         lines.append(f"uninstaller = {toml_string(str(uninstaller))}")
     if companion is not None:
         lines.append(f"companion = {toml_string(str(companion))}")
-    for key, text in (("version", version), ("url", url)):
+    for key, text in (("version", version), ("url", url), ("compression", compression)):
         if text is not None:
             lines.append(f"{key} = {toml_string(text)}")
     lines.append("")
@@ -92,6 +93,7 @@ class Installation:
         self.start_menu_folder = self.programs / company / f"{title} Screensaver"
         self.start_menu_link = self.start_menu_folder / f"{title} Screensaver.lnk"
         self.uninstall_link = self.start_menu_folder / f"Uninstall {title} Screensaver.lnk"
+        self.uninstall_link_description = f"Uninstall {title} Screensaver"
         self.desktop = user / "Desktop"
         self.desktop_link = self.desktop / f"{title} Screensaver.lnk"
         self.record_key = f"HKCU\\Software\\{company}\\{title}"
@@ -101,12 +103,16 @@ class Installation:
     def record(self):
         return self.wine.reg_values(self.record_key)
 
-    def expected_record(self, *files):
+    def expected_record(self, *files, activated=True):
         """The installed-files record of an English installation that lists
-        `files` (host paths) in order."""
+        `files` (host paths) in order. An activation in a fresh prefix keeps
+        the setting it replaced: none, neither value there."""
         record = {"ScreensaverFile": self.scr_windows_path, "AppLanguage": "1"}
         for number, path in enumerate(files):
             record[f"File{number:04d}"] = self.wine.windows_path(path)
+        if activated:
+            record["PreviousScreensaverSet"] = "0"
+            record["PreviousScreenSaveActiveSet"] = "0"
         return record
 
     def snapshot(self):
@@ -125,6 +131,11 @@ class Installation:
                 self.uninstall_link, self.desktop_link]
 
     def uninstaller_copies(self):
-        """The default uninstaller's copies in the temporary folder, which
-        remove the uninstaller once it has ended."""
-        return sorted(self.wine.drive_c.rglob("lumiset-uninstall-*.exe"))
+        """The default uninstaller's copies in the system's temporary folder,
+        which remove the uninstaller once it has ended."""
+        return sorted((self.wine.drive_c / "windows" / "temp").glob("lumiset-*.exe"))
+
+    def uninstall_string(self):
+        """The entry's UninstallString: the path, quoted when it holds a blank."""
+        path = self.wine.windows_path(self.uninstaller)
+        return f'"{path}"' if " " in path else path

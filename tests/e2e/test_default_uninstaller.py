@@ -57,8 +57,9 @@ def test_the_entry_shows_every_value_and_names_the_uninstaller(wine, lumipack, i
     assert entry.pop("InstallDate") in dates
     assert entry == {
         "DisplayName": "Starfield Screensaver",
-        # Exactly the path: no quotes, no switch.
-        "UninstallString": uninstaller,
+        # Quoted, since the path holds blanks: Windows never tries
+        # C:\Program.exe first.
+        "UninstallString": f'"{uninstaller}"',
         "QuietUninstallString": f'"{uninstaller}" /q',
         # Shown by a 64-bit program: never through the Sysnative alias.
         "DisplayIcon": installed.scr_setting,
@@ -86,8 +87,10 @@ def test_quiet_uninstall_removes_everything_and_then_itself(wine, installer):
     assert installed.program_files.is_dir() and installed.programs.is_dir()
     assert installed.record() is None
     assert wine.reg_values(installed.uninstall_key) is None
+    # The setting is as it was before the installation: neither value there.
     desktop = wine.reg_values(SCREENSAVER_SETTING_KEY)
-    assert (desktop["SCRNSAVE.EXE"], desktop["ScreenSaveActive"]) == ("", "0")
+    assert "SCRNSAVE.EXE" not in desktop and "ScreenSaveActive" not in desktop
+    assert wine.reg_values(f"HKCU\\Software\\{installed.company}") is None
 
 
 @pytest.mark.parametrize("answer", ["no", "yes"])
@@ -130,6 +133,6 @@ def test_a_package_with_its_own_uninstaller_gets_exactly_that_one(wine, tmp_path
     assert wine.run(installer, "/q") == 0
     assert installed.uninstaller.read_bytes() == hold_file.read_bytes()
     entry = wine.reg_values(installed.uninstall_key)
-    assert entry["UninstallString"] == wine.windows_path(installed.uninstaller)
+    assert entry["UninstallString"] == installed.uninstall_string()
     # Nobody knows whether the author's program runs quietly with /q.
     assert "QuietUninstallString" not in entry

@@ -18,7 +18,7 @@ COMPANION_RECORD = "companion-ran.txt"
 
 
 def read_link(path):
-    """Target, description and working folder of a shell link file."""
+    """Target, description, working folder and arguments of a shell link file."""
     data = pathlib.Path(path).read_bytes()
     flags = struct.unpack_from("<I", data, 20)[0]
     at = 76
@@ -38,7 +38,7 @@ def read_link(path):
             # Wine counts the terminating zero in; Windows does not.
             strings[name] = data[at + 2:at + 2 + 2 * count].decode("utf-16-le").rstrip("\0")
             at += 2 + 2 * count
-    return target, strings.get("description"), strings.get("working")
+    return target, strings.get("description"), strings.get("working"), strings.get("arguments")
 
 
 @pytest.fixture(scope="module")
@@ -86,10 +86,12 @@ def test_record_lists_the_created_files_in_creation_order(quiet_run):
 def test_uninstaller_its_settings_and_the_system_entry(quiet_run, uninstaller_program):
     wine, _, installed = quiet_run
     assert installed.uninstaller.read_bytes() == uninstaller_program.read_bytes()
+    # UTF-16 with its byte-order mark: no character of a name is lost.
     ini = configparser.ConfigParser()
-    ini.read_string(installed.uninstall_ini.read_text(encoding="cp1252"))
+    ini.read_string(installed.uninstall_ini.read_text(encoding="utf-16"))
     assert {name: dict(ini[name]) for name in ini.sections()} == {
-        "uninstall": {"company": "Lumiset Samples", "scrtitle": "Starfield"}}
+        "uninstall": {"company": "Lumiset Samples", "scrtitle": "Starfield",
+                      "scrfile": "starfield", "language": "1"}}
     entry = wine.reg_values(installed.uninstall_key)
     installed_on = entry.pop("InstallDate")
     assert re.fullmatch(r"20\d\d(0[1-9]|1[0-2])(0[1-9]|[12]\d|3[01])", installed_on)
@@ -99,8 +101,8 @@ def test_uninstaller_its_settings_and_the_system_entry(quiet_run, uninstaller_pr
     # one is known to have; the package names no version and no web page.
     assert entry == {
         "DisplayName": "Starfield Screensaver",
-        # Exactly the path: no quotes, no switch.
-        "UninstallString": wine.windows_path(installed.uninstaller),
+        # Quoted when the path holds blanks; no switch.
+        "UninstallString": installed.uninstall_string(),
         "DisplayIcon": installed.scr_setting,
         "Publisher": "Lumiset Samples",
         "EstimatedSize": (written + 1023) // 1024,
@@ -112,21 +114,28 @@ def test_uninstaller_its_settings_and_the_system_entry(quiet_run, uninstaller_pr
 def test_links_name_the_native_system_folder(quiet_run):
     wine, _, installed = quiet_run
     system32 = installed.native_system_folder
-    assert read_link(installed.start_menu_link) == (installed.scr_setting, "Starfield", system32)
-    assert read_link(installed.desktop_link) == (installed.scr_setting, "Starfield", system32)
+    # The screensaver's links start it (/s), never its settings.
+    assert read_link(installed.start_menu_link) == (installed.scr_setting, "Starfield", system32,
+                                                    "/s")
+    assert read_link(installed.desktop_link) == (installed.scr_setting, "Starfield", system32,
+                                                 "/s")
     assert read_link(installed.uninstall_link) == (
-        wine.windows_path(installed.uninstaller), "Uninstall",
-        wine.windows_path(installed.uninstall_folder))
+        wine.windows_path(installed.uninstaller), installed.uninstall_link_description,
+        wine.windows_path(installed.uninstall_folder), "")
 
 
-def test_companion_runs_from_a_work_file_with_s_and_is_deleted(quiet_run):
+def test_companion_runs_privately_with_s_and_is_deleted(quiet_run):
     wine, _, _ = quiet_run
     command_line, own_path = (wine.drive_c / COMPANION_RECORD).read_text().splitlines()
-    assert command_line == f'"{own_path}" /s'
+    # Windows compares paths without regard to letter case; so may the names.
+    assert command_line.lower() == f'"{own_path}" /s'.lower()
     program = pathlib.PureWindowsPath(own_path)
+    # In the system's temporary folder, where no user changes another's
+    # files, under a name nobody can guess.
     assert program.suffix == ".exe"
-    assert str(program.parent) == wine.windows_path(wine.work_folder())
-    assert not (wine.work_folder() / program.name).exists()
+    assert str(program.parent).lower() == "c:\\windows\\temp"
+    assert re.fullmatch(r"lumiset-[0-9a-f]{16}\.exe", program.name), program.name
+    assert not (wine.drive_c / "windows" / "temp" / program.name).exists()
 
 
 # An installation activates its screensaver unless a switch says otherwise.
@@ -187,9 +196,13 @@ def test_finishing_steps_and_their_record(tmp_path, lumipack, stub, screensaver,
             assert wine.run(installer, *args.split(), timeout=60) == 0, case
             installed = Installation(wine, title=title)
             by_name = dict(zip([U, I, S, L, D], installed.created_files()))
-            expected = installed.expected_record(*(by_name[name] for name in listed))
+            expected = installed.expected_record(*(by_name[name] for name in listed),
+                                                 activated=False)
             expected["AppLanguage"] = LANGUAGE_INDEX[language]
-            assert installed.record() == expected, case
+            # The setting each activation replaced (the case before's) aside.
+            record = {name: value for name, value in installed.record().items()
+                      if not name.startswith("Previous")}
+            assert record == expected, case
             for name, path in by_name.items():
                 assert path.exists() == (name in listed), f"{case}: {name}"
             assert installed.uninstall_folder.exists() == has_uninstaller, case
@@ -197,18 +210,20 @@ def test_finishing_steps_and_their_record(tmp_path, lumipack, stub, screensaver,
             assert wine.work_files() == [], case
 
 
-def test_second_installation_overwrites_and_keeps_higher_record_entries(full_installer,
-                                                                        screensaver):
+def test_second_installation_overwrites_and_takes_what_it_no_longer_makes(full_installer,
+                                                                           screensaver):
     with fresh_wine() as wine:
         installed = Installation(wine)
         assert wine.run(full_installer, "/q") == 0
-        first_record = installed.record()
         installed.scr.write_bytes(b"damaged copy")
-        # Fewer finishing steps the second time: the key is not emptied first.
+        # Fewer finishing steps the second time: the links the first made go,
+        # and the record lists only what is there.
         assert wine.run(full_installer, "/q", "/m-", "/s-") == 0
         assert installed.scr.read_bytes() == screensaver.read_bytes()
-        assert installed.record() == first_record
-        assert installed.uninstaller.is_file() and installed.desktop_link.is_file()
+        assert installed.record() == installed.expected_record(installed.uninstaller,
+                                                               installed.uninstall_ini)
+        assert installed.uninstaller.is_file()
+        assert not installed.desktop_link.exists() and not installed.start_menu_folder.exists()
 
 
 def test_display_properties_are_opened_only_with_p(tmp_path, lumipack, stub, screensaver):

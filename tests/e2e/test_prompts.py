@@ -15,6 +15,7 @@ EXIT_SETUP = "Exit Setup"
 INTERRUPTED = "Screensaver Installation - Installation Interrupted by User"
 COMPLETED = "Screensaver Installation - Installation Successfully Completed"
 RETRY, ABORT_SETUP = 1, 2
+ERROR_REASON = 1041
 RESUME, EXIT = 1, 2
 STOP = 2
 FINISH = 1
@@ -59,6 +60,8 @@ def test_copy_error_prompt_for_a_held_destination_in_quiet_mode(
         prompt = ui.wait(COPY_ERROR)
         assert prompt is not None, "the prompt is shown although the installation is quiet"
         assert prompt[RETRY][-1] == "&Retry" and prompt[ABORT_SETUP][-1] == "&Abort Setup"
+        # It names the file and says why, under the specified texts.
+        assert installed.scr_windows_path.lower() in prompt[ERROR_REASON][-1].lower()
         if answer == "retry":
             # While the file is still held, Retry meets the same failure.
             ui.click(COPY_ERROR, RETRY)
@@ -76,10 +79,11 @@ def test_copy_error_prompt_for_a_held_destination_in_quiet_mode(
         assert installed.record() is not None
     else:
         assert code == 1
-        # The file that stood in the way is gone too, and no finishing step ran.
-        assert not installed.scr.exists()
+        # The copy that was there stays whole, and no finishing step ran.
+        assert installed.scr.read_bytes() == b"a running copy"
         assert installed.record() is None
         assert [p for p in installed.created_files() if p.exists()] == []
+    assert wine.work_files() == []
 
 
 @pytest.mark.parametrize("choice", ["exit setup", "resume"])

@@ -1,6 +1,6 @@
 """Start-up of real installers under Wine: the package is found and read, a
-damaged one ends quietly under /q with exit code 2, and the work folder is
-cleaned."""
+damaged one ends quietly under /q with exit code 2, and nothing is written
+to read it."""
 
 import zlib
 
@@ -16,11 +16,7 @@ def good_installer(tmp_path_factory, lumipack, stub, screensaver):
 
 
 def leftover_work_files(wine):
-    folder = wine.work_folder()
-    if not folder.exists():
-        return []
-    return sorted(p.name for p in folder.iterdir()
-                  if p.name.lower().startswith(("vrtl", "dialog")))
+    return wine.work_files()
 
 
 def damaged(data):
@@ -58,7 +54,8 @@ def damaged(data):
 
 def test_a_good_installer_starts_and_leaves_no_work_file(wine, good_installer):
     assert wine.run(good_installer, "/q") == 0
-    assert wine.work_folder().is_dir()
+    # Nothing is written to read a package: no work folder at all.
+    assert not wine.work_folder().exists()
     assert leftover_work_files(wine) == []
 
 
@@ -70,14 +67,19 @@ def test_damaged_packages_end_quietly_with_exit_code_two(wine, good_installer, t
         assert leftover_work_files(wine) == [], name
 
 
-def test_start_up_removes_work_files_of_an_earlier_run_only(wine, good_installer):
-    folder = wine.work_folder()
-    folder.mkdir(parents=True, exist_ok=True)
-    (folder / "vrtl0001.tmp").write_bytes(b"left by a killed run")
-    (folder / "VRTL0002.exe").write_bytes(b"also")
-    (folder / "keep.txt").write_bytes(b"not ours")
+def test_files_in_the_users_folders_are_never_swept(wine, good_installer):
+    # What a user keeps in the temporary folder or in an old work folder is
+    # the user's, whatever its name: nothing elevated deletes there.
+    temp = wine.user_folder() / "AppData" / "Local" / "Temp"
+    folders = [wine.work_folder(), temp, wine.drive_c / "Temp"]
+    names = ["vrtl0001.tmp", "vrtl-my-notes.txt", "vrtl2024 report.docx"]
+    for folder in folders:
+        folder.mkdir(parents=True, exist_ok=True)
+        for name in names:
+            (folder / name).write_bytes(b"the user's")
     assert wine.run(good_installer, "/q") == 0
-    assert sorted(p.name for p in folder.iterdir()) == ["keep.txt"]
+    for folder in folders:
+        assert sorted(p.name for p in folder.iterdir() if p.name in names) == sorted(names)
 
 
 def test_mixed_case_block_magic_is_accepted(wine, good_installer, tmp_path):

@@ -1,6 +1,7 @@
-"""Uninstallation with /u under Wine: what an installation made goes, the
-screensaver setting is cleared only when it names the installed file, the
-shell folders stay, and /u without an installed copy touches nothing."""
+"""Uninstallation with /u under Wine: what an installation made goes and
+nothing it did not make, the screensaver setting goes back to what it was
+only when it names the installed file, the shell folders stay, and /u
+without an installed copy touches nothing."""
 
 import configparser
 import shutil
@@ -68,11 +69,15 @@ def test_uninstall_removes_what_the_installation_made(installer):
         for folder in (installed.desktop, installed.programs, installed.program_files):
             assert folder.is_dir() and list(folder.iterdir()) == [], folder
         assert installed.record() is None
-        assert wine.reg_values(f"HKCU\\Software\\{installed.company}") is not None
+        # The company key the installation made goes with the record.
+        assert wine.reg_values(f"HKCU\\Software\\{installed.company}") is None
         assert wine.reg_values(installed.uninstall_key) is None
+        # The setting is as before the installation: neither value there,
+        # and no [boot] entry in system.ini where none was.
         desktop = wine.reg_values(SCREENSAVER_SETTING_KEY)
-        assert (desktop["SCRNSAVE.EXE"], desktop["ScreenSaveActive"]) == ("", "0")
-        assert boot_screensaver(wine) == ""
+        assert "SCRNSAVE.EXE" not in desktop and "ScreenSaveActive" not in desktop
+        assert boot_screensaver(wine) is None
+        assert wine.work_files() == []
 
 
 def test_company_folders_shared_with_another_screensaver_stay(tmp_path, installer, lumipack,
@@ -121,16 +126,16 @@ def test_uninstall_removes_only_what_the_installation_wrote(installer):
         assert wine.reg_values(installed.uninstall_key) == entry
 
 
-# (SCRNSAVE.EXE, system.ini [boot] scrnsave.exe, whether both are cleared)
+# (SCRNSAVE.EXE, system.ini [boot] scrnsave.exe, whether each names it)
 RESTORE_CASES = [
-    ("C:\\windows\\System32\\starfield.scr", "", True),  # as activation writes it
+    ("C:\\windows\\System32\\starfield.scr", "", True, False),  # as activation writes it
     # The WOW64 alias names the installed file only for the 32-bit installer;
     # a 64-bit process has no such folder.
-    ("C:\\windows\\Sysnative\\starfield.scr", "", ARCH == "x86"),
-    ("c:\\WINDOWS\\SYSTEM32\\StarField.SCR", "", True),
-    (OTHER_SCREENSAVER, "C:\\windows\\System32\\starfield.scr", True),
-    (OTHER_SCREENSAVER, "C:\\windows\\System32\\another.scr", False),
-    ("", "C:\\windows\\System32\\another.scr", False),
+    ("C:\\windows\\Sysnative\\starfield.scr", "", ARCH == "x86", False),
+    ("c:\\WINDOWS\\SYSTEM32\\StarField.SCR", "", True, False),
+    (OTHER_SCREENSAVER, "C:\\windows\\System32\\starfield.scr", False, True),
+    (OTHER_SCREENSAVER, "C:\\windows\\System32\\another.scr", False, False),
+    ("", "C:\\windows\\System32\\another.scr", False, False),
 ]
 
 
@@ -138,7 +143,7 @@ def test_screensaver_setting_is_cleared_only_when_it_names_the_installed_file(in
                                                                              screensaver):
     with fresh_wine() as wine:
         installed = Installation(wine)
-        for setting, boot, cleared in RESTORE_CASES:
+        for setting, boot, setting_cleared, boot_cleared in RESTORE_CASES:
             case = f"SCRNSAVE.EXE={setting!r} boot={boot!r}"
             # The screensaver file alone makes an installed copy for /u.
             shutil.copy(screensaver, installed.scr)
@@ -148,8 +153,13 @@ def test_screensaver_setting_is_cleared_only_when_it_names_the_installed_file(in
             assert wine.run(installer, "/u", timeout=30) == 0, case
             assert not installed.scr.exists(), case
             desktop = wine.reg_values(SCREENSAVER_SETTING_KEY)
+            # With no record of what it replaced, a setting that names the
+            # file is switched off; each place is changed only where it
+            # names the file.
+            expected = (("", "0") if setting_cleared else (setting, "1")) + (
+                "" if boot_cleared else boot,)
             after = (desktop["SCRNSAVE.EXE"], desktop["ScreenSaveActive"], boot_screensaver(wine))
-            assert after == (("", "0", "") if cleared else (setting, "1", boot)), case
+            assert after == expected, case
 
 
 @pytest.mark.parametrize("detect_existing, install_first, scr_removed", [
@@ -211,9 +221,9 @@ def test_uninstall_of_a_screensaver_in_use_fails_with_a_message(wine, ui, tmp_pa
                 process.kill()
         # With /n nobody is asked: no message, exit code 1 at once.
         assert wine.run(installer, "/u", "/n", timeout=30) == 1
-    # The setting is cleared first; everything else stays for another try.
+    # While the file stays, nothing changes: the setting still names it.
     desktop = wine.reg_values(SCREENSAVER_SETTING_KEY)
-    assert (desktop["SCRNSAVE.EXE"], desktop["ScreenSaveActive"]) == ("", "0")
+    assert (desktop["SCRNSAVE.EXE"], desktop["ScreenSaveActive"]) == (installed.scr_setting, "1")
     assert installed.scr.is_file()
     assert installed.record() == record
     assert wine.reg_values(installed.uninstall_key) is not None

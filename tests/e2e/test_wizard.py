@@ -88,7 +88,8 @@ def test_licence_back_goes_to_welcome_without_the_information_page(
         wine, ui, installer_without_information):
     process = wine.start(installer_without_information)
     walk(ui, [(WELCOME, NEXT), (LICENCE, BACK), (WELCOME, NEXT), (LICENCE, CANCEL)])
-    assert finish(process) == 0
+    # A declined licence installs nothing: no success for a script to take.
+    assert finish(process) == 1
     assert not Installation(wine).scr.exists(), "No on the licence page installs nothing"
 
 
@@ -111,7 +112,8 @@ def test_option_boxes_show_package_defaults_and_switches(wine, ui, installer, sw
     ui.click(WELCOME, CANCEL)
     assert ui.wait(EXIT_SETUP) is not None
     ui.click(EXIT_SETUP, EXIT)
-    assert finish(process) == 0
+    # Cancelled before anything was installed: exit code 1.
+    assert finish(process) == 1
     assert not Installation(wine).scr.exists()
 
 

@@ -64,11 +64,47 @@ class MemoryWritable final : public WritableFile {
     pos_ = static_cast<size_t>(offset);
     return Status::Ok();
   }
+  Status Flush() override { return Status::Ok(); }
   Status Close() override { return Status::Ok(); }
 
  private:
   std::shared_ptr<std::vector<uint8_t>> data_;
   size_t pos_ = 0;
+};
+
+// Written at its own name, moved over the destination on Commit, deleted
+// when dropped uncommitted.
+class MemoryStaged final : public StagedFile {
+ public:
+  MemoryStaged(FakePlatform& owner, std::string path, std::string destination,
+               std::unique_ptr<WritableFile> inner)
+      : owner_(owner),
+        path_(std::move(path)),
+        destination_(std::move(destination)),
+        inner_(std::move(inner)) {}
+  ~MemoryStaged() override {
+    if (!committed_) owner_.RemoveFile(path_).IgnoreError();
+  }
+  Status Write(const void* src, size_t n) override { return inner_->Write(src, n); }
+  Status Seek(uint64_t offset) override { return inner_->Seek(offset); }
+  Status Flush() override { return Status::Ok(); }
+  Status Close() override { return Commit(); }
+  Status Commit() override {
+    if (committed_) return Status::Ok();
+    Status moved = owner_.MoveReplacing(path_, destination_);
+    if (moved) {
+      committed_ = true;
+      owner_.commits.push_back(path_ + " -> " + destination_);
+    }
+    return moved;
+  }
+
+ private:
+  FakePlatform& owner_;
+  std::string path_;
+  std::string destination_;
+  std::unique_ptr<WritableFile> inner_;
+  bool committed_ = false;
 };
 
 }  // namespace
@@ -87,6 +123,7 @@ FakePlatform::FakePlatform() {
   AddFolder("C:\\WINDOWS\\system32");
   AddFolder("C:\\WINDOWS\\Sysnative");
   AddFolder("C:\\Users\\me\\Temp");
+  AddFolder("C:\\Users\\me\\Desktop");
   AddFolder("C:\\Downloads");
 }
 
@@ -158,11 +195,6 @@ bool FakePlatform::HasRegistryKey(RegistryRoot root, const std::string& path) co
   return false;
 }
 
-std::string FakePlatform::IniValue(const std::string& file, const std::string& section,
-                                   const std::string& key) const {
-  auto it = ini_.find(Lower(file + "|" + section + "|" + key));
-  return it == ini_.end() ? std::string() : it->second;
-}
 
 Status FakePlatform::RenameFile(const std::string& from, const std::string& to) {
   const Node* n = Find(from);
@@ -187,9 +219,73 @@ Status FakePlatform::SetCurrentFolder(const std::string& path) {
   return Status::Ok();
 }
 
+namespace {
+
+// A file's text: UTF-16LE after its byte-order mark, else as it stands.
+std::string IniText(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) {
+    return std::string(bytes.begin(), bytes.end());
+  }
+  std::string text;
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    uint32_t c = bytes[i] | bytes[i + 1] << 8;
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+      const uint32_t low = bytes[i + 2] | bytes[i + 3] << 8;
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    if (c < 0x80) {
+      text += static_cast<char>(c);
+    } else if (c < 0x800) {
+      text += static_cast<char>(0xC0 | c >> 6);
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      text += static_cast<char>(0xE0 | c >> 12);
+      text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      text += static_cast<char>(0xF0 | c >> 18);
+      text += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string FakePlatform::ReadIniString(const std::string& file, const std::string& section,
                                         const std::string& key) {
-  return IniValue(file, section, key).substr(0, 255);
+  return IniValue(file, section, key);
+}
+
+std::string FakePlatform::IniValue(const std::string& file, const std::string& section,
+                                   const std::string& key) const {
+  if (auto it = ini_.find(Lower(file + "|" + section + "|" + key)); it != ini_.end()) {
+    return it->second.substr(0, 255);
+  }
+  // A file written whole, as the system's profile functions would read it.
+  const Node* n = Find(file);
+  if (!n || n->folder || !n->data) return {};
+  const std::string text = IniText(*n->data);
+  std::string current;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.starts_with("[") && line.ends_with("]")) {
+      current = Lower(line.substr(1, line.size() - 2));
+    } else if (const size_t eq = line.find('='); eq != std::string::npos &&
+                                                 current == Lower(section) &&
+                                                 Lower(line.substr(0, eq)) == Lower(key)) {
+      return line.substr(eq + 1, 255);
+    }
+  }
+  return {};
 }
 
 Status FakePlatform::WriteIniString(const std::string& file, const std::string& section,
@@ -224,11 +320,81 @@ Status FakePlatform::DeleteRegistryKey(RegistryRoot root, const std::string& pat
   return Status::Ok();
 }
 
-Status FakePlatform::RunAndWait(const std::string& command_line) {
-  commands_run.push_back(command_line);
-  if (!process_starts) return Refused("start", command_line);
-  if (on_run) on_run(command_line);
+Status FakePlatform::RunPrivateProgram(std::span<const uint8_t> program,
+                                       const std::string& arguments) {
+  programs_run.push_back({arguments, std::vector<uint8_t>(program.begin(), program.end())});
+  if (!process_starts) return Refused("start", "the private program");
+  if (on_run) on_run(arguments);
   return Status::Ok();
+}
+
+Status FakePlatform::MoveReplacing(const std::string& from, const std::string& to) {
+  const Node* n = Find(from);
+  const Node* there = Find(to);
+  if (!n || n->folder || (there && there->folder) || !HasFolder(Parent(Key(to)))) {
+    return Refused("replace", to);
+  }
+  if (unwritable_folders.count(Parent(Key(to)))) return Refused("replace", to);
+  Node moved = *n;
+  moved.path = to;
+  nodes_.erase(Key(from));
+  nodes_[Key(to)] = moved;
+  return Status::Ok();
+}
+
+StatusOr<std::unique_ptr<StagedFile>> FakePlatform::CreateStagedFile(
+    const std::string& destination) {
+  const std::string folder = destination.substr(0, destination.rfind('\\'));
+  const std::string path =
+      folder + "\\" + kStagedFilePrefix + std::to_string(++staged_count_) + ".tmp";
+  StatusOr<std::unique_ptr<WritableFile>> inner = CreateForWrite(path, /*create_new=*/true);
+  if (!inner) return inner.status();
+  return std::unique_ptr<StagedFile>(
+      std::make_unique<MemoryStaged>(*this, path, destination, std::move(inner).value()));
+}
+
+StatusOr<std::unique_ptr<WritableFile>> FakePlatform::OpenForAppend(const std::string& path) {
+  const Node* n = Find(path);
+  if (!n) return CreateForWrite(path, /*create_new=*/true);
+  if (n->folder) return Refused("open", path);
+  auto writable = std::make_unique<MemoryWritable>(n->data);
+  writable->Seek(n->data->size()).IgnoreError();
+  return std::unique_ptr<WritableFile>(std::move(writable));
+}
+
+bool FakePlatform::IsReparsePoint(const std::string& path) {
+  return Find(path) && reparse_points.count(Key(path)) != 0;
+}
+
+std::optional<std::string> FakePlatform::CanonicalPath(const std::string& path) {
+  if (path.size() < 3 || path[1] != ':' || path[2] != '\\') return std::nullopt;
+  std::vector<std::string> parts;
+  size_t i = 3;
+  while (i <= path.size()) {
+    const size_t next = std::min(path.find('\\', i), path.size());
+    std::string part = path.substr(i, next - i);
+    i = next + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  std::string out = path.substr(0, 2);
+  for (const std::string& part : parts) {
+    // A short name of an existing entry reads as its long name.
+    std::string name = part;
+    const std::string parent_key = Key(out);
+    for (const auto& [key, short_name] : short_names) {
+      if (Parent(key) == parent_key && Lower(short_name) == Lower(part)) {
+        if (const Node* n = Find(key)) name = n->path.substr(n->path.rfind('\\') + 1);
+      }
+    }
+    out += "\\" + name;
+  }
+  if (parts.empty()) out += "\\";
+  return out;
 }
 
 Status FakePlatform::ShellOpen(const std::string& program, const std::string& parameters) {
@@ -237,11 +403,12 @@ Status FakePlatform::ShellOpen(const std::string& program, const std::string& pa
 }
 
 Status FakePlatform::CreateShellLink(const std::string& link_path, const std::string& target,
-                                   const std::string& description,
-                                   const std::string& working_folder) {
+                                     const std::string& arguments, const std::string& description,
+                                     const std::string& working_folder) {
   StatusOr<std::unique_ptr<WritableFile>> file = CreateForWrite(link_path, false);
   if (!file) return file.status();
-  const std::string content = target + "|" + working_folder + "|" + description;
+  const std::string content =
+      target + "|" + arguments + "|" + working_folder + "|" + description;
   return file.value()->Write(content.data(), content.size());
 }
 

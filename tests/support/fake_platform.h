@@ -59,8 +59,17 @@ class FakePlatform : public Platform {
   std::string current_folder;
   CalendarDate local_date = {2026, 3, 7};
   bool process_starts = true;
-  std::vector<std::string> commands_run;   // RunAndWait, in order
-  std::function<void(const std::string&)> on_run;  // what a started process does
+  bool system_account = false;
+  // RunPrivateProgram, in order: the arguments and the program's bytes.
+  struct ProgramRun {
+    std::string arguments;
+    std::vector<uint8_t> program;
+  };
+  std::vector<ProgramRun> programs_run;
+  std::function<void(const std::string& arguments)> on_run;  // what a started process does
+  std::set<std::string> reparse_points;  // lower-case paths
+  // Staged files committed, as "staged -> destination".
+  std::vector<std::string> commits;
   std::vector<std::pair<std::string, std::string>> shell_opened;  // program, parameters
   std::vector<bool> screensaver_notifications;
   struct Message {
@@ -89,6 +98,8 @@ class FakePlatform : public Platform {
   bool RegistryKeyIsEmpty(RegistryRoot root, const std::string& path) override;
   bool IsWow64() override { return wow64; }
   std::optional<PathKind> QueryPath(const std::string& path) override;
+  bool IsReparsePoint(const std::string& path) override;
+  std::optional<std::string> CanonicalPath(const std::string& path) override;
   std::vector<FindEntry> FindFiles(const std::string& pattern) override;
   Status MakeFolder(const std::string& path) override;
   Status RemoveFolder(const std::string& path) override;
@@ -98,12 +109,14 @@ class FakePlatform : public Platform {
                                                       bool share_write) override;
   StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path,
                                                          bool create_new) override;
+  StatusOr<std::unique_ptr<WritableFile>> OpenForAppend(const std::string& path) override;
+  StatusOr<std::unique_ptr<StagedFile>> CreateStagedFile(const std::string& destination) override;
   std::optional<std::string> SpecialFolderPath(SpecialFolder folder) override;
   std::optional<std::string> TempFolderPath() override { return temp_folder; }
   std::string SystemDirectory() override { return system_directory; }
   std::string ModulePath() override { return module_path; }
   uint16_t UserDefaultLangId() override { return user_lang_id; }
-  bool IsLeadByte(uint8_t) override { return false; }
+  bool RunsAsSystemAccount() override { return system_account; }
   std::string WindowsDirectory() override { return windows_directory; }
   Status RenameFile(const std::string& from, const std::string& to) override;
   std::optional<std::string> ShortPathName(const std::string& path) override;
@@ -114,11 +127,15 @@ class FakePlatform : public Platform {
   Status WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value) override;
   Status DeleteRegistryKey(RegistryRoot root, const std::string& path) override;
-  Status RunAndWait(const std::string& command_line) override;
+  Status RunPrivateProgram(std::span<const uint8_t> program,
+                           const std::string& arguments) override;
   Status ShellOpen(const std::string& program, const std::string& parameters) override;
+  // A link is stored as the text "target|arguments|working folder|description".
   Status CreateShellLink(const std::string& link_path, const std::string& target,
-                       const std::string& description,
-                       const std::string& working_folder) override;
+                         const std::string& arguments, const std::string& description,
+                         const std::string& working_folder) override;
+  // Moves a file over another one (the commit of a staged file).
+  Status MoveReplacing(const std::string& from, const std::string& to);
   void NotifyScreensaverActive(bool active) override { screensaver_notifications.push_back(active); }
   void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override {
     messages.push_back({0, text, icon});
@@ -151,6 +168,7 @@ class FakePlatform : public Platform {
   std::map<std::string, Node> nodes_;  // by lower-case path without trailing "\"
   std::map<RegistryKey, std::map<std::string, RegistryValue>> registry_;
   std::map<std::string, std::string> ini_;  // "file|section|key", lower-case
+  int staged_count_ = 0;
 };
 
 }  // namespace lumiset::testing

@@ -37,6 +37,7 @@ class FaultyWritable final : public WritableFile {
     position_ = offset;
     return inner_->Seek(offset);
   }
+  Status Flush() override { return inner_->Flush(); }
   Status Close() override {
     Status closed = inner_->Close();
     if (owner_.on_close) owner_.on_close(path_);
@@ -50,7 +51,51 @@ class FaultyWritable final : public WritableFile {
   uint64_t position_ = 0;
 };
 
+class FaultyStaged final : public StagedFile {
+ public:
+  FaultyStaged(std::unique_ptr<StagedFile> inner, std::string destination, FaultyPlatform& owner)
+      : inner_(std::move(inner)), destination_(std::move(destination)), owner_(owner) {}
+  Status Write(const void* src, size_t n) override {
+    if (owner_.fail_write && owner_.fail_write(destination_, position_)) {
+      if (n > 1) inner_->Write(src, n / 2).IgnoreError();
+      position_ += n / 2;
+      return owner_.Injected("write", destination_);
+    }
+    position_ += n;
+    return inner_->Write(src, n);
+  }
+  Status Seek(uint64_t offset) override {
+    position_ = offset;
+    return inner_->Seek(offset);
+  }
+  Status Flush() override { return inner_->Flush(); }
+  Status Close() override { return Commit(); }
+  Status Commit() override {
+    if (owner_.fail_commit && owner_.fail_commit(destination_)) {
+      return owner_.Injected("replace", destination_);
+    }
+    Status committed = inner_->Commit();
+    if (committed && owner_.on_close) owner_.on_close(destination_);
+    return committed;
+  }
+
+ private:
+  std::unique_ptr<StagedFile> inner_;
+  std::string destination_;
+  FaultyPlatform& owner_;
+  uint64_t position_ = 0;
+};
+
 }  // namespace
+
+StatusOr<std::unique_ptr<StagedFile>> FaultyPlatform::CreateStagedFile(
+    const std::string& destination) {
+  if (fail_create && fail_create(destination)) return Injected("create", destination);
+  StatusOr<std::unique_ptr<StagedFile>> inner = ForwardingPlatform::CreateStagedFile(destination);
+  if (!inner) return inner;
+  return std::unique_ptr<StagedFile>(
+      std::make_unique<FaultyStaged>(std::move(inner).value(), destination, *this));
+}
 
 StatusOr<std::unique_ptr<ReadableFile>> FaultyPlatform::OpenForRead(const std::string& path,
                                                                     bool share_write) {

@@ -20,6 +20,8 @@ class FaultyPlatform : public ForwardingPlatform {
   std::function<bool(const std::string& path, uint64_t position)> fail_write;
   std::function<bool(const std::string& path)> fail_remove;
   std::function<void(const std::string& path)> on_close;  // after a written file closes
+  // A staged file's commit over `destination` (a running program holds it).
+  std::function<bool(const std::string& destination)> fail_commit;
 
   // The system error code an injected failure reports, as a file held open
   // by another program does (ERROR_SHARING_VIOLATION).
@@ -35,6 +37,16 @@ class FaultyPlatform : public ForwardingPlatform {
   StatusOr<std::unique_ptr<WritableFile>> CreateForWrite(const std::string& path,
                                                          bool create_new) override;
   Status RemoveFile(const std::string& path) override;
+  // fail_create sees a link by its path.
+  Status CreateShellLink(const std::string& link_path, const std::string& target,
+                         const std::string& arguments, const std::string& description,
+                         const std::string& working_folder) override {
+    if (fail_create && fail_create(link_path)) return Injected("save the shell link", link_path);
+    return ForwardingPlatform::CreateShellLink(link_path, target, arguments, description,
+                                               working_folder);
+  }
+  // fail_create and fail_write see a staged file by its destination.
+  StatusOr<std::unique_ptr<StagedFile>> CreateStagedFile(const std::string& destination) override;
 };
 
 }  // namespace lumiset::testing

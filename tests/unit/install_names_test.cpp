@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/text.h"
+
 namespace lumiset {
 namespace {
 

@@ -4,7 +4,9 @@
 
 #include "package/package_format.h"
 #include "setup/package_loader.h"
-#include "setup/work_files.h"
+#include "install/engine.h"
+#include "wizard/wizard_driver.h"
+#include "base/language.h"
 #include "support/fake_platform.h"
 #include "support/test_package.h"
 
@@ -17,23 +19,23 @@ using testing::MakeBmp;
 using testing::TestPackage;
 
 constexpr char kInstaller[] = "C:\\Downloads\\StarfieldSetup.exe";
-constexpr char kWork[] = "C:\\Users\\me\\AppData\\Local\\Tolvane\\";
 
 class Startup : public ::testing::Test {
  protected:
-  Startup() { state_.WorkFolder = PrepareWorkFolder(fs_); }
-
-  // One process start: a fresh state over the same machine.
+  // One process start over the same machine.
   std::optional<RunMode> Run(const TestPackage& pkg, std::string_view command_line = "setup.exe") {
-    const std::string work_folder = state_.WorkFolder;
-    state_ = SetupState{};
-    state_.WorkFolder = work_folder;
     fs_.AddFile(kInstaller, BuildInstaller(pkg));
-    return StartUp(fs_, state_, command_line);
+    return Start(command_line);
   }
+  std::optional<RunMode> Start(std::string_view command_line) {
+    start_ = StartUp(fs_, command_line, /*vista_or_later=*/true);
+    if (!start_) return std::nullopt;
+    return start_->mode;
+  }
+  const PackageInfo& Package() const { return *start_->package; }
 
   FakePlatform fs_;
-  SetupState state_;
+  std::optional<StartUpResult> start_;
 };
 
 TEST_F(Startup, LoadsEveryPackageValue) {
@@ -46,50 +48,50 @@ TEST_F(Startup, LoadsEveryPackageValue) {
   pkg.companion = {4, 5};
   fs_.user_lang_id = 0x0407;
   ASSERT_EQ(Run(pkg), RunMode::kInstall);
-  EXPECT_EQ(state_.SystemDir, "C:\\windows\\Sysnative");
-  EXPECT_EQ(state_.InstalledScrPath, "C:\\windows\\Sysnative\\starfield.scr");
-  EXPECT_EQ(state_.PackageSourcePath, kInstaller);
-  EXPECT_EQ(state_.LanguageIndex, kGerman);
-  EXPECT_EQ(state_.LicenceText,
-            "all\r\nnur deutsch\r\nfile C:\\windows\\Sysnative\\starfield.scr");
-  EXPECT_EQ(state_.InfoText, "Installs into C:\\windows\\Sysnative.");
-  EXPECT_EQ(state_.ScreenSaverTitle, "Starfield");
-  EXPECT_EQ(state_.CopyrightLine, "(c) 2026 Lumiset Samples");
-  EXPECT_EQ(state_.CompanyName, "Lumiset Samples");
-  EXPECT_EQ(state_.DisplayVersion, "1.4");
-  EXPECT_EQ(state_.AboutUrl, "https://example.com/");
-  EXPECT_EQ(state_.ShowSetupOptions, 1);
-  EXPECT_EQ(state_.OpenDisplayProperties, 1);
-  EXPECT_EQ(state_.CreateStartMenuEntry, 1);
-  EXPECT_EQ(state_.CreateDesktopIcon, 0);
-  EXPECT_EQ(state_.DetectExisting, 1);
-  EXPECT_EQ(state_.ShowInfoPage, 1);
-  EXPECT_EQ(state_.ShowHeaderText, 1);
-  EXPECT_EQ(state_.HeaderTextColor, 0x00FFFFFFu);
-  EXPECT_NEAR(state_.AccentHue, 2.0 / 3, 1e-12);
-  EXPECT_EQ(state_.XpLook, 0);
-  EXPECT_EQ(state_.UninstallerBlock.size() > 8, true);
-  EXPECT_EQ(state_.CompanionProgram, pkg.companion);
-  EXPECT_EQ(state_.CompanionProgramPresent, 1);
-  EXPECT_EQ(state_.ShowScreens, 1);
-  EXPECT_EQ(state_.SetAsDefault, 1);
+  const PackageInfo& p = Package();
+  EXPECT_EQ(start_->facts.system_dir, "C:\\windows\\Sysnative");
+  EXPECT_EQ(start_->facts.module_path, kInstaller);
+  EXPECT_EQ(p.language, kGerman);
+  EXPECT_EQ(p.licence_text, "all\r\nnur deutsch\r\nfile C:\\windows\\Sysnative\\starfield.scr");
+  EXPECT_EQ(p.info_text, "Installs into C:\\windows\\Sysnative.");
+  EXPECT_EQ(p.title, "Starfield");
+  EXPECT_EQ(p.scr_file_name, "starfield");
+  EXPECT_EQ(p.copyright_line, "(c) 2026 Lumiset Samples");
+  EXPECT_EQ(p.company, "Lumiset Samples");
+  EXPECT_EQ(p.version, "1.4");
+  EXPECT_EQ(p.about_url, "https://example.com/");
+  EXPECT_TRUE(p.defaults.show_setup_options);
+  EXPECT_TRUE(p.defaults.open_display_properties);
+  EXPECT_TRUE(p.defaults.start_menu_entry);
+  EXPECT_FALSE(p.defaults.desktop_icon);
+  EXPECT_TRUE(p.defaults.detect_existing);
+  EXPECT_TRUE(p.defaults.show_info_page);
+  EXPECT_TRUE(p.show_header_text);
+  EXPECT_EQ(p.header_text_color, 0x00FFFFFFu);
+  EXPECT_NEAR(p.accent_hue, 2.0 / 3, 1e-12);
+  EXPECT_FALSE(start_->options.themed_look);
+  EXPECT_EQ(p.uninstaller, pkg.uninstaller) << "decoded once, at start";
+  EXPECT_EQ(p.companion_program, pkg.companion);
+  EXPECT_TRUE(start_->options.show_pages);
+  EXPECT_TRUE(start_->options.choices.set_as_default);
 
-  // The data offset points at the screensaver block.
+  // The block's offset points at the screensaver block.
   const std::vector<uint8_t> file = fs_.FileBytes(kInstaller);
-  ASSERT_LT(state_.PackageDataOffset + 8, file.size());
-  EXPECT_EQ(std::string(file.begin() + static_cast<long>(state_.PackageDataOffset),
-                        file.begin() + static_cast<long>(state_.PackageDataOffset) + 4),
+  ASSERT_LT(p.screensaver_block_offset + 8, file.size());
+  EXPECT_EQ(std::string(file.begin() + static_cast<long>(p.screensaver_block_offset),
+                        file.begin() + static_cast<long>(p.screensaver_block_offset) + 4),
             "TVZB");
 }
 
 TEST_F(Startup, SwitchesOverridePackageDefaults) {
   ASSERT_EQ(Run(TestPackage{}, "\"C:\\Downloads\\setup.exe\" /Q /P /M- /S /X"), RunMode::kInstall);
-  EXPECT_EQ(state_.QuietMode, 1);
-  EXPECT_EQ(state_.ShowScreens, 0);
-  EXPECT_EQ(state_.OpenDisplayProperties, 1);
-  EXPECT_EQ(state_.CreateStartMenuEntry, 0);
-  EXPECT_EQ(state_.CreateDesktopIcon, 1);
-  EXPECT_EQ(state_.XpLook, 1);
+  const RunOptions& o = start_->options;
+  EXPECT_TRUE(o.quiet);
+  EXPECT_FALSE(o.show_pages);
+  EXPECT_TRUE(o.choices.open_display_properties);
+  EXPECT_FALSE(o.choices.start_menu_entry);
+  EXPECT_TRUE(o.choices.desktop_icon);
+  EXPECT_TRUE(o.themed_look);
 }
 
 TEST_F(Startup, RunModeDependsOnAnInstalledCopy) {
@@ -105,12 +107,15 @@ TEST_F(Startup, RunModeDependsOnAnInstalledCopy) {
   EXPECT_EQ(Run(no_detect, "s.exe"), RunMode::kInstall);
 }
 
-TEST_F(Startup, BmpPictureBecomesThePackedBitmapAndLeavesNoFile) {
+TEST_F(Startup, BmpPictureBecomesThePackedBitmapWithoutAFile) {
   TestPackage pkg;
   pkg.picture = MakeBmp(1, 1, 24, 0, {}, {0x10, 0x20, 0x30, 0});
+  const std::vector<std::string> before = fs_.List("C:\\");
   ASSERT_TRUE(Run(pkg));
-  EXPECT_EQ(state_.HeaderPicture.size(), 44u);
-  EXPECT_TRUE(fs_.List(kWork).empty());
+  EXPECT_EQ(Package().header_picture.size(), 44u);
+  std::vector<std::string> after = fs_.List("C:\\");
+  std::erase(after, "Downloads\\StarfieldSetup.exe");
+  EXPECT_EQ(after, before) << "nothing is written to read a package";
 }
 
 TEST_F(Startup, PicturesThatCannotBeShownLoadWithoutOne) {
@@ -130,10 +135,8 @@ TEST_F(Startup, PicturesThatCannotBeShownLoadWithoutOne) {
     TestPackage pkg;
     pkg.record.picture_format = c.format;
     pkg.picture = c.picture;
-    state_.HeaderPicture = {1};
     ASSERT_TRUE(Run(pkg)) << c.name;
-    EXPECT_TRUE(state_.HeaderPicture.empty()) << c.name;
-    EXPECT_TRUE(fs_.List(kWork).empty()) << c.name;
+    EXPECT_TRUE(Package().header_picture.empty()) << c.name;
   }
 }
 
@@ -143,20 +146,20 @@ TEST_F(Startup, ADamagedPictureStillLoads) {
   std::vector<uint8_t> installer = BuildInstaller(pkg);
   // Rebuild with a picture block whose stream is garbage.
   SetupRecord record = pkg.record;
-  contents.record_item = EncodeRecordItem(EncodeSetupRecord(record), 9);
   contents.picture_block = WrapBlock(100, std::vector<uint8_t>(20, 0xEE));
   contents.screensaver_block = EncodeBlock(pkg.screensaver, 9);
+  record.screensaver_block_length = static_cast<uint32_t>(contents.screensaver_block.size());
+  contents.record_item = EncodeRecordItem(EncodeSetupRecord(record), 9);
   installer = testing::MinimalPeImage();
   ASSERT_TRUE(AppendPackage(installer, contents));
   fs_.AddFile(kInstaller, installer);
-  ASSERT_TRUE(StartUp(fs_, state_, "s.exe"));
-  EXPECT_TRUE(state_.HeaderPicture.empty());
-  EXPECT_TRUE(fs_.List(kWork).empty());
+  ASSERT_EQ(Start("s.exe"), RunMode::kInstall);
+  EXPECT_TRUE(Package().header_picture.empty());
 }
 
-// Whatever makes a package unreadable, start-up ends in kDamaged with exit
-// code 2 and leaves the package values alone; the switches are still read,
-// since a quiet run must not show the message.
+// Whatever makes a package unreadable, start-up ends in kDamaged with no
+// package and the reason; the switches are still read, since a quiet run
+// must not show the message. Names are checked as the packer checks them.
 TEST_F(Startup, UnreadablePackagesEndAsDamagedWithoutTouchingThePackageValues) {
   struct Case {
     const char* name;
@@ -175,6 +178,19 @@ TEST_F(Startup, UnreadablePackagesEndAsDamagedWithoutTouchingThePackageValues) {
   empty_name.record.scr_file_name = "";
   TestPackage long_name;
   long_name.record.scr_file_name = std::string(250, 'n');
+  TestPackage device_name;
+  device_name.record.scr_file_name = "NUL";
+  TestPackage climbing_company;
+  climbing_company.record.company = "..\\..\\windows";
+  TestPackage registry_company;
+  registry_company.record.company = "Microsoft\\Windows\\CurrentVersion";
+  TestPackage drive_company;
+  drive_company.record.company = "C:\\evil";
+  TestPackage long_title;
+  long_title.record.title = std::string(120, 't');
+  TestPackage damaged_uninstaller;
+  damaged_uninstaller.uninstaller = {1, 2, 3};
+  std::vector<uint8_t> bad_uninstaller = BuildInstaller(damaged_uninstaller);
   // The record's block length against the bytes that are there.
   TestPackage long_block;
   long_block.block_length_skew = 8;  // past any alignment padding
@@ -189,35 +205,38 @@ TEST_F(Startup, UnreadablePackagesEndAsDamagedWithoutTouchingThePackageValues) {
       {"file name too long for a path", BuildInstaller(long_name)},
       {"block longer than the file holds", BuildInstaller(long_block)},
       {"block shorter than its header", BuildInstaller(no_block)},
+      {"device name", BuildInstaller(device_name)},
+      {"company that climbs out", BuildInstaller(climbing_company)},
+      {"company that is a registry path", BuildInstaller(registry_company)},
+      {"company with a drive", BuildInstaller(drive_company)},
+      {"title too long for its links", BuildInstaller(long_title)},
   };
   for (const Case& c : cases) {
-    SetupState fresh;
-    fresh.WorkFolder = state_.WorkFolder;
     fs_.AddFile(kInstaller, c.file);
-    EXPECT_EQ(StartUp(fs_, fresh, "s.exe /q"), RunMode::kDamaged) << c.name;
-    EXPECT_EQ(fresh.ExitCode, kExitDamaged) << c.name;
-    EXPECT_EQ(fresh.QuietMode, 1) << c.name << ": the switches are read all the same";
-    EXPECT_TRUE(fresh.UninstallerBlock.empty()) << c.name;
-    EXPECT_TRUE(fresh.CompanionProgram.empty()) << c.name;
-    EXPECT_TRUE(fresh.ScreenSaverTitle.empty()) << c.name;
+    EXPECT_EQ(Start("s.exe /q"), RunMode::kDamaged) << c.name;
+    EXPECT_TRUE(start_->options.quiet) << c.name << ": the switches are read all the same";
+    EXPECT_FALSE(start_->package) << c.name;
+    EXPECT_FALSE(start_->damage.ok()) << c.name;
+  }
+  // A damaged uninstaller block is found before anything is installed.
+  {
+    const uint32_t p = static_cast<uint32_t>(bad_uninstaller[bad_uninstaller.size() - 4] |
+                                             bad_uninstaller[bad_uninstaller.size() - 3] << 8);
+    const uint32_t record_length = bad_uninstaller[p] | bad_uninstaller[p + 1] << 8;
+    const uint32_t picture_length = bad_uninstaller[p + 4 + record_length];
+    const size_t uninstaller_stream = p + 4 + record_length + 4 + picture_length + 4 + 8;
+    bad_uninstaller[uninstaller_stream + 2] ^= 0x55;
+    fs_.AddFile(kInstaller, bad_uninstaller);
+    EXPECT_EQ(Start("s.exe /q"), RunMode::kDamaged) << "damaged uninstaller";
+    EXPECT_EQ(start_->damage.code(), StatusCode::kCorrupt) << start_->damage.ToString();
   }
   EXPECT_TRUE(fs_.RemoveFile(kInstaller));
-  EXPECT_EQ(StartUp(fs_, state_, "s.exe"), RunMode::kDamaged) << "installer missing";
+  EXPECT_EQ(Start("s.exe"), RunMode::kDamaged) << "installer missing";
 }
 
-TEST_F(Startup, UnknownSystemFolderEndsAsAFailure) {
+TEST_F(Startup, UnknownSystemFolderEndsTheRun) {
   fs_.system_directory.clear();
   EXPECT_FALSE(Run(TestPackage{}));
-  EXPECT_EQ(state_.ExitCode, kExitFailed);
-}
-
-TEST(ScrFileName, Validity) {
-  const std::pair<const char*, bool> cases[] = {
-      {"starfield", true}, {"Star Field 2", true}, {"a.b", true}, {"", false},
-      {"a\\b", false},     {"a/b", false},         {"c:x", false}, {"what?", false},
-      {"dots.", false},    {"space ", false},      {"tab\t", false},
-  };
-  for (auto [name, ok] : cases) EXPECT_EQ(IsValidScrFileName(name), ok) << name;
 }
 
 }  // namespace

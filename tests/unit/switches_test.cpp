@@ -9,15 +9,16 @@ namespace lumiset {
 namespace {
 
 // Package defaults chosen so that every switch visibly changes something.
-SetupState AfterPackage() {
-  SetupState s;
-  s.QuietMode = 0;
-  s.UninstallMode = 0;
-  s.ShowScreens = 1;
-  s.OpenDisplayProperties = 1;
-  s.CreateStartMenuEntry = 1;
-  s.CreateDesktopIcon = 0;
-  return s;
+PackageDefaults Defaults() {
+  PackageDefaults d;
+  d.open_display_properties = true;
+  d.start_menu_entry = true;
+  d.desktop_icon = false;
+  return d;
+}
+
+RunOptions Parse(std::string_view args, const MachineFacts& facts = {}) {
+  return ParseRunOptions(AsciiLower(args), Defaults(), facts);
 }
 
 struct SwitchCase {
@@ -50,17 +51,16 @@ TEST(Switches, FixedOrderOfSubstringTests) {
       {"/qfp",            1, 0, 0,  1,  0,   1,   0,   0, 0},
   };
   for (const SwitchCase& c : cases) {
-    SetupState s = AfterPackage();
-    ApplySwitches(AsciiLower(c.args), s);
-    EXPECT_EQ(s.QuietMode, c.quiet) << c.args;
-    EXPECT_EQ(s.UninstallMode, c.uninstall) << c.args;
-    EXPECT_EQ(s.ShowScreens, c.screens) << c.args;
-    EXPECT_EQ(s.SetAsDefault, c.as_default) << c.args;
-    EXPECT_EQ(s.OpenDisplayProperties, c.display) << c.args;
-    EXPECT_EQ(s.CreateStartMenuEntry, c.start_menu) << c.args;
-    EXPECT_EQ(s.CreateDesktopIcon, c.desktop) << c.args;
-    EXPECT_EQ(s.XpLook, c.xp) << c.args;
-    EXPECT_EQ(s.ShowHelp, c.help) << c.args;
+    const RunOptions o = Parse(c.args);
+    EXPECT_EQ(o.quiet, c.quiet) << c.args;
+    EXPECT_EQ(o.uninstall, c.uninstall) << c.args;
+    EXPECT_EQ(o.show_pages, c.screens) << c.args;
+    EXPECT_EQ(o.choices.set_as_default, c.as_default) << c.args;
+    EXPECT_EQ(o.choices.open_display_properties, c.display) << c.args;
+    EXPECT_EQ(o.choices.start_menu_entry, c.start_menu) << c.args;
+    EXPECT_EQ(o.choices.desktop_icon, c.desktop) << c.args;
+    EXPECT_EQ(o.themed_look, c.xp) << c.args;
+    EXPECT_EQ(o.show_help, c.help) << c.args;
   }
 }
 
@@ -80,11 +80,23 @@ TEST(Switches, NoInteractionIsASwitchOfItsOwn) {
   const std::pair<const char*, int32_t> cases[] = {
       {"/q /n", 1}, {"/N", 1}, {"/q", 0}, {"/u /f", 0}, {"", 0},
   };
-  for (auto [args, expected] : cases) {
-    SetupState s = AfterPackage();
-    ApplySwitches(AsciiLower(args), s);
-    EXPECT_EQ(s.NoInteraction, expected) << args;
-  }
+  for (auto [args, expected] : cases) EXPECT_EQ(Parse(args).no_interaction, expected) << args;
+}
+
+TEST(Switches, AllUsersByTheSwitchOrTheSystemAccount) {
+  MachineFacts system;
+  system.system_account = true;
+  EXPECT_FALSE(Parse("/q").all_users);
+  EXPECT_TRUE(Parse("/q /ALLUSERS").all_users);
+  EXPECT_TRUE(Parse("/q", system).all_users);
+  // "/d" alone asks for the activation by name; "/d-" does not.
+  EXPECT_TRUE(Parse("/q /allusers /d").set_as_default_explicit);
+  EXPECT_FALSE(Parse("/q /allusers /d-").set_as_default_explicit);
+  EXPECT_FALSE(Parse("/q /allusers").set_as_default_explicit);
+  // The silent-with-progress combination.
+  EXPECT_TRUE(SilentWithProgress(Parse("/q /f /n")));
+  EXPECT_FALSE(SilentWithProgress(Parse("/q /n")));
+  EXPECT_FALSE(SilentWithProgress(Parse("/f /n")));
 }
 
 // /log=PATH leaves the arguments whole before the other switches are looked
@@ -109,12 +121,10 @@ TEST(Switches, LogSwitchIsTakenOutWithItsPath) {
     EXPECT_EQ(TakeLogSwitch(args), c.path) << c.args;
     EXPECT_EQ(args, c.rest) << c.args;
   }
-  SetupState s = AfterPackage();
   std::string args = "/log=c:/u/q.txt";
   TakeLogSwitch(args);
-  ApplySwitches(AsciiLower(args), s);
-  EXPECT_EQ(s.UninstallMode, 0);
-  EXPECT_EQ(s.QuietMode, 0);
+  EXPECT_FALSE(Parse(args).uninstall);
+  EXPECT_FALSE(Parse(args).quiet);
 }
 
 TEST(RunMode, FirstMatchingRowWins) {
@@ -134,12 +144,13 @@ TEST(RunMode, FirstMatchingRowWins) {
       {0, 1, 0, 0, true, RunMode::kAskExisting},
   };
   for (const Case& c : cases) {
-    SetupState s;
-    s.ShowHelp = c.help;
-    s.DetectExisting = c.detect;
-    s.UninstallMode = c.uninstall;
-    s.QuietMode = c.quiet;
-    EXPECT_EQ(DecideRunMode(s, c.exists), c.mode)
+    RunOptions o;
+    o.show_help = c.help;
+    o.uninstall = c.uninstall;
+    o.quiet = c.quiet;
+    PackageDefaults d;
+    d.detect_existing = c.detect;
+    EXPECT_EQ(DecideRunMode(o, d, c.exists), c.mode)
         << c.help << c.detect << c.uninstall << c.quiet << c.exists;
   }
 }
@@ -147,7 +158,7 @@ TEST(RunMode, FirstMatchingRowWins) {
 TEST(StartupPaths, SystemDir) {
   EXPECT_EQ(FormSystemDir("C:\\WINDOWS\\System32", true), "C:\\windows\\Sysnative");
   EXPECT_EQ(FormSystemDir("C:\\WINDOWS\\System32", false), "C:\\windows\\system32");
-  EXPECT_EQ(FormSystemDir("d:\\winnt\\system32\\", false), "D:\\winnt\\system32\\");
+  EXPECT_EQ(FormSystemDir("d:\\winnt\\system32\\", false), "D:\\winnt\\system32");
   EXPECT_EQ(FormSystemDir("", true), "");
 }
 

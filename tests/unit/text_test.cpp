@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/language.h"
 #include "package/language_filter.h"
 #include "setup/placeholders.h"
-#include "setup/setup_state.h"
 
 namespace lumiset {
 namespace {
@@ -72,16 +72,16 @@ TEST(LanguageFilter, VeryLongLinesStayWhole) {
 class Placeholders : public ::testing::Test {
  protected:
   Placeholders() {
-    state_.CompanyName = "Acme {DestFolder}";
-    state_.ScreenSaverTitle = "Starfield";
-    state_.SystemDir = "C:\\windows\\Sysnative";
-    state_.InstalledScrPath = "C:\\windows\\Sysnative\\starfield.scr";
+    values_.company = "Acme {DestFolder}";
+    values_.title = "Starfield";
+    values_.dest_folder = "C:\\windows\\Sysnative";
+    values_.installed_scr_path = "C:\\windows\\Sysnative\\starfield.scr";
   }
   std::string Expand(std::string text) {
-    ExpandPlaceholders(text, state_);
+    ExpandPlaceholders(text, values_);
     return text;
   }
-  SetupState state_;
+  PlaceholderValues values_;
 };
 
 TEST_F(Placeholders, Cases) {
@@ -102,7 +102,7 @@ TEST_F(Placeholders, Cases) {
 
 TEST_F(Placeholders, OverlongNamesAreUnknownAndRunawayExpansionLeavesTheText) {
   EXPECT_EQ(Expand("{" + std::string(300, 'a') + "}"), "##UNKNOWN##");
-  state_.ScreenSaverTitle = std::string(1 << 20, 't');
+  values_.title = std::string(1 << 20, 't');
   std::string many;
   for (int i = 0; i < 8; ++i) many += "{ScrName}";
   EXPECT_EQ(Expand(many), many) << "8 MiB result is over the limit";

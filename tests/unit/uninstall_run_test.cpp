@@ -4,7 +4,9 @@
 
 #include <utility>
 
-#include "install/finishing_steps.h"
+#include "install/registration.h"
+#include "setup/machine_facts.h"
+#include "base/language.h"
 #include "base/text.h"
 #include "setup/switches.h"
 #include "support/fake_platform.h"
@@ -64,6 +66,16 @@ TEST(UninstallerArguments, QuietAnywhereAndTheRerunsOwnSwitch) {
   EXPECT_FALSE(parsed.quiet);
 }
 
+// Tells through a list the test reads.
+class NoticeLog : public PromptUi {
+ public:
+  PromptAnswer AskCopyError(const CopyErrorDetails&) override { return PromptAnswer::kAbort; }
+  void ShowNotice(Notice notice, int32_t language) override {
+    notices.push_back({notice, language});
+  }
+  std::vector<std::pair<Notice, int32_t>> notices;
+};
+
 // A 32-bit installation under WOW64 with the Start-menu link, as the stub
 // leaves it, and the uninstaller it wrote.
 class UninstallProgram : public ::testing::Test {
@@ -71,8 +83,10 @@ class UninstallProgram : public ::testing::Test {
   UninstallProgram() : faulty_(fs_) {
     fs_.AddFile(kScr, "screensaver");
     fs_.AddFile(kProgram, "MZ");
-    EXPECT_TRUE(fs_.WriteIniString(kSettings, "uninstall", "company", "Lumiset Samples"));
-    EXPECT_TRUE(fs_.WriteIniString(kSettings, "uninstall", "scrtitle", "Starfield"));
+    WriteSettings(fs_, {{"company", "Lumiset Samples"},
+                        {"scrtitle", "Starfield"},
+                        {"scrfile", "starfield"},
+                        {"language", "3"}});
     fs_.AddFile(kLink, "link");
     fs_.SetRegistry(kUser, kRecordKey, "ScreensaverFile", kScr);
     const char* files[] = {kProgram, kSettings, kLink};
@@ -80,26 +94,38 @@ class UninstallProgram : public ::testing::Test {
       fs_.SetRegistry(kUser, kRecordKey, InstalledFileValueName(i), files[i]);
     }
     fs_.SetRegistry(kUser, kRecordKey, "AppLanguage", "3");
-    fs_.SetRegistry(kMachine, kEntryKey, "DisplayName", "Starfield Screensaver");
+    fs_.SetRegistry(kMachine, kEntryKey, "DisplayName", "Starfield Bildschirmschoner");
     fs_.SetRegistry(kMachine, kEntryKey, "UninstallString", kProgram);
     EXPECT_TRUE(fs_.WriteRegistryDword(kMachine, kEntryKey, "NoModify", 1));
+    facts_ = GatherMachineFacts(fs_, true);
   }
 
-  UninstallOutcome Run(bool quiet, bool answer = true) {
-    return RunDefaultUninstaller(faulty_, kProgram, quiet,
+  static void WriteSettings(FakePlatform& fs,
+                            const std::vector<std::pair<std::string, std::string>>& keys) {
+    std::string text = "[uninstall]\r\n";
+    for (const auto& [key, value] : keys) text += key + "=" + value + "\r\n";
+    fs.AddFile(kSettings, text);
+  }
+
+  UninstallOutcome Run(bool quiet, bool answer = true,
+                       const std::string& program = kProgram) {
+    return RunDefaultUninstaller(faulty_, facts_, program, quiet,
                                  [this, answer](const std::string& title, int32_t language) {
                                    asked_.emplace_back(title, language);
                                    return answer;
-                                 });
+                                 },
+                                 notices_);
   }
   bool NothingLeft() const {
-    return !fs_.HasFile(kScr) && !fs_.HasFile(kLink) && !fs_.HasFile(kSettings) &&
-           !fs_.HasRegistryKey(kUser, kRecordKey) && !fs_.HasRegistryKey(kMachine, kEntryKey) &&
+    return !fs_.HasFile(kScr) && !fs_.HasFile(kLink) && !fs_.HasRegistryKey(kUser, kRecordKey) &&
+           !fs_.HasRegistryKey(kMachine, kEntryKey) &&
            !fs_.HasFolder("C:\\Users\\me\\Start Menu\\Programs\\Lumiset Samples");
   }
 
   FakePlatform fs_;
   FaultyPlatform faulty_;
+  MachineFacts facts_;
+  NoticeLog notices_;
   std::vector<std::pair<std::string, int32_t>> asked_;
 };
 
@@ -107,8 +133,10 @@ TEST_F(UninstallProgram, QuietRemovesEverythingAndShowsNothing) {
   EXPECT_EQ(Run(/*quiet=*/true), UninstallOutcome::kRemoved);
   EXPECT_EQ(ExitCodeOf(UninstallOutcome::kRemoved), 0);
   EXPECT_TRUE(NothingLeft());
+  EXPECT_TRUE(fs_.HasFile(kProgram)) << "it removes itself once it has ended";
+  EXPECT_TRUE(fs_.HasFile(kSettings));
   EXPECT_TRUE(asked_.empty());
-  EXPECT_TRUE(fs_.messages.empty());
+  EXPECT_TRUE(notices_.notices.empty());
 }
 
 TEST_F(UninstallProgram, AsksInTheInstallationsLanguageThenReportsThere) {
@@ -116,8 +144,8 @@ TEST_F(UninstallProgram, AsksInTheInstallationsLanguageThenReportsThere) {
   ASSERT_EQ(asked_.size(), 1u);
   EXPECT_EQ(asked_[0], (std::pair<std::string, int32_t>{"Starfield", kGerman}));
   EXPECT_TRUE(NothingLeft());
-  ASSERT_EQ(fs_.messages.size(), 1u);
-  EXPECT_EQ(fs_.messages[0].string_id, 8203) << "German success message";
+  ASSERT_EQ(notices_.notices.size(), 1u);
+  EXPECT_EQ(notices_.notices[0], (std::pair<Notice, int32_t>{Notice::kUninstalled, kGerman}));
 }
 
 TEST_F(UninstallProgram, NoChangesNothing) {
@@ -127,23 +155,46 @@ TEST_F(UninstallProgram, NoChangesNothing) {
   EXPECT_EQ(fs_.List("C:"), files);
   EXPECT_EQ(fs_.RegistryValueNames(kUser, kRecordKey).size(), 5u);
   EXPECT_EQ(fs_.RegistryValueNames(kMachine, kEntryKey).size(), 3u);
-  EXPECT_TRUE(fs_.messages.empty());
+  EXPECT_TRUE(notices_.notices.empty());
 }
 
 TEST_F(UninstallProgram, MissingSettingsFailInTheUsersLanguage) {
   fs_.user_lang_id = 0x040C;
-  for (const char* key : {"company", "scrtitle"}) {
-    SCOPED_TRACE(key);
-    fs_.messages.clear();
-    EXPECT_TRUE(fs_.WriteIniString(kSettings, "uninstall", key, ""));
+  facts_ = GatherMachineFacts(fs_, true);
+  for (const char* missing : {"company", "scrtitle"}) {
+    SCOPED_TRACE(missing);
+    notices_.notices.clear();
+    std::vector<std::pair<std::string, std::string>> keys = {{"company", "Lumiset Samples"},
+                                                             {"scrtitle", "Starfield"}};
+    std::erase_if(keys, [&](const auto& k) { return k.first == missing; });
+    WriteSettings(fs_, keys);
     EXPECT_EQ(Run(/*quiet=*/false), UninstallOutcome::kFailed);
-    ASSERT_EQ(fs_.messages.size(), 1u);
-    EXPECT_EQ(fs_.messages[0].string_id, 8111) << "French";
+    ASSERT_EQ(notices_.notices.size(), 1u);
+    EXPECT_EQ(notices_.notices[0], (std::pair<Notice, int32_t>{Notice::kSettingsMissing, kFrench}));
     EXPECT_EQ(Run(/*quiet=*/true), UninstallOutcome::kFailed);
-    EXPECT_EQ(fs_.messages.size(), 1u) << "nothing more under /q";
+    EXPECT_EQ(notices_.notices.size(), 1u) << "nothing more under /q";
     EXPECT_TRUE(fs_.HasFile(kScr));
     EXPECT_TRUE(asked_.empty());
   }
+}
+
+// Only administrators can write Program Files; a copy of the uninstaller
+// and its settings anywhere else (a user's Downloads) removes nothing.
+TEST_F(UninstallProgram, ACopyOutsideItsInstallationsFolderRemovesNothing) {
+  const std::string downloads = "C:\\Users\\me\\Downloads";
+  fs_.AddFile(downloads + "\\Uninstall.exe", "MZ");
+  fs_.AddFile(downloads + "\\Uninstall.ini", std::string(reinterpret_cast<const char*>(
+                                                 fs_.FileBytes(kSettings).data()),
+                                             fs_.FileBytes(kSettings).size()));
+  const std::vector<std::string> files = fs_.List("C:");
+  EXPECT_EQ(Run(/*quiet=*/true, true, downloads + "\\Uninstall.exe"), UninstallOutcome::kFailed);
+  EXPECT_EQ(fs_.List("C:"), files);
+  EXPECT_TRUE(fs_.HasRegistryKey(kUser, kRecordKey));
+  EXPECT_EQ(Run(/*quiet=*/false, true, downloads + "\\Uninstall.exe"), UninstallOutcome::kFailed);
+  ASSERT_EQ(notices_.notices.size(), 1u);
+  EXPECT_EQ(notices_.notices[0].first, Notice::kNotInItsFolder);
+  EXPECT_FALSE(RemoveUninstallerFiles(fs_, facts_, downloads + "\\Uninstall.exe"));
+  EXPECT_TRUE(fs_.HasFolder(downloads));
 }
 
 TEST_F(UninstallProgram, ALockedScreensaverFailsAndKeepsTheInstallation) {
@@ -151,85 +202,89 @@ TEST_F(UninstallProgram, ALockedScreensaverFailsAndKeepsTheInstallation) {
     return AsciiLower(path) == AsciiLower(kScr);
   };
   EXPECT_EQ(Run(/*quiet=*/false), UninstallOutcome::kFailed);
-  ASSERT_EQ(fs_.messages.size(), 1u);
-  EXPECT_EQ(fs_.messages[0].string_id, 8202);
+  ASSERT_EQ(notices_.notices.size(), 1u);
+  EXPECT_EQ(notices_.notices[0], (std::pair<Notice, int32_t>{Notice::kUninstallFailed, kGerman}));
   EXPECT_TRUE(fs_.HasFile(kSettings));
   EXPECT_TRUE(fs_.HasRegistryKey(kMachine, kEntryKey));
 
-  fs_.messages.clear();
-  fs_.beeps.clear();
+  notices_.notices.clear();
   EXPECT_EQ(Run(/*quiet=*/true), UninstallOutcome::kFailed);
-  EXPECT_TRUE(fs_.messages.empty());
-  EXPECT_TRUE(fs_.beeps.empty());
+  EXPECT_TRUE(notices_.notices.empty());
 }
 
-// Only a screensaver in the system folder is ever deleted, whatever the
-// record says; the rest of the record is still handled.
-TEST_F(UninstallProgram, TheRecordedScreensaverMustLieInTheSystemFolder) {
+// The screensaver to delete comes from the settings, which only
+// administrators can write, never from the user's record. Settings of
+// older installations lack it: the installed-programs entry names it then.
+TEST_F(UninstallProgram, TheScreensaverComesFromWhereOnlyAdministratorsWrite) {
   struct Case {
-    const char* recorded;
-    const char* file;  // the file that exists
+    const char* name;
+    std::string scrfile;  // the settings' key, "" for none
+    std::string icon;     // the entry's DisplayIcon
     bool deleted;
   };
   const Case cases[] = {
-      {"C:\\WINDOWS\\Sysnative\\starfield.scr", kScr, true},
-      {"c:\\windows\\SYSNATIVE\\STARFIELD.SCR", kScr, true},
-      {"C:\\Data\\starfield.scr", "C:\\Data\\starfield.scr", false},
-      {"C:\\WINDOWS\\Sysnative\\config.ini", "C:\\WINDOWS\\Sysnative\\config.ini", false},
-      {"C:\\WINDOWS\\Sysnative\\..\\boot.scr", "C:\\WINDOWS\\boot.scr", false},
-      {"C:\\WINDOWS\\Sysnative\\a/../../boot.scr", "C:\\boot.scr", false},
-      {"C:\\WINDOWS\\Sysnative\\.scr", "C:\\WINDOWS\\Sysnative\\.scr", false},
+      {"named in the settings", "starfield", "", true},
+      {"from the entry's icon", "", "C:\\windows\\System32\\starfield.scr", true},
+      {"an icon outside the system folder", "", "C:\\Data\\starfield.scr", false},
+      {"an icon that climbs out", "", "C:\\windows\\System32\\..\\starfield.scr", false},
+      {"no source at all", "", "", false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.recorded);
-    FakePlatform fs;
-    fs.AddFile(c.file, "x");
-    fs.AddFile(kProgram, "MZ");
-    EXPECT_TRUE(fs.WriteIniString(kSettings, "uninstall", "company", "Lumiset Samples"));
-    EXPECT_TRUE(fs.WriteIniString(kSettings, "uninstall", "scrtitle", "Starfield"));
-    fs.SetRegistry(kUser, kRecordKey, "ScreensaverFile", c.recorded);
-    fs.SetRegistry(kUser, kRecordKey, "File0000", kSettings);
-    EXPECT_EQ(RunDefaultUninstaller(fs, kProgram, true, {}), UninstallOutcome::kRemoved);
-    EXPECT_EQ(fs.HasFile(c.file), !c.deleted);
-    EXPECT_FALSE(fs.HasFile(kSettings));
+    SCOPED_TRACE(c.name);
+    fs_.AddFile(kScr, "screensaver");
+    fs_.AddFile(kProgram, "MZ");
+    std::vector<std::pair<std::string, std::string>> keys = {{"company", "Lumiset Samples"},
+                                                             {"scrtitle", "Starfield"}};
+    if (!c.scrfile.empty()) keys.emplace_back("scrfile", c.scrfile);
+    WriteSettings(fs_, keys);
+    fs_.SetRegistry(kMachine, kEntryKey, "DisplayName", "Starfield Screensaver");
+    if (!c.icon.empty()) fs_.SetRegistry(kMachine, kEntryKey, "DisplayIcon", c.icon);
+    // The user's record names another file: it never counts.
+    fs_.SetRegistry(kUser, kRecordKey, "ScreensaverFile", "C:\\windows\\Sysnative\\aurora.scr");
+    fs_.AddFile("C:\\windows\\Sysnative\\aurora.scr", "another one");
+    EXPECT_EQ(Run(/*quiet=*/true), UninstallOutcome::kRemoved);
+    EXPECT_EQ(fs_.HasFile(kScr), !c.deleted);
+    EXPECT_TRUE(fs_.HasFile("C:\\windows\\Sysnative\\aurora.scr"));
   }
 }
 
-TEST_F(UninstallProgram, AnUnknownRecordedLanguageFallsBackToTheUsers) {
+TEST_F(UninstallProgram, AnUnknownLanguageFallsBackToTheRecordThenTheUsers) {
   fs_.user_lang_id = 0x0419;
-  for (const char* stored : {"9", "0", "x", ""}) {
-    SCOPED_TRACE(stored);
+  facts_ = GatherMachineFacts(fs_, true);
+  struct Case {
+    const char* stored;    // in the settings
+    const char* recorded;  // in the user's record
+    int32_t expected;
+  };
+  const Case cases[] = {{"3", "5", kGerman}, {"9", "5", kItalian}, {"x", "0", kRussian},
+                        {"", "", kRussian}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
     asked_.clear();
-    fs_.SetRegistry(kUser, kRecordKey, "AppLanguage", stored);
+    WriteSettings(fs_, {{"company", "Lumiset Samples"},
+                        {"scrtitle", "Starfield"},
+                        {"language", c.stored}});
+    fs_.SetRegistry(kUser, kRecordKey, "AppLanguage", c.recorded);
     EXPECT_EQ(Run(/*quiet=*/false, /*answer=*/false), UninstallOutcome::kDeclined);
     ASSERT_EQ(asked_.size(), 1u);
-    EXPECT_EQ(asked_[0].second, kRussian);
+    EXPECT_EQ(asked_[0].second, c.expected);
   }
 }
 
-TEST(UninstallerFiles, GoWithTheirEmptiedFoldersButNeverAShellFolder) {
-  FakePlatform fs;
-  fs.AddFile(kProgram, "MZ");
-  fs.AddFile(kSettings, "[uninstall]");
-  fs.AddFile("C:\\Program Files (x86)\\Lumiset Samples\\Aurora\\Uninstall.exe", "MZ");
-  EXPECT_TRUE(RemoveUninstallerFiles(fs, kProgram));
-  EXPECT_FALSE(fs.HasFolder(kFolder));
-  EXPECT_TRUE(fs.HasFolder("C:\\Program Files (x86)\\Lumiset Samples\\Aurora"))
+TEST_F(UninstallProgram, ItsOwnFilesGoWithTheirEmptiedFolders) {
+  fs_.AddFile("C:\\Program Files (x86)\\Lumiset Samples\\Aurora\\Uninstall.exe", "MZ");
+  EXPECT_TRUE(RemoveUninstallerFiles(fs_, facts_, kProgram));
+  EXPECT_FALSE(fs_.HasFolder(kFolder));
+  EXPECT_TRUE(fs_.HasFolder("C:\\Program Files (x86)\\Lumiset Samples\\Aurora"))
       << "another screensaver's folder keeps the company folder";
-
-  FakePlatform alone;
-  alone.AddFile(kProgram, "MZ");
-  EXPECT_TRUE(RemoveUninstallerFiles(alone, kProgram));
-  EXPECT_FALSE(alone.HasFolder("C:\\Program Files (x86)\\Lumiset Samples"));
-  EXPECT_TRUE(alone.HasFolder("C:\\Program Files (x86)"));
+  EXPECT_TRUE(fs_.HasFolder("C:\\Program Files (x86)"));
 
   // A copy of the program under another name, as in a build tree, never
   // removes itself.
-  FakePlatform build;
-  build.AddFile("C:\\build\\lumiset-uninstall.exe", "MZ");
+  fs_.AddFile("C:\\build\\lumiset-uninstall.exe", "MZ");
   EXPECT_FALSE(RemovesItself("C:\\build\\lumiset-uninstall.exe"));
-  EXPECT_FALSE(RemoveUninstallerFiles(build, "C:\\build\\lumiset-uninstall.exe"));
-  EXPECT_TRUE(build.HasFile("C:\\build\\lumiset-uninstall.exe"));
+  EXPECT_FALSE(RemoveUninstallerFiles(fs_, facts_, "C:\\build\\lumiset-uninstall.exe"));
+  EXPECT_TRUE(fs_.HasFile("C:\\build\\lumiset-uninstall.exe"));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <functional>
 
-#include "install/finishing_steps.h"
+#include "install/footprint.h"
+#include "install/registration.h"
+#include "setup/install_log.h"
 #include "support/fake_platform.h"
 #include "support/faulty_platform.h"
 
@@ -14,272 +16,384 @@ namespace {
 using testing::FakePlatform;
 using testing::FaultyPlatform;
 
+constexpr RegistryRoot kUser = RegistryRoot::kCurrentUser;
+constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
 constexpr char kScr[] = "C:\\windows\\Sysnative\\starfield.scr";
+constexpr char kPublicScr[] = "C:\\windows\\System32\\starfield.scr";
 constexpr char kRecordKey[] = "SOFTWARE\\Lumiset Samples\\Starfield";
+constexpr char kCompanyKey[] = "SOFTWARE\\Lumiset Samples";
 constexpr char kEntryKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Starfield Screensaver";
-constexpr char kDesktopKey[] = "Control Panel\\Desktop";
 constexpr char kIni[] = "C:\\WINDOWS\\system.ini";
 constexpr char kFolder[] = "C:\\Program Files (x86)\\Lumiset Samples\\Starfield";
+constexpr char kMenu[] =
+    "C:\\Users\\me\\Start Menu\\Programs\\Lumiset Samples\\Starfield Screensaver";
+constexpr char kDesktopLink[] = "C:\\Users\\me\\Desktop\\Starfield Screensaver.lnk";
 
+// Records what the prompter tells.
+class NoticeLog : public PromptUi {
+ public:
+  PromptAnswer AskCopyError(const CopyErrorDetails&) override { return PromptAnswer::kAbort; }
+  void ShowNotice(Notice notice, int32_t language) override {
+    notices.push_back({notice, language});
+  }
+  std::vector<std::pair<Notice, int32_t>> notices;
+};
+
+// A complete installation of the sample, as the engine leaves it.
 class Uninstall : public ::testing::Test {
  protected:
   Uninstall() : faulty_(fs_) {
-    s_.CompanyName = "Lumiset Samples";
-    s_.ScreenSaverTitle = "Starfield";
-    s_.SystemDir = "C:\\windows\\Sysnative";
-    s_.InstalledScrPath = kScr;
-    s_.LanguageIndex = 2;
     fs_.AddFile(kScr, "screensaver");
-    fs_.AddFile("C:\\windows\\System32\\starfield.scr", "the same file, 64-bit view");
+    Record({std::string(kFolder) + "\\Uninstall.exe", std::string(kFolder) + "\\Uninstall.ini",
+            std::string(kMenu) + "\\Starfield Screensaver.lnk", kDesktopLink});
+    fs_.SetRegistry(kMachine, kEntryKey, kEntryDisplayName, "Starfield Screensaver");
+    fs_.SetRegistry(kMachine, kEntryKey, kEntryUninstallString, "x");
+    facts_.system_dir = "C:\\windows\\Sysnative";
+    facts_.windows_dir = "C:\\WINDOWS";
+    facts_.wow64 = true;
+    facts_.program_files = "C:\\Program Files (x86)";
+    facts_.programs = "C:\\Users\\me\\Start Menu\\Programs";
+    facts_.desktop = "C:\\Users\\me\\Desktop";
+    target_ = {"Lumiset Samples", "Starfield", "starfield", 2, false};
   }
-  void Record(const std::vector<std::string>& files) {
+  void Record(const std::vector<std::string>& files, RegistryRoot root = kUser) {
     for (size_t i = 0; i < files.size(); ++i) {
       fs_.AddFile(files[i], "x");
-      fs_.SetRegistry(RegistryRoot::kCurrentUser, kRecordKey, InstalledFileValueName(i), files[i]);
+      fs_.SetRegistry(root, kRecordKey, InstalledFileValueName(i), files[i]);
     }
-    fs_.SetRegistry(RegistryRoot::kCurrentUser, kRecordKey, "ScreensaverFile", kScr);
-    fs_.SetRegistry(RegistryRoot::kLocalMachine, kEntryKey, "DisplayName", "Starfield Screensaver");
+    fs_.SetRegistry(root, kRecordKey, kRecordScreensaverValue, kScr);
+    fs_.SetRegistry(root, kRecordKey, kRecordLanguageValue, "2");
   }
   void Setting(const std::string& registry, const std::string& ini) {
-    fs_.SetRegistry(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE", registry);
-    fs_.SetRegistry(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive", "1");
-    EXPECT_TRUE(fs_.WriteIniString(kIni, "boot", "scrnsave.exe", ini));
+    fs_.SetRegistry(kUser, kDesktopKey, kScreensaverPathValue, registry);
+    fs_.SetRegistry(kUser, kDesktopKey, kScreenSaveActiveValue, "1");
+    if (!ini.empty()) EXPECT_TRUE(fs_.WriteIniString(kIni, "boot", "scrnsave.exe", ini));
   }
-  bool Cleared() {
-    return fs_.Registry(RegistryRoot::kCurrentUser, kDesktopKey, "SCRNSAVE.EXE") == "" &&
-           fs_.IniValue(kIni, "boot", "scrnsave.exe").empty();
+  bool Run(PromptPolicy policy = {}) {
+    Prompter prompter(policy, notices_, faulty_);
+    return lumiset::Uninstall(target_, facts_, faulty_, prompter);
+  }
+  std::optional<std::string> Value(const char* name) {
+    return fs_.Registry(kUser, kDesktopKey, name);
   }
 
   FakePlatform fs_;
   FaultyPlatform faulty_;
-  SetupState s_;
+  MachineFacts facts_;
+  UninstallTarget target_;
+  NoticeLog notices_;
 };
 
 TEST_F(Uninstall, RemovesFilesFoldersKeysAndReportsSuccess) {
-  const std::string menu = "C:\\Users\\me\\Start Menu\\Programs\\Lumiset Samples\\Starfield Screensaver";
-  Record({std::string(kFolder) + "\\Uninstall.exe", std::string(kFolder) + "\\Uninstall.ini",
-          menu + "\\Starfield Screensaver.lnk", "C:\\Users\\me\\Desktop\\Starfield Screensaver.lnk"});
-  s_.ShowScreens = 1;
-  EXPECT_TRUE(RunUninstall(fs_, s_));
+  fs_.AddRegistryKey(kUser, "SOFTWARE\\Other Company");
+  EXPECT_TRUE(Run());
   EXPECT_FALSE(fs_.HasFile(kScr));
   EXPECT_FALSE(fs_.HasFolder("C:\\Program Files (x86)\\Lumiset Samples"));
   EXPECT_TRUE(fs_.HasFolder("C:\\Program Files (x86)")) << "a shell folder is kept even when empty";
   EXPECT_FALSE(fs_.HasFolder("C:\\Users\\me\\Start Menu\\Programs\\Lumiset Samples"));
   EXPECT_TRUE(fs_.HasFolder("C:\\Users\\me\\Start Menu\\Programs"));
+  EXPECT_FALSE(fs_.HasFile(kDesktopLink));
   EXPECT_TRUE(fs_.HasFolder("C:\\Users\\me\\Desktop"));
-  EXPECT_FALSE(fs_.HasRegistryKey(RegistryRoot::kCurrentUser, kRecordKey));
-  EXPECT_FALSE(fs_.HasRegistryKey(RegistryRoot::kLocalMachine, kEntryKey));
-  ASSERT_EQ(fs_.messages.size(), 1u);
-  EXPECT_EQ(fs_.messages[0].string_id, 8103) << "French success message";
+  EXPECT_FALSE(fs_.HasRegistryKey(kUser, kRecordKey));
+  EXPECT_FALSE(fs_.HasRegistryKey(kUser, kCompanyKey)) << "the company key it left empty goes";
+  EXPECT_TRUE(fs_.HasRegistryKey(kUser, "SOFTWARE\\Other Company"));
+  EXPECT_FALSE(fs_.HasRegistryKey(kMachine, kEntryKey));
+  ASSERT_EQ(notices_.notices.size(), 1u);
+  EXPECT_EQ(notices_.notices[0], (std::pair<Notice, int32_t>{Notice::kUninstalled, 2}));
+}
+
+// The record lies in the user's hive: any program of the user can add to
+// it. Only what an installation of this screensaver can have written goes;
+// every other entry is refused, logged, and dropped from the record.
+TEST_F(Uninstall, ARecordEntryOutsideTheInstallationsFootprintIsRefused) {
+  const std::string documents = "C:\\Users\\me\\Documents\\Taxes\\2025\\return.pdf";
+  const std::string system_file = "C:\\windows\\Sysnative\\msxml3.dll";
+  const std::string other_scr = "C:\\windows\\Sysnative\\aurora.scr";
+  const std::string climbing = std::string(kFolder) + "\\..\\..\\..\\Windows\\win.ini";
+  const std::string junction_link =
+      "C:\\Users\\me\\Start Menu\\Programs\\Lumiset Samples\\Starfield Screensaver\\x.lnk";
+  const std::string through_junction =
+      "C:\\Users\\me\\Start Menu\\Programs\\Lumiset Samples\\Starfield Screensaver\\"
+      "Starfield Screensaver.lnk";
+  const std::string empty_folder_file = "C:\\Users\\me\\Videos\\missing.mp4";
+  fs_.AddFolder("C:\\Users\\me\\Videos");
+  fs_.AddFile("C:\\Windows\\win.ini", "[fonts]");
+  fs_.AddFile(other_scr, "another screensaver");
+  for (const std::string& f : {documents, system_file, junction_link}) fs_.AddFile(f, "keep");
+  fs_.reparse_points.insert("c:\\users\\me\\start menu\\programs\\lumiset samples");
+  const std::vector<std::string> recorded = {documents,     system_file,       other_scr,
+                                             climbing,      junction_link,     through_junction,
+                                             empty_folder_file};
+  for (size_t i = 0; i < recorded.size(); ++i) {
+    fs_.SetRegistry(kUser, kRecordKey, InstalledFileValueName(i), recorded[i]);
+  }
+  fs_.SetRegistry(kUser, kRecordKey, kRecordScreensaverValue, other_scr);
+  ASSERT_TRUE(fs_.MakeFolder("C:\\logs"));
+  ASSERT_TRUE(Log().Open(faulty_, "C:\\logs\\u.log"));
+  EXPECT_TRUE(Run());
+  Log().Close();
+
+  for (const std::string& f : {documents, system_file, other_scr, junction_link, through_junction,
+                               std::string("C:\\Windows\\win.ini")}) {
+    EXPECT_TRUE(fs_.HasFile(f)) << f;
+  }
+  EXPECT_TRUE(fs_.HasFolder("C:\\Users\\me\\Documents\\Taxes\\2025"));
+  EXPECT_TRUE(fs_.HasFolder("C:\\Users\\me\\Videos")) << "no empty foreign folder goes either";
+  EXPECT_FALSE(fs_.HasFile(kScr)) << "the package's own screensaver goes";
+  EXPECT_FALSE(fs_.HasRegistryKey(kUser, kRecordKey)) << "the record is cleaned";
+  const std::vector<uint8_t> bytes = fs_.FileBytes("C:\\logs\\u.log");
+  const std::string log(bytes.begin(), bytes.end());
+  EXPECT_NE(log.find("refused to delete " + documents +
+                     " (File0000 of the record in HKEY_CURRENT_USER): no installation of this "
+                     "screensaver writes there; the entry leaves the record"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("refused to delete " + through_junction +
+                     " (File0005 of the record in HKEY_CURRENT_USER): a junction or symbolic "
+                     "link lies on its way"),
+            std::string::npos)
+      << log;
 }
 
 // What the installation wrote goes; what another program keeps under the
 // same keys stays, and with it the keys that hold it.
-TEST_F(Uninstall, RemovesOnlyWhatTheInstallationWrote) {
-  constexpr RegistryRoot kUser = RegistryRoot::kCurrentUser;
-  constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
+TEST_F(Uninstall, RemovesOnlyWhatTheInstallationWroteInTheRegistry) {
   struct Case {
     const char* name;
-    std::function<void(FakePlatform&)> add;  // beside a complete installation
+    std::function<void(FakePlatform&)> add;
     bool record_stays;
     bool entry_stays;
-    std::function<void(const FakePlatform&)> check;
   };
   const std::string nested = std::string(kRecordKey) + "\\Settings";
   const Case cases[] = {
-      {"nothing foreign", [](FakePlatform&) {}, false, false, [](const FakePlatform&) {}},
+      {"nothing foreign", [](FakePlatform&) {}, false, false},
       {"a foreign value in the record",
-       [](FakePlatform& fs) { fs.SetRegistry(kUser, kRecordKey, "Speed", "7"); }, true, false,
-       [](const FakePlatform& fs) {
-         EXPECT_EQ(fs.RegistryValueNames(kUser, kRecordKey), std::vector<std::string>{"speed"});
-       }},
+       [](FakePlatform& fs) { fs.SetRegistry(kUser, kRecordKey, "Speed", "7"); }, true, false},
       {"a foreign subkey of the record",
        [&](FakePlatform& fs) { fs.SetRegistry(kUser, nested + "\\Deeper", "v", "1"); }, true,
-       false,
-       [&](const FakePlatform& fs) {
-         EXPECT_TRUE(fs.RegistryValueNames(kUser, kRecordKey).empty());
-         EXPECT_EQ(fs.Registry(kUser, nested + "\\Deeper", "v"), "1");
-       }},
-      {"an empty foreign subkey of the record",
-       [&](FakePlatform& fs) { fs.AddRegistryKey(kUser, nested); }, true, false,
-       [](const FakePlatform&) {}},
-      {"a record entry past the first gap",
-       [](FakePlatform& fs) { fs.SetRegistry(kUser, kRecordKey, "File0007", "C:\\Data\\x"); },
-       true, false,
-       [](const FakePlatform& fs) {
-         EXPECT_EQ(fs.RegistryValueNames(kUser, kRecordKey), std::vector<std::string>{"file0007"});
-       }},
+       false},
       {"a foreign value in the entry",
        [](FakePlatform& fs) { fs.SetRegistry(kMachine, kEntryKey, "Comments", "mine"); }, false,
-       true,
-       [](const FakePlatform& fs) {
-         EXPECT_EQ(fs.RegistryValueNames(kMachine, kEntryKey),
-                   std::vector<std::string>{"comments"});
-       }},
+       true},
       {"an entry of another product under the same name",
        [](FakePlatform& fs) {
-         fs.SetRegistry(kMachine, kEntryKey, "DisplayName", "Starfield Screensaver Pro");
+         fs.SetRegistry(kMachine, kEntryKey, kEntryDisplayName, "Starfield Screensaver Pro");
        },
-       false, true,
-       [](const FakePlatform& fs) {
-         EXPECT_EQ(fs.RegistryValueNames(kMachine, kEntryKey).size(),
-                   std::size(kUninstallEntryValues))
-             << "nothing of it is touched";
-       }},
+       false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakePlatform fs;
-    fs.AddFile(kScr, "screensaver");
-    fs.AddFile(std::string(kFolder) + "\\Uninstall.exe", "x");
-    fs.SetRegistry(kUser, kRecordKey, "ScreensaverFile", kScr);
-    fs.SetRegistry(kUser, kRecordKey, "File0000", std::string(kFolder) + "\\Uninstall.exe");
-    fs.SetRegistry(kUser, kRecordKey, "AppLanguage", "2");
-    for (const char* value : kUninstallEntryValues) fs.SetRegistry(kMachine, kEntryKey, value, "v");
-    EXPECT_TRUE(fs.WriteRegistryDword(kMachine, kEntryKey, "NoModify", 1));
-    fs.SetRegistry(kMachine, kEntryKey, "DisplayName", "Starfield Screensaver");
-    c.add(fs);
-    SetupState s = s_;
-    EXPECT_TRUE(RunUninstall(fs, s));
-    EXPECT_EQ(fs.HasRegistryKey(kUser, kRecordKey), c.record_stays);
-    EXPECT_EQ(fs.HasRegistryKey(kMachine, kEntryKey), c.entry_stays);
-    c.check(fs);
+    fs_ = FakePlatform();
+    fs_.AddFile(kScr, "screensaver");
+    Record({std::string(kFolder) + "\\Uninstall.exe"});
+    for (const char* value : kUninstallEntryValues) fs_.SetRegistry(kMachine, kEntryKey, value, "v");
+    fs_.SetRegistry(kMachine, kEntryKey, kEntryDisplayName, "Starfield Screensaver");
+    c.add(fs_);
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(fs_.HasRegistryKey(kUser, kRecordKey), c.record_stays);
+    EXPECT_EQ(fs_.HasRegistryKey(kMachine, kEntryKey), c.entry_stays);
   }
+}
+
+// While the screensaver file stays, nothing else changes: not the setting,
+// not a file, not a key.
+TEST_F(Uninstall, ALockedScreensaverChangesNothing) {
+  Setting(kPublicScr, "");
+  faulty_.fail_remove = [](const std::string& path) { return path == kScr; };
+  EXPECT_FALSE(Run(PromptPolicy{true, false, false}));
+  EXPECT_TRUE(fs_.HasFile(kScr));
+  EXPECT_EQ(Value(kScreensaverPathValue), kPublicScr);
+  EXPECT_EQ(Value(kScreenSaveActiveValue), "1");
+  EXPECT_TRUE(fs_.HasFile(std::string(kFolder) + "\\Uninstall.exe"));
+  EXPECT_TRUE(fs_.HasRegistryKey(kUser, kRecordKey));
+  ASSERT_EQ(notices_.notices.size(), 1u) << "the failure is told even in a quiet run";
+  EXPECT_EQ(notices_.notices[0].first, Notice::kUninstallFailed);
+}
+
+TEST_F(Uninstall, AReadOnlyScreensaverIsRemoved) {
+  // The fake refuses to delete a file only when told; the platform's real
+  // one clears attributes first, which this checks was asked for.
+  bool cleared = false;
+  faulty_.fail_remove = [&](const std::string& path) { return path == kScr && !cleared; };
+  struct ClearingPlatform : ForwardingPlatform {
+    ClearingPlatform(Platform& p, bool& flag) : ForwardingPlatform(p), flag_(flag) {}
+    Status SetNormalAttributes(const std::string& path) override {
+      if (path == kScr) flag_ = true;
+      return ForwardingPlatform::SetNormalAttributes(path);
+    }
+    bool& flag_;
+  } clearing(faulty_, cleared);
+  Prompter prompter({}, notices_, clearing);
+  EXPECT_TRUE(lumiset::Uninstall(target_, facts_, clearing, prompter));
+  EXPECT_FALSE(fs_.HasFile(kScr));
 }
 
 TEST_F(Uninstall, QuietUninstallShowsNothing) {
-  Record({});
-  s_.ShowScreens = 0;
-  EXPECT_TRUE(RunUninstall(fs_, s_));
-  EXPECT_TRUE(fs_.messages.empty());
+  EXPECT_TRUE(Run(PromptPolicy{true, false, false}));
+  EXPECT_TRUE(notices_.notices.empty());
 }
 
-TEST_F(Uninstall, ALockedScreensaverFailsBeforeTouchingRecordOrKeys) {
-  Record({std::string(kFolder) + "\\Uninstall.exe"});
-  Setting("C:\\windows\\System32\\starfield.scr", "");
-  faulty_.fail_remove = [](const std::string& path) { return path == kScr; };
-  s_.ShowScreens = 0;
-  EXPECT_FALSE(RunUninstall(faulty_, s_));
-  EXPECT_TRUE(Cleared()) << "the setting is switched off first";
-  EXPECT_TRUE(fs_.HasFile(std::string(kFolder) + "\\Uninstall.exe"));
-  EXPECT_TRUE(fs_.HasRegistryKey(RegistryRoot::kCurrentUser, kRecordKey));
-  ASSERT_EQ(fs_.messages.size(), 1u);
-  EXPECT_EQ(fs_.messages[0].string_id, 8102);
-  EXPECT_EQ(fs_.beeps.size(), 1u);
-}
-
-TEST_F(Uninstall, RecordIsReadUpToTheFirstGapAndAtMostTwentyEntries) {
-  std::vector<std::string> files;
-  for (int i = 0; i < 25; ++i) files.push_back("C:\\Data\\f" + std::to_string(i) + ".txt");
-  Record(files);
-  EXPECT_TRUE(RunUninstall(fs_, s_));
-  EXPECT_FALSE(fs_.HasFile("C:\\Data\\f19.txt"));
-  EXPECT_TRUE(fs_.HasFile("C:\\Data\\f20.txt"));
-
-  FakePlatform gap;
-  s_ = SetupState{};
-  s_.CompanyName = "C";
-  s_.ScreenSaverTitle = "T";
-  gap.AddFile("C:\\A\\one");
-  gap.AddFile("C:\\A\\three");
-  gap.SetRegistry(RegistryRoot::kCurrentUser, "SOFTWARE\\C\\T", "File0000", "C:\\A\\one");
-  gap.SetRegistry(RegistryRoot::kCurrentUser, "SOFTWARE\\C\\T", "File0002", "C:\\A\\three");
-  EXPECT_TRUE(RunUninstall(gap, s_));
-  EXPECT_FALSE(gap.HasFile("C:\\A\\one"));
-  EXPECT_TRUE(gap.HasFile("C:\\A\\three"));
-}
-
-TEST_F(Uninstall, ScreensaverSettingIsClearedOnlyWhenItNamesTheInstalledFile) {
+// The setting goes back to what it was before the installation when that
+// screensaver is still there; else it is switched off. Values that were not
+// there before are removed rather than emptied, and system.ini is changed
+// only where it names this screensaver.
+TEST_F(Uninstall, TheScreensaverSettingGoesBackOrOff) {
   fs_.short_names["c:\\windows\\sysnative\\starfield.scr"] = "STARFI~1.SCR";
+  fs_.AddFile("C:\\windows\\Sysnative\\aurora.scr", "still there");
   struct Case {
     const char* name;
-    std::string registry;
-    std::string ini;
-    bool cleared;
+    std::string setting;  // SCRNSAVE.EXE before the uninstallation
+    std::string ini;      // system.ini's entry, "" for none
+    std::function<void(FakePlatform&)> kept;  // the record's previous setting
+    std::optional<std::string> path;          // SCRNSAVE.EXE afterwards
+    std::optional<std::string> active;
+    std::string ini_after;
   };
+  auto previous = [](std::optional<std::string> path, std::optional<std::string> active) {
+    return [=](FakePlatform& fs) {
+      fs.SetRegistry(kUser, kRecordKey, kRecordPreviousPathPresentValue, path ? "1" : "0");
+      if (path) fs.SetRegistry(kUser, kRecordKey, kRecordPreviousPathValue, *path);
+      fs.SetRegistry(kUser, kRecordKey, kRecordPreviousActivePresentValue, active ? "1" : "0");
+      if (active) fs.SetRegistry(kUser, kRecordKey, kRecordPreviousActiveValue, *active);
+    };
+  };
+  const std::string aurora = "C:\\windows\\System32\\aurora.scr";
   const Case cases[] = {
-      {"System32 form, as activation writes it", "C:\\windows\\System32\\starfield.scr", "", true},
-      {"Sysnative form", kScr, "", true},
-      {"other letter case", "c:\\WINDOWS\\system32\\STARFIELD.SCR", "", true},
-      {"short form", "C:\\WINDOWS\\system32\\STARFI~1.SCR", "", true},
-      {"other screensaver, ini names ours", "C:\\windows\\System32\\other.scr",
-       "C:\\windows\\System32\\starfield.scr", true},
-      {"empty, ini names another", "", "C:\\windows\\System32\\other.scr", false},
-      {"another one in both", "C:\\x\\other.scr", "C:\\x\\other.scr", false},
+      {"nothing kept: off, as always", kPublicScr, "", [](FakePlatform&) {}, "", "0", ""},
+      {"Sysnative form, other case", "c:\\WINDOWS\\sysnative\\STARFIELD.SCR", "",
+       [](FakePlatform&) {}, "", "0", ""},
+      {"short form", "C:\\WINDOWS\\Sysnative\\STARFI~1.SCR", "", [](FakePlatform&) {}, "", "0",
+       ""},
+      {"the previous one comes back", kPublicScr, "", previous(aurora, "1"), aurora, "1", ""},
+      {"the previous one is gone: off", kPublicScr, "",
+       previous("C:\\windows\\System32\\gone.scr", "1"), "", "0", ""},
+      {"there was none: the values go", kPublicScr, "", previous(std::nullopt, std::nullopt),
+       std::nullopt, std::nullopt, ""},
+      {"another one is active now: untouched", aurora, "", previous(std::nullopt, std::nullopt),
+       aurora, "1", ""},
+      {"system.ini names it", aurora, kPublicScr, [](FakePlatform&) {}, aurora, "1", ""},
+      {"system.ini names another", kPublicScr, aurora, [](FakePlatform&) {}, "", "0", aurora},
   };
   for (const Case& c : cases) {
-    Setting(c.registry, c.ini);
-    fs_.screensaver_notifications.clear();
-    RestoreScreensaverSettings(fs_, s_);
-    EXPECT_EQ(Cleared(), c.cleared) << c.name;
-    EXPECT_EQ(fs_.screensaver_notifications, c.cleared ? std::vector<bool>{false}
-                                                        : std::vector<bool>{})
-        << c.name;
-    if (c.cleared) {
-      EXPECT_EQ(fs_.Registry(RegistryRoot::kCurrentUser, kDesktopKey, "ScreenSaveActive"), "0");
-    }
+    SCOPED_TRACE(c.name);
+    fs_.AddFile(kScr, "screensaver");
+    Record({});
+    Setting(c.setting, c.ini);
+    c.kept(fs_);
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(Value(kScreensaverPathValue), c.path);
+    EXPECT_EQ(Value(kScreenSaveActiveValue), c.active);
+    EXPECT_EQ(fs_.IniValue(kIni, "boot", "scrnsave.exe"), c.ini_after);
+    fs_.WriteIniString(kIni, "boot", "scrnsave.exe", "").IgnoreError();
   }
+  // Nothing named it anywhere: system.ini gets no entry it did not have.
+  FakePlatform clean;
+  clean.AddFile(kScr, "screensaver");
+  Prompter prompter({}, notices_, clean);
+  EXPECT_TRUE(lumiset::Uninstall(target_, facts_, clean, prompter));
+  EXPECT_FALSE(clean.HasFile(kIni));
+  EXPECT_FALSE(clean.Registry(kUser, kDesktopKey, kScreensaverPathValue));
 }
 
-TEST_F(Uninstall, AnEightThreeNameIsItsOwnShortForm) {
-  s_.InstalledScrPath = "C:\\windows\\Sysnative\\STAR.SCR";
-  fs_.AddFile(s_.InstalledScrPath, "x");
-  Setting("C:\\WINDOWS\\system32\\STAR.SCR", "");
-  fs_.system_directory = "C:\\WINDOWS\\system32";
-  RestoreScreensaverSettings(fs_, s_);
-  EXPECT_TRUE(Cleared());
-}
-
-TEST_F(Uninstall, FolderClimb) {
-  struct Case {
-    const char* name;
-    std::vector<std::string> files;  // created, then the first is removed
-    std::vector<std::string> extra;  // other files that stay
-    std::vector<std::string> gone;
-    std::vector<std::string> kept;
-  };
-  const Case cases[] = {
-      {"empties up to the shell folder",
-       {"C:\\Users\\me\\Desktop\\Co\\Title\\a.lnk"}, {},
-       {"C:\\Users\\me\\Desktop\\Co"}, {"C:\\Users\\me\\Desktop"}},
-      {"stops at a folder that is not empty",
-       {"C:\\Data\\Co\\Title\\a.txt"}, {"C:\\Data\\Co\\other.txt"},
-       {"C:\\Data\\Co\\Title"}, {"C:\\Data\\Co", "C:\\Data\\Co\\other.txt"}},
-      {"a folder with desktop.ini stays",
-       {"C:\\Data\\Custom\\a.txt"}, {},
-       {}, {"C:\\Data\\Custom"}},
-      {"never the drive root", {"C:\\lonely.txt"}, {}, {"C:\\lonely.txt"}, {"C:"}},
-  };
-  for (const Case& c : cases) {
-    FakePlatform fs;
-    for (const std::string& f : c.files) fs.AddFile(f);
-    for (const std::string& f : c.extra) fs.AddFile(f);
-    if (std::string(c.name).find("desktop.ini") != std::string::npos) {
-      fs.AddFile("C:\\Data\\Custom\\desktop.ini");
-    }
-    RemoveFileAndEmptyFolders(fs, c.files[0], {"C:\\Users\\me\\Desktop"});
-    for (const std::string& g : c.gone) {
-      EXPECT_FALSE(fs.HasFile(g) || fs.HasFolder(g)) << c.name << ": " << g;
-    }
-    for (const std::string& k : c.kept) {
-      EXPECT_TRUE(fs.HasFile(k) || fs.HasFolder(k)) << c.name << ": " << k;
-    }
-  }
-}
-
-TEST_F(Uninstall, UninstallerAndItsSettingsInOneFolderGoTogether) {
-  Record({std::string(kFolder) + "\\Uninstall.exe", std::string(kFolder) + "\\Uninstall.ini"});
-  EXPECT_TRUE(RunUninstall(fs_, s_));
-  EXPECT_FALSE(fs_.HasFolder(kFolder));
+// A record that is gone (another account's installation, say) still
+// leaves nothing of the installation behind that is known by name.
+TEST_F(Uninstall, WithoutARecordTheKnownFilesStillGo) {
+  fs_ = FakePlatform();
+  fs_.AddFile(kScr, "screensaver");
+  fs_.AddFile(std::string(kFolder) + "\\Uninstall.exe", "x");
+  fs_.AddFile(kDesktopLink, "x");
+  fs_.SetRegistry(kMachine, kEntryKey, kEntryDisplayName, "Starfield Screensaver");
+  EXPECT_TRUE(Run());
+  EXPECT_FALSE(fs_.HasFile(kScr));
+  EXPECT_FALSE(fs_.HasFile(kDesktopLink));
   EXPECT_FALSE(fs_.HasFolder("C:\\Program Files (x86)\\Lumiset Samples"));
+  EXPECT_FALSE(fs_.HasRegistryKey(kMachine, kEntryKey));
+}
+
+TEST_F(Uninstall, AnInstallationForAllUsersIsFoundInTheMachinesRecord) {
+  fs_ = FakePlatform();
+  facts_.common_desktop = "C:\\Users\\Public\\Desktop";
+  fs_.AddFile(kScr, "screensaver");
+  Record({"C:\\Users\\Public\\Desktop\\Starfield Screensaver.lnk"}, kMachine);
+  fs_.AddFile(kDesktopLink, "the user's own copy of the link");
+  EXPECT_TRUE(Run());
+  EXPECT_FALSE(fs_.HasFile("C:\\Users\\Public\\Desktop\\Starfield Screensaver.lnk"));
+  EXPECT_TRUE(fs_.HasFile(kDesktopLink)) << "only the scope that has a record";
+  EXPECT_FALSE(fs_.HasRegistryKey(kMachine, kRecordKey));
 }
 
 TEST_F(Uninstall, AScreensaverAlreadyGoneIsNoError) {
   EXPECT_TRUE(fs_.RemoveFile(kScr));
-  Record({"C:\\Data\\a.txt"});
-  EXPECT_TRUE(RunUninstall(fs_, s_));
-  EXPECT_FALSE(fs_.HasFile("C:\\Data\\a.txt"));
+  EXPECT_TRUE(Run());
+  EXPECT_FALSE(fs_.HasFile(kDesktopLink));
+}
+
+TEST_F(Uninstall, WithoutTheScreensaversNameNoScreensaverIsDeleted) {
+  target_.scr_file_name.clear();
+  Setting(kPublicScr, "");
+  EXPECT_TRUE(Run());
+  EXPECT_TRUE(fs_.HasFile(kScr));
+  EXPECT_EQ(Value(kScreensaverPathValue), kPublicScr);
+  EXPECT_FALSE(fs_.HasFile(kDesktopLink));
+}
+
+TEST(Footprint, FolderClimbStopsAtTheTrustedFolderAndAtWhatStays) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> extra;  // files beside the one removed
+    std::vector<std::string> gone;
+    std::vector<std::string> kept;
+  };
+  const std::string root = "C:\\Users\\me\\Start Menu\\Programs";
+  const std::string link = root + "\\Co\\T Screensaver\\T Screensaver.lnk";
+  const Case cases[] = {
+      {"empties up to the trusted folder", {}, {root + "\\Co"}, {root}},
+      {"stops at a folder that is not empty", {root + "\\Co\\Other\\x.lnk"},
+       {root + "\\Co\\T Screensaver"}, {root + "\\Co", root + "\\Co\\Other\\x.lnk"}},
+      {"a folder with desktop.ini stays", {root + "\\Co\\T Screensaver\\desktop.ini"}, {},
+       {root + "\\Co\\T Screensaver"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform fs;
+    fs.AddFile(link);
+    for (const std::string& f : c.extra) fs.AddFile(f);
+    EXPECT_TRUE(RemoveFootprintFile(fs, {link, root}));
+    EXPECT_FALSE(fs.HasFile(link));
+    for (const std::string& g : c.gone) EXPECT_FALSE(fs.HasFile(g) || fs.HasFolder(g)) << g;
+    for (const std::string& k : c.kept) EXPECT_TRUE(fs.HasFile(k) || fs.HasFolder(k)) << k;
+  }
+}
+
+TEST(Footprint, PathsAreComparedResolved) {
+  FakePlatform fs;
+  MachineFacts facts;
+  facts.system_dir = "C:\\windows\\Sysnative";
+  facts.program_files = "C:\\Program Files (x86)";
+  facts.programs = "C:\\Users\\me\\Start Menu\\Programs";
+  facts.desktop = "C:\\Users\\me\\Desktop";
+  fs.AddFolder("C:\\Program Files (x86)\\Co\\T");
+  fs.short_names["c:\\program files (x86)"] = "PROGRA~2";
+  const InstallFootprint footprint("Co", "T", "t", facts);
+  const std::pair<std::string, bool> cases[] = {
+      {"C:\\Program Files (x86)\\Co\\T\\Uninstall.exe", true},
+      {"c:\\PROGRAM FILES (X86)\\co\\t\\uninstall.EXE", true},
+      {"C:\\PROGRA~2\\Co\\T\\Uninstall.exe", true},
+      {"C:\\Program Files (x86)\\Co\\T\\.\\x\\..\\Uninstall.exe", true},
+      {"C:\\Program Files (x86)\\\\Co\\T\\Uninstall.ini", true},
+      {"C:\\Users\\me\\Desktop\\T Bildschirmschoner.lnk", true},
+      {"C:\\windows\\Sysnative\\t.scr", true},
+      {"C:\\windows\\Sysnative\\other.scr", false},
+      {"C:\\Program Files (x86)\\Co\\T\\..\\Uninstall.exe", false},
+      {"C:\\Program Files (x86)\\Co\\T\\Uninstall.exe.bak", false},
+      {"C:\\Users\\me\\Desktop\\T Screensaver.txt", false},
+      {"relative\\Uninstall.exe", false},
+  };
+  for (const auto& [path, matches] : cases) {
+    std::string refusal;
+    EXPECT_EQ(footprint.Match(fs, path, &refusal).has_value(), matches) << path << ": " << refusal;
+  }
 }
 
 }  // namespace

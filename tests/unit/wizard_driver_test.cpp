@@ -12,18 +12,20 @@ namespace {
 using testing::FakePlatform;
 
 // Plays the user: each page takes the next scripted answer and is logged.
+// The installation itself is scripted too: the driver's part ends where the
+// engine's begins.
 class ScriptedUi : public WizardUi {
  public:
   std::deque<PageResult> answers;
-  std::deque<InstallOutcome> outcomes;
+  std::deque<InstallResult> results;
   std::vector<std::string> log;
-  WelcomeOptions ticks{1, 1, 1, 1};
-  SetupState* state = nullptr;
+  SetupChoices ticks{true, true, true, true};
+  std::vector<InstallPlan> plans;
 
-  PageResult ShowWelcome(WelcomeOptions& o) override {
+  PageResult ShowWelcome(SetupChoices& choices) override {
     log.push_back("welcome");
     const PageResult r = Next();
-    if (r == PageResult::Next) o = ticks;
+    if (r == PageResult::Next) choices = ticks;
     return r;
   }
   PageResult ShowInformation(const std::string&) override {
@@ -34,17 +36,20 @@ class ScriptedUi : public WizardUi {
     log.push_back("licence");
     return Next();
   }
-  InstallOutcome RunProgress() override {
+  InstallResult RunProgress(const InstallPlan& plan) override {
     log.push_back("progress");
-    const InstallOutcome o = outcomes.empty() ? InstallOutcome::Completed : outcomes.front();
-    if (!outcomes.empty()) outcomes.pop_front();
-    if (o == InstallOutcome::Completed) state->InstallSucceeded = 1;
-    return o;
+    plans.push_back(plan);
+    InstallResult r;
+    if (!results.empty()) {
+      r = results.front();
+      results.pop_front();
+    }
+    return r;
   }
-  PageResult ShowFinal(InstallOutcome o) override {
-    log.push_back(o == InstallOutcome::Completed ? "done"
-                  : o == InstallOutcome::Failed  ? "error"
-                                                 : "interrupted");
+  PageResult ShowFinal(const InstallResult& r) override {
+    log.push_back(r.outcome == InstallOutcome::Completed ? "done"
+                  : r.outcome == InstallOutcome::Failed  ? "error"
+                                                         : "interrupted");
     return Next();
   }
 
@@ -57,30 +62,41 @@ class ScriptedUi : public WizardUi {
   }
 };
 
+InstallResult Outcome(InstallOutcome outcome, bool damaged = false) {
+  InstallResult r;
+  r.outcome = outcome;
+  r.damaged = damaged;
+  return r;
+}
+
 class Driver : public ::testing::Test {
  protected:
   Driver() {
-    s_.ShowScreens = 1;
-    s_.ShowInfoPage = 1;
-    s_.InfoText = "info";
-    s_.LicenceText = "licence";
-    s_.CompanyName = "Co";
-    s_.ScreenSaverTitle = "T";
-    s_.InstalledScrPath = "C:\\windows\\Sysnative\\t.scr";
-    s_.ExitCode = 42;  // shows whether the driver wrote it
-    ui_.state = &s_;
+    package_.defaults.show_info_page = true;
+    package_.info_text = "info";
+    package_.licence_text = "licence";
+    package_.company = "Co";
+    package_.title = "T";
+    package_.scr_file_name = "t";
+    facts_.system_dir = "C:\\windows\\Sysnative";
+    facts_.wow64 = true;
+    facts_.desktop = "C:\\Users\\me\\Desktop";
   }
   std::vector<std::string> Run(std::deque<PageResult> answers,
-                               std::deque<InstallOutcome> outcomes = {}) {
+                               std::deque<InstallResult> results = {}) {
+    ui_.log.clear();
     ui_.answers = std::move(answers);
-    ui_.outcomes = std::move(outcomes);
-    RunWizard(s_, fs_, ui_);
+    ui_.results = std::move(results);
+    exit_code_ = RunWizard(options_, package_, facts_, fs_, ui_);
     return ui_.log;
   }
 
   FakePlatform fs_;
-  SetupState s_;
+  RunOptions options_;
+  PackageInfo package_;
+  MachineFacts facts_;
   ScriptedUi ui_;
+  int32_t exit_code_ = 42;
 };
 
 using Log = std::vector<std::string>;
@@ -88,11 +104,14 @@ constexpr PageResult N = PageResult::Next, C = PageResult::Cancel, B = PageResul
 
 TEST_F(Driver, FullInteractiveRun) {
   EXPECT_EQ(Run({}), (Log{"welcome", "information", "licence", "progress", "done"}));
-  EXPECT_EQ(s_.ExitCode, 0);
-  EXPECT_EQ(s_.SetAsDefault, 1) << "the welcome page's ticks were taken";
-  EXPECT_TRUE(fs_.HasRegistryKey(RegistryRoot::kCurrentUser, "SOFTWARE\\Co\\T"));
+  EXPECT_EQ(exit_code_, kExitSucceeded);
+  ASSERT_EQ(ui_.plans.size(), 1u);
+  EXPECT_TRUE(ui_.plans[0].activate) << "the welcome page's ticks were taken";
+  EXPECT_FALSE(ui_.plans[0].desktop_link.path.empty());
 }
 
+// Leaving the wizard before anything is installed is no success: a script
+// or a deployment tool must not take it for an installation.
 TEST_F(Driver, Transitions) {
   struct Case {
     const char* name;
@@ -102,9 +121,9 @@ TEST_F(Driver, Transitions) {
     int32_t exit_code;
   };
   const Case cases[] = {
-      {"cancel on welcome", {C}, true, {"welcome"}, 42},
-      {"cancel on information", {N, C}, true, {"welcome", "information"}, 42},
-      {"no on licence", {N, N, C}, true, {"welcome", "information", "licence"}, 42},
+      {"cancel on welcome", {C}, true, {"welcome"}, kExitFailed},
+      {"cancel on information", {N, C}, true, {"welcome", "information"}, kExitFailed},
+      {"no on licence", {N, N, C}, true, {"welcome", "information", "licence"}, kExitFailed},
       {"back from information", {N, B, N, N, N}, true,
        {"welcome", "information", "welcome", "information", "licence", "progress", "done"}, 0},
       {"back from licence to information", {N, N, B, N, N}, true,
@@ -113,75 +132,79 @@ TEST_F(Driver, Transitions) {
        {"welcome", "licence", "welcome", "licence", "progress", "done"}, 0},
   };
   for (const Case& c : cases) {
-    ui_.log.clear();
-    s_.ExitCode = 42;
-    s_.ShowInfoPage = c.info;
+    package_.defaults.show_info_page = c.info;
     EXPECT_EQ(Run(c.answers), c.expected) << c.name;
-    EXPECT_EQ(s_.ExitCode, c.exit_code) << c.name;
+    EXPECT_EQ(exit_code_, c.exit_code) << c.name;
   }
 }
 
 TEST_F(Driver, EmptyTextsSkipTheirPages) {
-  s_.InfoText.clear();
-  s_.LicenceText.clear();
+  package_.info_text.clear();
+  package_.licence_text.clear();
   EXPECT_EQ(Run({}), (Log{"welcome", "progress", "done"}));
 }
 
-TEST_F(Driver, OptionsAreKeptOnlyOnNext) {
-  s_.SetAsDefault = 1;
-  s_.CreateDesktopIcon = 0;
-  ui_.ticks = {0, 0, 0, 1};
-  Run({C});
-  EXPECT_EQ(s_.SetAsDefault, 1);
-  EXPECT_EQ(s_.CreateDesktopIcon, 0);
-  ui_.log.clear();
-  Run({N, N, N, N});
-  EXPECT_EQ(s_.SetAsDefault, 0);
-  EXPECT_EQ(s_.CreateDesktopIcon, 1);
+TEST_F(Driver, ChoicesAreKeptOnlyOnNext) {
+  options_.choices = {true, false, false, false};
+  ui_.ticks = {false, false, false, true};
+  Run({N, N, B, B, N, N, N});
+  ASSERT_EQ(ui_.plans.size(), 1u);
+  EXPECT_FALSE(ui_.plans[0].activate);
+  EXPECT_FALSE(ui_.plans[0].desktop_link.path.empty());
 }
 
 TEST_F(Driver, FailureThenBackThenSuccessEndsWithZero) {
-  EXPECT_EQ(Run({N, N, N, B, N, N, N, N}, {InstallOutcome::Failed, InstallOutcome::Completed}),
+  EXPECT_EQ(Run({N, N, N, B, N, N, N, N},
+                {Outcome(InstallOutcome::Failed), Outcome(InstallOutcome::Completed)}),
             (Log{"welcome", "information", "licence", "progress", "error", "welcome",
                  "information", "licence", "progress", "done"}));
-  EXPECT_EQ(s_.ExitCode, 0);
+  EXPECT_EQ(exit_code_, kExitSucceeded);
 }
 
-TEST_F(Driver, FailureThenBackThenCancelLeavesTheExitCodeAlone) {
-  Run({N, N, N, B, C}, {InstallOutcome::Failed});
-  EXPECT_EQ(s_.ExitCode, 42) << "a run left through Back never sets the code";
+TEST_F(Driver, FailureThenBackThenCancelIsAFailure) {
+  Run({N, N, N, B, C}, {Outcome(InstallOutcome::Failed)});
+  EXPECT_EQ(exit_code_, kExitFailed);
 }
 
-TEST_F(Driver, InterruptedAndFailedRunsEndWithOne) {
-  Run({}, {InstallOutcome::Interrupted});
+TEST_F(Driver, InterruptedFailedAndDamagedRunsEndWithOne) {
+  Run({}, {Outcome(InstallOutcome::Interrupted)});
   EXPECT_EQ(ui_.log.back(), "interrupted");
-  EXPECT_EQ(s_.ExitCode, 1);
-  EXPECT_FALSE(fs_.HasRegistryKey(RegistryRoot::kCurrentUser, "SOFTWARE\\Co\\T"))
-      << "no finishing steps after an unsuccessful run";
+  EXPECT_EQ(exit_code_, kExitFailed);
+  // A damaged installer is not tried again, whatever the page answers.
+  EXPECT_EQ(Run({N, N, N, B}, {Outcome(InstallOutcome::Failed, /*damaged=*/true)}),
+            (Log{"welcome", "information", "licence", "progress", "error"}));
+  EXPECT_EQ(exit_code_, kExitFailed);
 }
 
-TEST_F(Driver, QuietModeShowsNoPageButRunsTheFinishingSteps) {
-  s_.QuietMode = 1;
-  s_.ShowScreens = 0;
+TEST_F(Driver, QuietModeShowsNoPage) {
+  options_.quiet = true;
+  options_.show_pages = false;
   EXPECT_EQ(Run({}), (Log{"progress"}));
-  EXPECT_EQ(s_.ExitCode, 0);
-  EXPECT_TRUE(fs_.HasRegistryKey(RegistryRoot::kCurrentUser, "SOFTWARE\\Co\\T"));
-  ui_.log.clear();
-  Run({}, {InstallOutcome::Failed});
-  EXPECT_EQ(ui_.log, Log{"progress"});
-  EXPECT_EQ(s_.ExitCode, 1);
+  EXPECT_EQ(exit_code_, kExitSucceeded);
+  EXPECT_EQ(Run({}, {Outcome(InstallOutcome::Failed)}), Log{"progress"});
+  EXPECT_EQ(exit_code_, kExitFailed);
 }
 
 TEST_F(Driver, QuietWithFinalPagesRetriesAtOnceOnBack) {
-  s_.QuietMode = 1;
-  EXPECT_EQ(Run({B, N}, {InstallOutcome::Failed, InstallOutcome::Completed}),
+  options_.quiet = true;
+  EXPECT_EQ(Run({B, N}, {Outcome(InstallOutcome::Failed), Outcome(InstallOutcome::Completed)}),
             (Log{"progress", "error", "progress", "done"}));
-  EXPECT_EQ(s_.ExitCode, 0);
+  EXPECT_EQ(exit_code_, kExitSucceeded);
+}
+
+// Silent with progress: the progress page only; nobody is asked to click a
+// final page, and the run ends by itself.
+TEST_F(Driver, SilentWithProgressShowsNoFinalPage) {
+  options_.quiet = true;
+  options_.no_interaction = true;
+  EXPECT_EQ(Run({}), Log{"progress"});
+  EXPECT_EQ(exit_code_, kExitSucceeded);
+  EXPECT_EQ(Run({}, {Outcome(InstallOutcome::Failed)}), Log{"progress"});
+  EXPECT_EQ(exit_code_, kExitFailed);
 }
 
 TEST_F(Driver, DisplayPropertiesThroughSysnativeUnderWow64) {
-  s_.OpenDisplayProperties = 1;
-  ui_.ticks.OpenDisplayProperties = 1;
+  options_.choices.open_display_properties = true;
   Run({});
   ASSERT_EQ(fs_.shell_opened.size(), 1u);
   EXPECT_EQ(fs_.shell_opened[0].first, "C:\\WINDOWS\\Sysnative\\control.exe");
@@ -190,16 +213,14 @@ TEST_F(Driver, DisplayPropertiesThroughSysnativeUnderWow64) {
 
   fs_.wow64 = false;
   fs_.shell_opened.clear();
-  ui_.log.clear();
   Run({});
   EXPECT_EQ(fs_.shell_opened[0].first, "control.exe");
 }
 
 TEST_F(Driver, NoDisplayPropertiesAfterAFailureOrWhenNotAsked) {
-  s_.OpenDisplayProperties = 1;
-  Run({}, {InstallOutcome::Failed});
-  ui_.ticks.OpenDisplayProperties = 0;
-  ui_.log.clear();
+  options_.choices.open_display_properties = true;
+  Run({}, {Outcome(InstallOutcome::Failed)});
+  ui_.ticks.open_display_properties = false;
   Run({});
   EXPECT_TRUE(fs_.shell_opened.empty());
 }

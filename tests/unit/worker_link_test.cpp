@@ -74,7 +74,7 @@ TEST_F(WorkerLinkTest, EachPromptGetsItsOwnAnswerAndALateOneIsRefused) {
   StartWorker([&](WorkerLink& link, Platform& p) {
     for (int i = 0; i < 3; ++i) {
       ++asked;
-      answers.push_back(link.AskCopyError(p));
+      answers.push_back(link.AskCopyError(p, {"write", Status::Failure("write", "C:\\x", 5)}));
     }
   });
   int question = 0;
@@ -82,6 +82,8 @@ TEST_F(WorkerLinkTest, EachPromptGetsItsOwnAnswerAndALateOneIsRefused) {
     ++question;
     ASSERT_TRUE(Eventually([&] { return asked == question && link_.prompt_pending(); }));
     ASSERT_TRUE(WaitsOn(2)) << "the worker does not wait for the answer";
+    EXPECT_EQ(link_.prompt_details().step, "write");
+    EXPECT_EQ(link_.prompt_details().why.path(), "C:\\x");
     EXPECT_TRUE(link_.Answer(answer));
     EXPECT_FALSE(link_.Answer(PromptAnswer::kRetry)) << "a second answer to the same question";
   }
@@ -121,7 +123,7 @@ TEST_F(WorkerLinkTest, AStopCheckWaitsWhilePausedThenReportsTheChoice) {
 
 TEST_F(WorkerLinkTest, APauseBegunDuringThePromptHoldsTheAnswerBack) {
   std::atomic<PromptAnswer> answer{PromptAnswer::kAbort};
-  StartWorker([&](WorkerLink& link, Platform& p) { answer = link.AskCopyError(p); });
+  StartWorker([&](WorkerLink& link, Platform& p) { answer = link.AskCopyError(p, {}); });
   ASSERT_TRUE(Eventually([&] { return link_.prompt_pending(); }));
   link_.Pause();
   EXPECT_TRUE(link_.Answer(PromptAnswer::kRetry));
@@ -133,17 +135,16 @@ TEST_F(WorkerLinkTest, APauseBegunDuringThePromptHoldsTheAnswerBack) {
   EXPECT_EQ(answer, PromptAnswer::kRetry);
 }
 
-TEST_F(WorkerLinkTest, ProgressAndTheResultCrossOver) {
+TEST_F(WorkerLinkTest, ProgressAndTheEndCrossOver) {
   EXPECT_FALSE(link_.finished());
   EXPECT_EQ(link_.progress(), 0);
   StartWorker([](WorkerLink& link, Platform& p) {
     link.ReportProgress(50);
     if (!link.StopRequested(p)) link.ReportProgress(98);
-    link.Finish(WorkerResult::NoWorkFile);
+    link.Finish();
   });
   ASSERT_TRUE(Eventually([&] { return link_.finished(); }));
   EXPECT_EQ(link_.progress(), 98);
-  EXPECT_EQ(link_.result(), WorkerResult::NoWorkFile);
   EXPECT_EQ(platform_.sleeps, 0) << "an unpaused check does not wait";
   Join();
 }

@@ -30,7 +30,7 @@ BOOL CALLBACK CollectText(HWND hwnd, LPARAM data) {
   return TRUE;
 }
 
-std::string Narrow(std::wstring_view text) { return WideToAnsi(text); }
+std::string Narrow(std::wstring_view text) { return WideToUtf8(text); }
 
 }  // namespace
 

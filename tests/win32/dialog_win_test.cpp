@@ -2,6 +2,7 @@
 // modal run, the owner, the template language, centring, and the pass that
 // strips style prefixes and expands placeholders in control texts.
 #include "ui/dialog_win.h"
+#include "win32/platform_win.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +21,12 @@ using testing::Driver;
 constexpr int kProbeTemplate = 900;
 constexpr wchar_t kProbeCaption[] = L"Probe";
 
-SetupState ProbeState() {
-  SetupState state;
-  state.ScreenSaverTitle = "Nova";
-  state.CompanyName = "Acme";
-  state.LanguageIndex = kEnglish;
-  state.ShowScreens = 1;
+PageLook ProbeState() {
+  PageLook state;
+  state.title = "Nova";
+  state.placeholders.title = "Nova";
+  state.placeholders.company = "Acme";
+  state.language = kEnglish;
   return state;
 }
 
@@ -33,7 +34,7 @@ SetupState ProbeState() {
 // dialog is initialised; ends at once unless told to stay open.
 class ProbeDialog : public WizardPage {
  public:
-  ProbeDialog(SetupState& state, bool stay_open = false, HWND parent = nullptr)
+  ProbeDialog(PageLook& state, bool stay_open = false, HWND parent = nullptr)
       : WizardPage(GetModuleHandleW(nullptr), kProbeTemplate, state, parent),
         stay_open_(stay_open) {}
 
@@ -62,7 +63,7 @@ class ProbeDialog : public WizardPage {
 };
 
 TEST(DialogTextPass, StylePrefixesNeverShowAndTheBoldOnesMakeBold) {
-  SetupState state = ProbeState();
+  PageLook state = ProbeState();
   ProbeDialog probe(state);
   ASSERT_EQ(probe.DoModal(), IDOK);
 
@@ -85,7 +86,7 @@ TEST(DialogTextPass, StylePrefixesNeverShowAndTheBoldOnesMakeBold) {
 }
 
 TEST(DialogTextPass, PlaceholdersAreExpandedAndOtherLettersKept) {
-  SetupState state = ProbeState();
+  PageLook state = ProbeState();
   ProbeDialog probe(state);
   ASSERT_EQ(probe.DoModal(), IDOK);
   EXPECT_EQ(probe.texts[109], L"Setup for Nova by Acme");
@@ -94,18 +95,20 @@ TEST(DialogTextPass, PlaceholdersAreExpandedAndOtherLettersKept) {
   EXPECT_EQ(probe.texts[111], L"\u0417\u0430\u0441\u0442\u0430\u0432\u043a\u0430 \u00abNova\u00bb");
 }
 
-TEST(DialogTextPass, PlaceholderValuesAreReadInTheAnsiCodePage) {
+TEST(DialogTextPass, PackageTextsReadInTheAnsiCodePageShowWhole) {
   if (GetACP() != 1252) GTEST_SKIP() << "needs the Western code page";
-  SetupState state = ProbeState();
-  state.ScreenSaverTitle = "Caf\xe9 \x80";
+  PageLook state = ProbeState();
+  // As the package stores it; the loader turns it into UTF-8.
+  Win32Platform platform;
+  state.placeholders.title = platform.AnsiToUtf8("Caf\xe9 \x80");
   ProbeDialog probe(state);
   ASSERT_EQ(probe.DoModal(), IDOK);
   EXPECT_EQ(probe.texts[112], L"Caf\u00e9 \u20ac!");
 }
 
 TEST(DialogTextPass, AnExpansionPastTheLimitLeavesTheTextAsItWas) {
-  SetupState state = ProbeState();
-  state.ScreenSaverTitle = std::string(kMaxExpandedText / 2 + 1, 'n');
+  PageLook state = ProbeState();
+  state.placeholders.title = std::string(kMaxExpandedText / 2 + 1, 'n');
   const std::wstring text = L"{ScrName}{ScrName}{ScrName}";
   EXPECT_EQ(ExpandPlaceholdersInWindowText(text, state), text);
 }
@@ -120,8 +123,8 @@ TEST(DialogTemplate, TheLanguagesCopyIsUsedWhenPresentElseTheEnglishBase) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.language);
-    SetupState state = ProbeState();
-    state.LanguageIndex = c.language;
+    PageLook state = ProbeState();
+    state.language = c.language;
     ProbeDialog probe(state);
     ASSERT_EQ(probe.DoModal(), IDOK);
     EXPECT_EQ(probe.caption, c.caption);
@@ -129,8 +132,8 @@ TEST(DialogTemplate, TheLanguagesCopyIsUsedWhenPresentElseTheEnglishBase) {
 }
 
 TEST(DialogPlacement, TheDialogIsCentredInThePlacementRectangle) {
-  SetupState state = ProbeState();
-  state.PlacementRect = Rect{100, 50, 701, 550};
+  PageLook state = ProbeState();
+  state.placement = Rect{100, 50, 701, 550};
   ProbeDialog probe(state);
   ASSERT_EQ(probe.DoModal(), IDOK);
   const int width = probe.window.right - probe.window.left;
@@ -139,7 +142,7 @@ TEST(DialogPlacement, TheDialogIsCentredInThePlacementRectangle) {
   EXPECT_EQ(probe.window.top, 50 + (500 - height) / 2);
 
   // The same template placed by the system alone is one pixel smaller.
-  SetupState unplaced = ProbeState();
+  PageLook unplaced = ProbeState();
   ProbeDialog plain(unplaced);
   ASSERT_EQ(plain.DoModal(), IDOK);
   EXPECT_EQ(plain.window.right - plain.window.left + 1, width);
@@ -148,7 +151,7 @@ TEST(DialogPlacement, TheDialogIsCentredInThePlacementRectangle) {
 
 class ThrowingDialog : public WizardPage {
  public:
-  ThrowingDialog(SetupState& state, bool throw_at_init)
+  ThrowingDialog(PageLook& state, bool throw_at_init)
       : WizardPage(GetModuleHandleW(nullptr), kProbeTemplate, state), throw_at_init_(throw_at_init) {}
 
  protected:
@@ -167,7 +170,7 @@ class ThrowingDialog : public WizardPage {
 };
 
 TEST(DialogModal, AHandlerThatThrowsEndsTheDialogAsFailed) {
-  SetupState state = ProbeState();
+  PageLook state = ProbeState();
   {
     ThrowingDialog dialog(state, /*throw_at_init=*/true);
     EXPECT_EQ(dialog.DoModal(), CDialog::kDialogFailed);
@@ -189,7 +192,7 @@ TEST(DialogModal, AQuitRequestEndsTheDialogAsFailedNotAsOk) {
   Driver driver([ui_thread](Driver& d) {
     if (d.WaitForDialog(kProbeCaption)) PostThreadMessageW(ui_thread, WM_QUIT, 0, 0);
   });
-  SetupState state = ProbeState();
+  PageLook state = ProbeState();
   ProbeDialog probe(state, /*stay_open=*/true);
   EXPECT_EQ(probe.DoModal(), CDialog::kDialogFailed);
   driver.Join();
@@ -200,7 +203,7 @@ TEST(DialogModal, AQuitRequestEndsTheDialogAsFailedNotAsOk) {
 }
 
 TEST(DialogModal, AMissingTemplateFailsWithoutShowingAnything) {
-  SetupState state = ProbeState();
+  PageLook state = ProbeState();
   WizardPage dialog(GetModuleHandleW(nullptr), 899, state);
   EXPECT_EQ(dialog.DoModal(), CDialog::kDialogFailed);
 }
@@ -224,7 +227,7 @@ TEST(DialogModal, ADialogWithoutParentIsOwnedByTheThreadsMainWindow) {
     d.Expect(!IsWindowEnabled(frame), "the frame stays enabled under a modal dialog");
     testing::Press(dialog, IDCANCEL);
   });
-  SetupState state = ProbeState();
+  PageLook state = ProbeState();
   ProbeDialog probe(state, /*stay_open=*/true);
   EXPECT_EQ(probe.DoModal(), IDCANCEL);
   driver.Join();

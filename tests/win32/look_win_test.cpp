@@ -40,17 +40,16 @@ constexpr double kBlueHue = 0.59;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
-SetupState LookState(bool themed) {
-  SetupState state;
-  state.ScreenSaverTitle = "Nova";
-  state.CopyrightLine = "(c) Acme";
-  state.CompanyName = "Acme";
-  state.LanguageIndex = kEnglish;
-  state.ShowScreens = 1;
-  state.ShowSetupOptions = 1;
-  state.XpLook = themed ? 1 : 0;
-  state.AccentHue = kBlueHue;
-  state.PlacementRect = Rect{0, 0, 1024, 768};
+PageLook LookState(bool themed) {
+  PageLook state;
+  state.title = "Nova";
+  state.placeholders.title = "Nova";
+  state.copyright_line = "(c) Acme";
+  state.placeholders.company = "Acme";
+  state.language = kEnglish;
+  state.themed = themed;
+  state.accent_hue = kBlueHue;
+  state.placement = Rect{0, 0, 1024, 768};
   return state;
 }
 
@@ -85,12 +84,12 @@ class Pixels {
   Pixels(int width, int height) : width_(width), height_(height) {}
 
   // What PaintPage draws over the dialog's whole client area.
-  static Pixels OfPage(HWND dialog, const SetupState& state) {
+  static Pixels OfPage(HWND dialog, const PageLook& state) {
     RECT client{};
     GetClientRect(dialog, &client);
     Pixels pixels(client.right, client.bottom);
     pixels.Capture(
-        [&](HDC dc) { PaintPage(dialog, dc, state, ApplicationFonts(state.ScreenDpiY)); });
+        [&](HDC dc) { PaintPage(dialog, dc, state, ApplicationFonts(state.dpi_y)); });
     return pixels;
   }
 
@@ -191,7 +190,7 @@ class Inspected : public Page {
   std::function<void(HWND)> inspect_;
 };
 
-void InspectTemplate(int template_id, SetupState& state, const std::function<void(HWND)>& inspect) {
+void InspectTemplate(int template_id, PageLook& state, const std::function<void(HWND)>& inspect) {
   Inspected<WizardPage> page(inspect, Instance(), template_id, state, nullptr);
   ASSERT_EQ(page.DoModal(), IDOK);
 }
@@ -269,8 +268,8 @@ TEST(UiFontsWin, TahomaCountsOnlyAsAFileInTheFontsFolder) {
 }
 
 TEST(FontPass, EveryControlGetsTheDialogFontAndAPrefixItsOwn) {
-  SetupState state = LookState(false);
-  const UiFonts& fonts = ApplicationFonts(state.ScreenDpiY);
+  PageLook state = LookState(false);
+  const UiFonts& fonts = ApplicationFonts(state.dpi_y);
   const struct {
     int id;
     UiFont font;
@@ -295,7 +294,7 @@ TEST(FontPass, EveryControlGetsTheDialogFontAndAPrefixItsOwn) {
         credit_font =
             reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_CREDIT_LINE, WM_GETFONT, 0, 0));
       },
-      Instance(), state, nullptr);
+      Instance(), state, true, nullptr);
   ASSERT_EQ(welcome.DoModal(), IDOK);
   EXPECT_EQ(credit_font, fonts.Get(UiFont::kSmall));
 }
@@ -303,8 +302,9 @@ TEST(FontPass, EveryControlGetsTheDialogFontAndAPrefixItsOwn) {
 TEST(PagePainting, TheClassicPageShowsThePictureInItsBandOverTheFaceColour) {
   constexpr uint32_t kCorner = 0x302010;
   constexpr uint32_t kRest = 0x3264C8;
-  SetupState state = LookState(false);
-  state.HeaderPicture = TwoColourPicture(40, 20, kCorner, kRest);
+  PageLook state = LookState(false);
+  const std::vector<uint8_t> header = TwoColourPicture(40, 20, kCorner, kRest);
+  state.header_picture = header;
   InspectTemplate(IDD_INFORMATION, state, [&](HWND dialog) {
     const Pixels page = Pixels::OfPage(dialog, state);
     const PageLayout layout = LayoutOf(dialog);
@@ -325,8 +325,8 @@ TEST(PagePainting, TheClassicPageShowsThePictureInItsBandOverTheFaceColour) {
 }
 
 TEST(PagePainting, TheThemedPageHasItsGradientsAndHidesTheEtchedLines) {
-  SetupState state = LookState(true);
-  auto tint = [&](Tint t) { return AccentTint(state.AccentHue, t); };
+  PageLook state = LookState(true);
+  auto tint = [&](Tint t) { return AccentTint(state.accent_hue, t); };
   InspectTemplate(IDD_INFORMATION, state, [&](HWND dialog) {
     const Pixels page = Pixels::OfPage(dialog, state);
     const PageLayout layout = LayoutOf(dialog);
@@ -371,20 +371,20 @@ TEST(PagePainting, HeaderTextsAreDrawnOnlyWhenAskedAndOnlyOnPagesWithABand) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    SetupState state = LookState(c.themed);
-    state.ShowHeaderText = c.show_text;
-    state.HeaderTextColor = kRed;
+    PageLook state = LookState(c.themed);
+    state.show_header_text = c.show_text;
+    state.header_text_color = kRed;
     InspectTemplate(c.template_id, state, [&](HWND dialog) {
       const Pixels page = Pixels::OfPage(dialog, state);
       RECT client{};
       GetClientRect(dialog, &client);
       const HeaderTextRects text =
-          LayOutHeaderText(Rect{0, 0, client.right, client.bottom}, state.ScreenDpiY);
+          LayOutHeaderText(Rect{0, 0, client.right, client.bottom}, state.dpi_y);
       EXPECT_EQ(page.AnyIn(text.title, kRed), c.expect_text) << "title";
       EXPECT_EQ(page.AnyIn(text.copyright, kRed), c.expect_text) << "copyright line";
       if (c.template_id == IDD_EXIT_SETUP) {
         const uint32_t plain =
-            c.themed ? AccentTint(state.AccentHue, kBodyTintFrom) : GetSysColor(COLOR_BTNFACE);
+            c.themed ? AccentTint(state.accent_hue, kBodyTintFrom) : GetSysColor(COLOR_BTNFACE);
         EXPECT_EQ(page.At(0, 0), plain) << "no band on a page without separators";
       }
     });
@@ -420,7 +420,7 @@ TEST(PaintDib, CopiesAPictureOfTheSameSizeAndStretchesOthersWithoutBlending) {
 }
 
 TEST(ControlColours, ThemedPagesTintTheOptionsAndLetStaticsShowThePage) {
-  SetupState state = LookState(true);
+  PageLook state = LookState(true);
   Inspected<WelcomePage> welcome(
       [&](HWND dialog) {
         HDC dc = CreateCompatibleDC(nullptr);
@@ -438,7 +438,7 @@ TEST(ControlColours, ThemedPagesTintTheOptionsAndLetStaticsShowThePage) {
               SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                            reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))));
           ASSERT_NE(brush, nullptr);
-          EXPECT_EQ(brush_color(brush), AccentTint(state.AccentHue, kOptionTint));
+          EXPECT_EQ(brush_color(brush), AccentTint(state.accent_hue, kOptionTint));
           EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
           EXPECT_EQ(GetTextColor(dc), 0u);
         }
@@ -465,12 +465,12 @@ TEST(ControlColours, ThemedPagesTintTheOptionsAndLetStaticsShowThePage) {
         EXPECT_EQ(light, GetStockObject(NULL_BRUSH)) << "the group box";
         DeleteDC(dc);
       },
-      Instance(), state, nullptr);
+      Instance(), state, true, nullptr);
   ASSERT_EQ(welcome.DoModal(), IDOK);
 }
 
 TEST(ControlColours, TheTintsGoOnlyToOptionBoxesAndPicturesWhateverTheirIds) {
-  SetupState state = LookState(true);
+  PageLook state = LookState(true);
   const HBRUSH hollow = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   HDC dc = CreateCompatibleDC(nullptr);
   // On the existing-copy page 1004 is the heading and 1005 the description.
@@ -490,7 +490,7 @@ TEST(ControlColours, TheTintsGoOnlyToOptionBoxesAndPicturesWhateverTheirIds) {
             PageControlColor(dialog, dc, GetDlgItem(dialog, IDC_PICTURE), WM_CTLCOLORSTATIC, state);
         LOGBRUSH facts{};
         ASSERT_TRUE(GetObjectW(brush, sizeof facts, &facts));
-        EXPECT_EQ(facts.lbColor, AccentTint(state.AccentHue, kLightTint));
+        EXPECT_EQ(facts.lbColor, AccentTint(state.accent_hue, kLightTint));
       },
       Instance(), state, nullptr);
   ASSERT_EQ(quit.DoModal(), IDOK);
@@ -498,7 +498,7 @@ TEST(ControlColours, TheTintsGoOnlyToOptionBoxesAndPicturesWhateverTheirIds) {
 }
 
 TEST(ControlColours, ClassicPagesOnlyGreyTheCreditLine) {
-  SetupState state = LookState(false);
+  PageLook state = LookState(false);
   Inspected<WelcomePage> welcome(
       [&](HWND dialog) {
         HDC dc = CreateCompatibleDC(nullptr);
@@ -514,13 +514,13 @@ TEST(ControlColours, ClassicPagesOnlyGreyTheCreditLine) {
         }
         DeleteDC(dc);
       },
-      Instance(), state, nullptr);
+      Instance(), state, true, nullptr);
   ASSERT_EQ(welcome.DoModal(), IDOK);
 }
 
 // Checks the picture control of a page: every opaque pixel of the picture
 // shows as it is and every transparent one shows the page beneath.
-void ExpectPictureOverPage(HWND dialog, const SetupState& state, int bitmap_id) {
+void ExpectPictureOverPage(HWND dialog, const PageLook& state, int bitmap_id) {
   HWND control = GetDlgItem(dialog, IDC_PICTURE);
   auto image = reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
   ASSERT_NE(image, nullptr) << "no picture";
@@ -556,15 +556,15 @@ void ExpectPictureOverPage(HWND dialog, const SetupState& state, int bitmap_id) 
 TEST(PagePictures, ThePicturesLieOverThePageInBothLooks) {
   for (bool themed : {false, true}) {
     SCOPED_TRACE(themed ? "themed" : "classic");
-    SetupState state = LookState(themed);
+    PageLook state = LookState(themed);
     Inspected<ExitConfirmation> quit([&](HWND d) { ExpectPictureOverPage(d, state, IDB_QUESTION); },
                               Instance(), state, nullptr);
     EXPECT_EQ(quit.DoModal(), IDOK);
     Inspected<ErrorPage> error([&](HWND d) { ExpectPictureOverPage(d, state, IDB_ERROR); },
-                                       Instance(), state, nullptr);
+                               Instance(), state, false, nullptr);
     EXPECT_EQ(error.DoModal(), IDOK);
     Inspected<CopyErrorPrompt> copy([&](HWND d) { ExpectPictureOverPage(d, state, IDB_ERROR); },
-                                 Instance(), state, nullptr);
+                                    Instance(), state, std::string(), nullptr);
     EXPECT_EQ(copy.DoModal(), IDOK);
   }
 }
@@ -574,27 +574,13 @@ class HelpWindowTest : public ::testing::Test {
   void SetUp() override {
     rich_edit_ = LoadLibraryA("riched32.dll");
     ASSERT_NE(rich_edit_, nullptr);
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    state_.WorkFolder = std::string(temp) + "lumiset-help-test\\";
-    CreateDirectoryA(state_.WorkFolder.c_str(), nullptr);
   }
   void TearDown() override {
-    RemoveDirectoryA(state_.WorkFolder.c_str());
     if (rich_edit_) FreeLibrary(rich_edit_);
   }
 
-  std::vector<std::string> WorkFiles() {
-    std::vector<std::string> files;
-    for (const FindEntry& entry : platform_.FindFiles(state_.WorkFolder + "*.*")) {
-      if (!entry.is_folder) files.push_back(entry.name);
-    }
-    return files;
-  }
-
   HMODULE rich_edit_ = nullptr;
-  Win32Platform platform_;
-  SetupState state_ = LookState(false);
+  PageLook state_ = LookState(false);
 };
 
 // FR_DOWN of the common dialogs, which the lean <windows.h> leaves out.
@@ -631,10 +617,9 @@ TEST_F(HelpWindowTest, TheDocumentShowsWithItsFontsIndentsAndTabStops) {
         HWND edit = GetDlgItem(dialog, IDC_HELP_TEXT);
         EXPECT_EQ(GetFocus(), edit);
         EXPECT_TRUE(GetWindowLongW(edit, GWL_STYLE) & ES_READONLY);
-        EXPECT_TRUE(WorkFiles().empty()) << "the work file stays after streaming";
         EXPECT_EQ(reinterpret_cast<HFONT>(
                       SendDlgItemMessageW(dialog, IDC_HELP_HEADING, WM_GETFONT, 0, 0)),
-                  ApplicationFonts(state_.ScreenDpiY).Get(UiFont::kDialog));
+                  ApplicationFonts(state_.dpi_y).Get(UiFont::kDialog));
 
         const struct {
           const char* text;
@@ -689,7 +674,7 @@ TEST_F(HelpWindowTest, TheDocumentShowsWithItsFontsIndentsAndTabStops) {
           }
         }
       },
-      Instance(), platform_, state_, nullptr);
+      Instance(), state_, nullptr);
   ASSERT_EQ(help.DoModal(), IDOK);
 }
 
@@ -703,39 +688,35 @@ TEST_F(HelpWindowTest, CloseEscapeAndTheCloseBoxEndItAsCancel) {
       else
         testing::Press(dialog, button);
     });
-    HelpWindow help(Instance(), platform_, state_);
+    HelpWindow help(Instance(), state_);
     EXPECT_EQ(ToPageResult(help.DoModal()), PageResult::Cancel);
     driver.Join();
     EXPECT_EQ(driver.Failures(), "");
   }
-  EXPECT_TRUE(WorkFiles().empty());
 }
 
-TEST_F(HelpWindowTest, StreamingReportsAFileThatCannotBeRead) {
+TEST_F(HelpWindowTest, StreamingShowsTheBytesGiven) {
   Inspected<HelpWindow> help(
       [&](HWND dialog) {
         HWND edit = GetDlgItem(dialog, IDC_HELP_TEXT);
         SetWindowTextW(edit, L"");
-        EXPECT_FALSE(StreamFileIntoRichEdit(edit, SF_RTF, state_.WorkFolder + "missing.rtf"));
+        EXPECT_TRUE(StreamIntoRichEdit(edit, SF_TEXT, {}));
         EXPECT_EQ(GetWindowTextLengthW(edit), 0);
-
-        const std::string path = state_.WorkFolder + "plain.txt";
-        HANDLE file =
-            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, "plain words", 11, &written, nullptr);
-        CloseHandle(file);
-        EXPECT_TRUE(StreamFileIntoRichEdit(edit, SF_TEXT, path));
-        EXPECT_EQ(WindowText(edit), L"plain words");
+        // More than one piece of the control's stream.
+        std::string words;
+        while (words.size() < 10000) words += "plain words ";
+        EXPECT_TRUE(StreamIntoRichEdit(
+            edit, SF_TEXT,
+            std::span(reinterpret_cast<const uint8_t*>(words.data()), words.size())));
+        EXPECT_EQ(WideToUtf8(WindowText(edit)), words);
         EXPECT_NE(SendMessageW(edit, EM_GETMODIFY, 0, 0), 0);
-        DeleteFileA(path.c_str());
       },
-      Instance(), platform_, state_, nullptr);
+      Instance(), state_, nullptr);
   ASSERT_EQ(help.DoModal(), IDOK);
 }
 
 TEST(AboutBox, ShowsTheIconNameAndVersionAndEndsWithOk) {
-  SetupState state = LookState(false);
+  PageLook state = LookState(false);
   Driver driver([](Driver& d) {
     HWND dialog = d.WaitForDialog(L"About Lumiset");
     if (!dialog) return;

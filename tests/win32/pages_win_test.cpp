@@ -38,14 +38,13 @@ constexpr int kCloseBox = -1;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
-SetupState PageState() {
-  SetupState state;
-  state.ScreenSaverTitle = "Nova";
-  state.CompanyName = "Acme";
-  state.LanguageIndex = kEnglish;
-  state.ShowScreens = 1;
-  state.ShowSetupOptions = 1;
-  state.PlacementRect = Rect{0, 0, 1024, 768};
+PageLook PageState() {
+  PageLook state;
+  state.title = "Nova";
+  state.placeholders.title = "Nova";
+  state.placeholders.company = "Acme";
+  state.language = kEnglish;
+  state.placement = Rect{0, 0, 1024, 768};
   return state;
 }
 
@@ -64,16 +63,17 @@ bool StartsWithStylePrefix(const std::wstring& text) {
 
 struct PageCase {
   const char* name;
-  std::function<std::unique_ptr<CDialog>(SetupState&)> make;
+  std::function<std::unique_ptr<CDialog>(const PageLook&)> make;
   const wchar_t* caption;
   std::vector<std::pair<int, const wchar_t*>> texts;
   int button;
   PageResult result;
 };
 
-template <typename Page>
-std::function<std::unique_ptr<CDialog>(SetupState&)> Make() {
-  return [](SetupState& state) { return std::make_unique<Page>(Instance(), state); };
+// A page made from the look and whatever else its constructor takes.
+template <typename Page, typename... More>
+std::function<std::unique_ptr<CDialog>(const PageLook&)> Make(More... more) {
+  return [=](const PageLook& look) { return std::make_unique<Page>(Instance(), look, more...); };
 }
 
 TEST(WizardPages, EachPageShowsItsTextsAndEndsWithItsButtonsResult) {
@@ -91,8 +91,20 @@ TEST(WizardPages, EachPageShowsItsTextsAndEndsWithItsButtonsResult) {
       {IDC_ERRORS_HEADING, L"Frequently Encountered Errors"},
       {IDC_BACK, L"< Back"},
       {IDOK, L"Finish"}};
+  const std::vector<std::pair<int, const wchar_t*>> damaged_texts = {
+      {IDC_FINAL_HEADING, L"Error During Installation!"},
+      {IDC_DETAIL, L"This installer is damaged or incomplete. Please download it again."},
+      {IDOK, L"Finish"}};
   const std::vector<std::pair<int, const wchar_t*>> interrupted_texts = {
-      {IDC_FINAL_HEADING, L"Installation Interrupted by User!"}, {IDC_BACK, L"< Back"}};
+      {IDC_FINAL_HEADING, L"Installation Interrupted by User!"},
+      {IDC_DETAIL,
+       L"You have chosen to stop the installation process. The screensaver was not installed, "
+       L"and nothing on your computer has been changed."},
+      {IDC_BACK, L"< Back"}};
+  const std::vector<std::pair<int, const wchar_t*>> interrupted_earlier_texts = {
+      {IDC_DETAIL,
+       L"You have chosen to stop the installation process. The new version was not installed; "
+       L"the screensaver installed earlier is unchanged and still works."}};
   const std::vector<std::pair<int, const wchar_t*>> existing_texts = {
       {IDC_EXISTING_HEADING, L"Existing Screensaver Detected!"},
       {IDC_EXISTING_TEXT,
@@ -107,6 +119,7 @@ TEST(WizardPages, EachPageShowsItsTextsAndEndsWithItsButtonsResult) {
   const std::vector<std::pair<int, const wchar_t*>> copy_error_texts = {
       {IDC_HEADING,
        L"Setup has detected a read/write error while copying the installation files."},
+      {IDC_ERROR_REASON, L"C:\\Windows\\System32\\nova.scr\r\nin use"},
       {IDOK, L"&Retry"},
       {IDCANCEL, L"&Abort Setup"}};
   const std::vector<std::pair<int, const wchar_t*>> licence_texts = {
@@ -115,16 +128,21 @@ TEST(WizardPages, EachPageShowsItsTextsAndEndsWithItsButtonsResult) {
       {IDC_HEADING, L"Important Information"}, {IDC_BACK, L"< &Previous"}, {IDOK, L"&Next >"}};
 
   const PageCase cases[] = {
-      {"done/finish", Make<CompletedPage>(), kDone, done_texts, IDOK, PageResult::Next},
-      {"done/close", Make<CompletedPage>(), kDone, done_texts, kCloseBox, PageResult::Cancel},
-      {"error/back", Make<ErrorPage>(), kError, error_texts, IDC_BACK, PageResult::Back},
-      {"error/finish", Make<ErrorPage>(), kError, error_texts, IDOK, PageResult::Next},
-      {"error/escape", Make<ErrorPage>(), kError, error_texts, IDCANCEL,
+      {"done/finish", Make<CompletedPage>(false), kDone, done_texts, IDOK, PageResult::Next},
+      {"done/close", Make<CompletedPage>(false), kDone, done_texts, kCloseBox,
        PageResult::Cancel},
-      {"interrupted/back", Make<InterruptedPage>(), kInterrupted, interrupted_texts,
+      {"error/back", Make<ErrorPage>(false), kError, error_texts, IDC_BACK, PageResult::Back},
+      {"error/finish", Make<ErrorPage>(false), kError, error_texts, IDOK, PageResult::Next},
+      {"error/escape", Make<ErrorPage>(false), kError, error_texts, IDCANCEL,
+       PageResult::Cancel},
+      // A damaged installer offers no second try: Back does nothing.
+      {"damaged/finish", Make<ErrorPage>(true), kError, damaged_texts, IDOK, PageResult::Next},
+      {"interrupted/back", Make<InterruptedPage>(false), kInterrupted, interrupted_texts,
        IDC_BACK, PageResult::Back},
-      {"interrupted/finish", Make<InterruptedPage>(), kInterrupted, interrupted_texts,
+      {"interrupted/finish", Make<InterruptedPage>(false), kInterrupted, interrupted_texts,
        IDOK, PageResult::Next},
+      {"interrupted over an earlier copy", Make<InterruptedPage>(true), kInterrupted,
+       interrupted_earlier_texts, IDOK, PageResult::Next},
       {"existing/next", Make<ExistingCopyPage>(), kExisting, existing_texts, IDOK,
        PageResult::Next},
       {"existing/cancel", Make<ExistingCopyPage>(), kExisting, existing_texts, IDCANCEL,
@@ -132,10 +150,12 @@ TEST(WizardPages, EachPageShowsItsTextsAndEndsWithItsButtonsResult) {
       {"exit/resume", Make<ExitConfirmation>(), kExitCaption, exit_texts, IDOK, PageResult::Next},
       {"exit/exit", Make<ExitConfirmation>(), kExitCaption, exit_texts, IDCANCEL, PageResult::Cancel},
       {"exit/close", Make<ExitConfirmation>(), kExitCaption, exit_texts, kCloseBox, PageResult::Cancel},
-      {"copy error/retry", Make<CopyErrorPrompt>(), kCopyError, copy_error_texts, IDOK,
-       PageResult::Next},
-      {"copy error/abort", Make<CopyErrorPrompt>(), kCopyError, copy_error_texts, IDCANCEL,
-       PageResult::Cancel},
+      {"copy error/retry",
+       Make<CopyErrorPrompt>(std::string("C:\\Windows\\System32\\nova.scr\nin use")),
+       kCopyError, copy_error_texts, IDOK, PageResult::Next},
+      {"copy error/abort",
+       Make<CopyErrorPrompt>(std::string("C:\\Windows\\System32\\nova.scr\nin use")),
+       kCopyError, copy_error_texts, IDCANCEL, PageResult::Cancel},
       {"licence/yes", Make<LicencePage>(), kLicenceCaption, licence_texts, IDOK,
        PageResult::Next},
       {"licence/previous", Make<LicencePage>(), kLicenceCaption, licence_texts, IDC_BACK,
@@ -150,20 +170,19 @@ TEST(WizardPages, EachPageShowsItsTextsAndEndsWithItsButtonsResult) {
   };
   for (const PageCase& c : cases) {
     SCOPED_TRACE(c.name);
-    SetupState state = PageState();
-    state.LicenceText = "Terms";
+    PageLook state = PageState();
     Driver driver([&c](Driver& d) {
       HWND page = d.WaitForDialog(c.caption);
       if (!page) return;
       for (const auto& [id, text] : c.texts) {
         d.Expect(WindowText(GetDlgItem(page, id)) == text,
                  "control " + std::to_string(id) + " reads \"" +
-                     WideToAnsi(WindowText(GetDlgItem(page, id))) + "\"");
+                     WideToUtf8(WindowText(GetDlgItem(page, id))) + "\"");
       }
       for (const std::wstring& text : testing::ControlTexts(page)) {
-        d.Expect(!StartsWithStylePrefix(text), "a style prefix shows: " + WideToAnsi(text));
+        d.Expect(!StartsWithStylePrefix(text), "a style prefix shows: " + WideToUtf8(text));
         d.Expect(text.find(L'{') == std::wstring::npos,
-                 "a placeholder is left: " + WideToAnsi(text));
+                 "a placeholder is left: " + WideToUtf8(text));
       }
       Answer(page, c.button);
     });
@@ -172,6 +191,47 @@ TEST(WizardPages, EachPageShowsItsTextsAndEndsWithItsButtonsResult) {
     driver.Join();
     EXPECT_EQ(driver.Failures(), "");
     EXPECT_EQ(result, c.result);
+  }
+}
+
+// What each final page shows depends on what happened: the damaged
+// installer's page hides the usual causes and Back, the completed page
+// tells of a policy only when there is one.
+TEST(WizardPages, FinalPagesShowWhatHappened) {
+  struct Case {
+    const char* name;
+    std::function<std::unique_ptr<CDialog>(const PageLook&)> make;
+    const wchar_t* caption;
+    std::vector<std::pair<int, bool>> shown;
+  };
+  const Case cases[] = {
+      {"failed", Make<ErrorPage>(false), L"Screensaver Installation - Error during installation",
+       {{IDC_ERRORS_HINT, true}, {IDC_ERRORS_HEADING, true}, {IDC_BACK, true}}},
+      {"damaged", Make<ErrorPage>(true), L"Screensaver Installation - Error during installation",
+       {{IDC_ERRORS_HINT, false}, {IDC_ERRORS_HEADING, false}, {IDC_BACK, false}}},
+      {"completed", Make<CompletedPage>(false),
+       L"Screensaver Installation - Installation Successfully Completed",
+       {{IDC_POLICY_NOTE, false}}},
+      {"completed under a policy", Make<CompletedPage>(true),
+       L"Screensaver Installation - Installation Successfully Completed",
+       {{IDC_POLICY_NOTE, true}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PageLook state = PageState();
+    Driver driver([&c](Driver& d) {
+      HWND page = d.WaitForDialog(c.caption);
+      if (!page) return;
+      for (const auto& [id, shown] : c.shown) {
+        d.Expect(IsShown(GetDlgItem(page, id)) == shown,
+                 "control " + std::to_string(id) + (shown ? " is hidden" : " shows"));
+      }
+      Answer(page, IDOK);
+    });
+    std::unique_ptr<CDialog> page = c.make(state);
+    page->DoModal();
+    driver.Join();
+    EXPECT_EQ(driver.Failures(), "");
   }
 }
 
@@ -186,7 +246,7 @@ TEST(WizardPages, ExistingCopyPageReportsTheChoice) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.button);
-    SetupState state = PageState();
+    PageLook state = PageState();
     Driver driver([&c](Driver& d) {
       if (HWND page = d.WaitForDialog(L"Screensaver Installation - Existing Screensaver Detected")) {
         Answer(page, c.button);
@@ -198,7 +258,7 @@ TEST(WizardPages, ExistingCopyPageReportsTheChoice) {
   }
 }
 
-// The four option boxes in the order of WelcomeOptions.
+// The four option boxes in the order of SetupChoices.
 constexpr int kOptionIds[] = {IDC_SET_AS_DEFAULT, IDC_START_MENU_ENTRY,
                               IDC_OPEN_DISPLAY_PROPERTIES, IDC_DESKTOP_ICON};
 
@@ -208,17 +268,23 @@ std::vector<bool> Checks(HWND page) {
   return checks;
 }
 
-bool operator==(const WelcomeOptions& a, const WelcomeOptions& b) {
-  return a.SetAsDefault == b.SetAsDefault && a.CreateStartMenuEntry == b.CreateStartMenuEntry &&
-         a.OpenDisplayProperties == b.OpenDisplayProperties &&
-         a.CreateDesktopIcon == b.CreateDesktopIcon;
+bool operator==(const SetupChoices& a, const SetupChoices& b) {
+  return a.set_as_default == b.set_as_default && a.start_menu_entry == b.start_menu_entry &&
+         a.open_display_properties == b.open_display_properties &&
+         a.desktop_icon == b.desktop_icon;
 }
 
 class WelcomePageTest : public ::testing::Test {
  protected:
-  SetupState state_ = PageState();
+  WelcomePageTest() { package_.defaults.show_setup_options = true; }
+
+  PageLook state_ = PageState();
   testing::FakePlatform platform_;
-  Win32WizardUi ui_{Instance(), platform_, state_};
+  RunOptions options_;
+  PackageInfo package_;
+  MachineFacts facts_;
+  Win32WizardUi ui_{Instance(), platform_, [this]() -> const PageLook& { return state_; },
+                    options_, package_, facts_};
 };
 
 TEST_F(WelcomePageTest, OptionsComeBackOnNextAfterAResumedCancel) {
@@ -240,11 +306,11 @@ TEST_F(WelcomePageTest, OptionsComeBackOnNextAfterAResumedCancel) {
              "Resume changed the boxes");
     Press(page, IDOK);
   });
-  WelcomeOptions options{1, 0, 0, 1};
+  SetupChoices options{true, false, false, true};
   EXPECT_EQ(ui_.ShowWelcome(options), PageResult::Next);
   driver.Join();
   EXPECT_EQ(driver.Failures(), "");
-  EXPECT_TRUE((options == WelcomeOptions{0, 1, 0, 1}));
+  EXPECT_TRUE((options == SetupChoices{false, true, false, true}));
 }
 
 TEST_F(WelcomePageTest, OptionsStayAsTheyWereWhenTheUserExits) {
@@ -255,15 +321,21 @@ TEST_F(WelcomePageTest, OptionsStayAsTheyWereWhenTheUserExits) {
     Press(page, IDCANCEL);
     if (HWND exit = d.WaitForDialog(kExitCaption)) Press(exit, IDCANCEL);
   });
-  WelcomeOptions options{1, 0, 0, 1};
+  SetupChoices options{true, false, false, true};
   EXPECT_EQ(ui_.ShowWelcome(options), PageResult::Cancel);
   driver.Join();
   EXPECT_EQ(driver.Failures(), "");
-  EXPECT_TRUE((options == WelcomeOptions{1, 0, 0, 1}));
+  EXPECT_TRUE((options == SetupChoices{true, false, false, true}));
 }
 
-TEST_F(WelcomePageTest, HiddenSetupOptionsStillTravelBackUnchanged) {
-  state_.ShowSetupOptions = 0;
+TEST(WelcomePage, HiddenSetupOptionsStillTravelBackUnchanged) {
+  PageLook look = PageState();
+  testing::FakePlatform platform;
+  RunOptions options_in;
+  PackageInfo package;
+  MachineFacts facts;
+  Win32WizardUi ui(Instance(), platform, [&]() -> const PageLook& { return look; }, options_in,
+                   package, facts);
   Driver driver([](Driver& d) {
     HWND page = d.WaitForDialog(kWelcomeCaption);
     if (!page) return;
@@ -274,14 +346,21 @@ TEST_F(WelcomePageTest, HiddenSetupOptionsStillTravelBackUnchanged) {
     d.Expect(IsShown(GetDlgItem(page, IDC_INTRO)), "the introduction is hidden");
     Press(page, IDOK);
   });
-  WelcomeOptions options{0, 1, 1, 0};
-  EXPECT_EQ(ui_.ShowWelcome(options), PageResult::Next);
+  SetupChoices options{false, true, true, false};
+  EXPECT_EQ(ui.ShowWelcome(options), PageResult::Next);
   driver.Join();
   EXPECT_EQ(driver.Failures(), "");
-  EXPECT_TRUE((options == WelcomeOptions{0, 1, 1, 0}));
+  EXPECT_TRUE((options == SetupChoices{false, true, true, false}));
 }
 
 TEST_F(WelcomePageTest, TheCreditLineSpeaksThePackagesLanguage) {
+  // Made once, in English, before the language changes below.
+  SetupChoices made;
+  Driver make([](Driver& d) {
+    if (HWND page = d.WaitForDialog(kWelcomeCaption)) Press(page, IDOK);
+  });
+  ui_.ShowWelcome(made);
+  make.Join();
   const struct {
     int32_t language;
     const wchar_t* credit;
@@ -295,7 +374,9 @@ TEST_F(WelcomePageTest, TheCreditLineSpeaksThePackagesLanguage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.language);
-    state_.LanguageIndex = c.language;
+    // The page was made in English; its credit line follows the language
+    // of the look as the page opens.
+    state_.language = c.language;
     std::wstring credit;
     Driver driver([&credit](Driver& d) {
       HWND page = d.WaitForDialog(kWelcomeCaption);
@@ -303,16 +384,16 @@ TEST_F(WelcomePageTest, TheCreditLineSpeaksThePackagesLanguage) {
       credit = WindowText(GetDlgItem(page, IDC_CREDIT_LINE));
       Press(page, IDOK);
     });
-    WelcomeOptions options;
+    SetupChoices options;
     ui_.ShowWelcome(options);
     driver.Join();
     EXPECT_EQ(driver.Failures(), "");
-    EXPECT_EQ(credit.rfind(c.credit, 0), 0u) << WideToAnsi(credit);
+    EXPECT_EQ(credit.rfind(c.credit, 0), 0u) << WideToUtf8(credit);
   }
 }
 
 TEST(LicencePage, TheTextOpensAtItsFirstLineAndCannotBeChanged) {
-  SetupState state = PageState();
+  PageLook state = PageState();
   std::string rest;
   for (int i = 3; i <= 200; ++i) rest += "\r\nLine " + std::to_string(i);
   // A lone line feed breaks the line too.
@@ -354,7 +435,7 @@ TEST(LicencePage, TheTextOpensAtItsFirstLineAndCannotBeChanged) {
 }
 
 TEST(InformationPage, CancelAsksFirstAndResumeKeepsThePageOpen) {
-  SetupState state = PageState();
+  PageLook state = PageState();
   Driver driver([](Driver& d) {
     HWND page = d.WaitForDialog(L"Screensaver Installation - Information");
     if (!page) return;

@@ -1,6 +1,7 @@
-// The progress page with a scripted worker in place of the installation:
-// outcomes, the copy-error prompt hand-over, Stop with Resume and with Exit
-// Setup, and the hidden page of a quiet installation.
+// The progress page with a scripted job in place of the installation: the
+// bar, the copy-error prompt hand-over with what failed, Stop with Resume
+// and with Exit Setup, a job that throws; and the windowless run of a quiet
+// installation.
 #include "ui/progress_page_win.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,11 @@
 #include <stdexcept>
 #include <vector>
 
+#include "install/prompter.h"
 #include "resource.h"
+#include "ui/copy_error_prompt_win.h"
+#include "ui/worker_host_win.h"
+#include "win32/text_win.h"
 #include "dialog_driver_win.h"
 #include "support/fake_platform.h"
 
@@ -30,18 +35,23 @@ constexpr wchar_t kPromptCaption[] = L"File Copy Error";
 class SleepingPlatform : public testing::FakePlatform {
  public:
   void SleepMs(uint32_t milliseconds) override { Sleep(milliseconds); }
+  std::string SystemMessage(uint32_t code) override {
+    return code == 32 ? "The file is in use by another program" : "";
+  }
 };
 
-// What the scripted worker does; set by each test before the page opens.
+// What the scripted job does; set by each test before the page opens.
 std::function<void(WorkerLink&, Platform&)> g_work;
 
-void ScriptedWorker(WorkerLink& link, Platform& p, SetupState&) { g_work(link, p); }
+// A failure as the installation reports one: the file and a held file's code.
+const Status kHeld = Status::Failure("replace", "C:\\windows\\system32\\nova.scr", 32);
 
 // The page, recording the bar's position as the page goes away.
 class ObservedProgressPage : public ProgressPage {
  public:
-  ObservedProgressPage(Platform& p, SetupState& state)
-      : ProgressPage(GetModuleHandleW(nullptr), p, state, ScriptedWorker) {}
+  ObservedProgressPage(Platform& p, const PageLook& look)
+      : ProgressPage(GetModuleHandleW(nullptr), look, p,
+                     [&p](WorkerLink& link) { g_work(link, p); }) {}
 
   int final_bar_position = -1;
 
@@ -58,9 +68,9 @@ class ObservedProgressPage : public ProgressPage {
 class ProgressPageTest : public ::testing::Test {
  protected:
   ProgressPageTest() {
-    state_.ScreenSaverTitle = "Nova";
-    state_.ShowScreens = 1;
-    state_.PlacementRect = Rect{0, 0, 1024, 768};
+    state_.title = "Nova";
+    state_.placeholders.title = "Nova";
+    state_.placement = Rect{0, 0, 1024, 768};
   }
   ~ProgressPageTest() override { g_work = nullptr; }
 
@@ -68,61 +78,43 @@ class ProgressPageTest : public ::testing::Test {
   void RunPage(Driver& driver) {
     ObservedProgressPage page(platform_, state_);
     modal_result_ = page.DoModal();
-    outcome_ = page.outcome();
     final_bar_position_ = page.final_bar_position;
     driver.Join();
     EXPECT_EQ(driver.Failures(), "");
   }
 
-  SetupState state_;
+  PageLook state_;
   SleepingPlatform platform_;
   INT_PTR modal_result_ = 0;
-  InstallOutcome outcome_ = InstallOutcome::Completed;
   int final_bar_position_ = -1;
 };
 
-TEST_F(ProgressPageTest, TheOutcomeFollowsHowTheWorkerEnded) {
+// However the job ends, the page closes once it has: finished, thrown, or
+// returned without a word.
+TEST_F(ProgressPageTest, ThePageClosesWhenTheJobHasEnded) {
   struct Case {
     const char* name;
     std::function<void(WorkerLink&, Platform&)> work;
-    InstallOutcome outcome;
-    int32_t succeeded;
+    int final_bar;
   };
   const Case cases[] = {
       {"completed",
        [](WorkerLink& link, Platform&) {
-         for (int32_t value : {3, 50, 65, 80, 98}) link.ReportProgress(value);
-         link.Finish(WorkerResult::Completed);
+         for (int32_t value : {3, 50, 80, 98}) link.ReportProgress(value);
        },
-       InstallOutcome::Completed, 1},
-      {"no work file",
-       [](WorkerLink& link, Platform&) { link.Finish(WorkerResult::NoWorkFile); },
-       InstallOutcome::Failed, 0},
-      {"failed",
-       [](WorkerLink& link, Platform&) {
-         link.ReportProgress(50);
-         link.Finish(WorkerResult::Failed);
-       },
-       InstallOutcome::Failed, 0},
-      {"threw", [](WorkerLink&, Platform&) { throw std::runtime_error("worker"); },
-       InstallOutcome::Failed, 0},
-      {"returned without finishing",
-       [](WorkerLink& link, Platform&) { link.ReportProgress(98); },
-       InstallOutcome::Failed, 0},
+       98},
+      {"threw", [](WorkerLink&, Platform&) { throw std::runtime_error("worker"); }, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    state_.InstallSucceeded = 0;
     g_work = c.work;
     Driver driver([](Driver& d) {
       if (HWND page = d.WaitForDialog(kPageCaption)) d.WaitForClose(page);
     });
     RunPage(driver);
     EXPECT_EQ(modal_result_, IDCANCEL);
-    EXPECT_EQ(outcome_, c.outcome);
-    EXPECT_EQ(state_.InstallSucceeded, c.succeeded);
-    if (c.outcome == InstallOutcome::Completed) {
-      EXPECT_EQ(final_bar_position_, 98);
+    if (c.final_bar >= 0) {
+      EXPECT_EQ(final_bar_position_, c.final_bar);
     }
   }
 }
@@ -131,8 +123,7 @@ TEST_F(ProgressPageTest, TheCopyErrorPromptCarriesEachAnswerToTheWorker) {
   std::vector<PromptAnswer> answers;
   g_work = [&answers](WorkerLink& link, Platform& p) {
     link.ReportProgress(20);
-    for (int i = 0; i < 3; ++i) answers.push_back(link.AskCopyError(p));
-    link.Finish(WorkerResult::Failed);
+    for (int i = 0; i < 3; ++i) answers.push_back(link.AskCopyError(p, {"install", kHeld}));
   };
   Driver driver([](Driver& d) {
     HWND page = d.WaitForDialog(kPageCaption);
@@ -145,6 +136,11 @@ TEST_F(ProgressPageTest, TheCopyErrorPromptCarriesEachAnswerToTheWorker) {
       d.Expect(WindowText(GetDlgItem(prompt, IDC_HEADING)) ==
                    L"Setup has detected a read/write error while copying the installation files.",
                "the prompt's heading reads wrong");
+      const std::wstring reason = WindowText(GetDlgItem(prompt, IDC_ERROR_REASON));
+      d.Expect(reason.find(L"C:\\windows\\system32\\nova.scr") == 0,
+               "the prompt does not name the file: " + WideToUtf8(reason));
+      d.Expect(reason.find(L"in use by another program") != std::wstring::npos,
+               "the prompt gives no reason: " + WideToUtf8(reason));
       if (answer == IDOK) {
         Press(page, IDCANCEL);
         d.Expect(!WaitUntil([&] { return testing::FindDialog(d.ui_thread(), kExitCaption); }, 400),
@@ -159,8 +155,6 @@ TEST_F(ProgressPageTest, TheCopyErrorPromptCarriesEachAnswerToTheWorker) {
   RunPage(driver);
   EXPECT_EQ(answers, (std::vector<PromptAnswer>{PromptAnswer::kRetry, PromptAnswer::kAbort,
                                                  PromptAnswer::kAbort}));
-  EXPECT_EQ(outcome_, InstallOutcome::Failed);
-  EXPECT_EQ(state_.InstallSucceeded, 0);
 }
 
 TEST_F(ProgressPageTest, StopThenResumeLetsTheWorkerCarryOn) {
@@ -178,7 +172,6 @@ TEST_F(ProgressPageTest, StopThenResumeLetsTheWorkerCarryOn) {
       return release.load();
     });
     link.ReportProgress(98);
-    link.Finish(WorkerResult::Completed);
   };
   Driver driver([&](Driver& d) {
     HWND page = d.WaitForDialog(kPageCaption);
@@ -196,8 +189,7 @@ TEST_F(ProgressPageTest, StopThenResumeLetsTheWorkerCarryOn) {
   RunPage(driver);
   EXPECT_EQ(pauses_seen, 1);
   EXPECT_FALSE(stop_seen);
-  EXPECT_EQ(outcome_, InstallOutcome::Completed);
-  EXPECT_EQ(state_.InstallSucceeded, 1);
+  EXPECT_EQ(final_bar_position_, 98);
 }
 
 TEST_F(ProgressPageTest, StopThenExitSetupInterruptsAndASecondStopIsIgnored) {
@@ -208,9 +200,8 @@ TEST_F(ProgressPageTest, StopThenExitSetupInterruptsAndASecondStopIsIgnored) {
     // The stop check waits out the pause of the confirmation.
     WaitUntil([&] { return link.StopRequested(p); });
     stop_seen = true;
-    // Winding down: the page must keep waiting for Finished.
+    // Winding down: the page must keep waiting for the job's end.
     WaitUntil([&] { return release.load(); });
-    link.Finish(WorkerResult::Stopped);
   };
   Driver driver([&](Driver& d) {
     HWND page = d.WaitForDialog(kPageCaption);
@@ -230,17 +221,15 @@ TEST_F(ProgressPageTest, StopThenExitSetupInterruptsAndASecondStopIsIgnored) {
     d.WaitForClose(page);
   });
   RunPage(driver);
-  EXPECT_EQ(outcome_, InstallOutcome::Interrupted);
-  EXPECT_EQ(state_.InstallSucceeded, 0);
+  EXPECT_TRUE(stop_seen);
 }
 
-TEST_F(ProgressPageTest, StopJustAfterTheWorkerFinishedKeepsItsOutcome) {
+TEST_F(ProgressPageTest, StopJustAfterTheJobEndedAsksNothing) {
   std::atomic<bool> release{false};
   std::atomic<bool> finished{false};
   g_work = [&](WorkerLink& link, Platform&) {
     WaitUntil([&] { return release.load(); });
     link.ReportProgress(98);
-    link.Finish(WorkerResult::Completed);
     finished = true;
   };
   Driver driver([&](Driver& d) {
@@ -248,6 +237,8 @@ TEST_F(ProgressPageTest, StopJustAfterTheWorkerFinishedKeepsItsOutcome) {
     if (!page) return;
     release = true;
     if (!d.Expect(WaitUntil([&] { return finished.load(); }), "the worker did not finish")) return;
+    // The host marks the end just after the job returns.
+    Sleep(100);
     Press(page, IDCANCEL);
     WaitUntil([&] {
       return !IsWindow(page) || testing::FindDialog(d.ui_thread(), kExitCaption) != nullptr;
@@ -257,52 +248,47 @@ TEST_F(ProgressPageTest, StopJustAfterTheWorkerFinishedKeepsItsOutcome) {
     }
   });
   RunPage(driver);
-  EXPECT_EQ(outcome_, InstallOutcome::Completed);
-  EXPECT_EQ(state_.InstallSucceeded, 1);
+  EXPECT_EQ(final_bar_position_, 98);
 }
 
-TEST_F(ProgressPageTest, AQuietPageStaysHiddenYetPromptsAndCloses) {
-  state_.ShowScreens = 0;
+// A quiet installation has no page: the job runs with no window of its
+// own, and a copy-error prompt still reaches the user.
+TEST_F(ProgressPageTest, AQuietRunHasNoPageYetPrompts) {
   std::vector<PromptAnswer> answers;
-  g_work = [&answers](WorkerLink& link, Platform& p) {
-    link.ReportProgress(40);
-    answers.push_back(link.AskCopyError(p));
-    link.ReportProgress(98);
-    link.Finish(WorkerResult::Completed);
-  };
+  std::vector<std::string> reasons;
   Driver driver([](Driver& d) {
-    HWND page = d.WaitForDialog(kPageCaption);
-    if (!page) return;
     HWND prompt = d.WaitForDialog(kPromptCaption);
     if (!prompt) return;
-    RECT where{};
-    GetWindowRect(page, &where);
-    d.Expect(where.left == -1000 && where.top == -1000, "the page is not parked off-screen");
-    d.Expect(!IsWindowVisible(page), "the quiet page shows");
-    // A modal dialog exists, hidden, before its loop shows it: a busy
-    // machine can let the driver find it in between.
+    d.Expect(testing::FindDialog(d.ui_thread(), kPageCaption) == nullptr, "a page was made");
     d.Expect(WaitUntil([&] { return IsWindowVisible(prompt) != FALSE; }), "the prompt is hidden");
     Press(prompt, IDOK);
-    bool shown = false;
-    while (IsWindow(page)) {
-      shown = shown || IsWindowVisible(page);
-      Sleep(20);
-    }
-    d.Expect(!shown, "the quiet page showed while it closed");
   });
-  RunPage(driver);
+  WorkerHost host;
+  RunWithoutWindow(
+      host,
+      [&](WorkerLink& link) {
+        link.ReportProgress(40);
+        answers.push_back(link.AskCopyError(platform_, {"install", kHeld}));
+      },
+      [&](const CopyErrorDetails& details) {
+        reasons.push_back(std::string(details.why.path()));
+        CopyErrorPrompt prompt(GetModuleHandleW(nullptr), state_,
+                               DescribeFailure(platform_, details.why));
+        return ToPageResult(prompt.DoModal()) == PageResult::Next ? PromptAnswer::kRetry
+                                                                  : PromptAnswer::kAbort;
+      });
+  driver.Join();
+  EXPECT_EQ(driver.Failures(), "");
   EXPECT_EQ(answers, (std::vector<PromptAnswer>{PromptAnswer::kRetry}));
-  EXPECT_EQ(outcome_, InstallOutcome::Completed);
-  EXPECT_EQ(state_.InstallSucceeded, 1);
+  EXPECT_EQ(reasons, (std::vector<std::string>{"C:\\windows\\system32\\nova.scr"}));
 }
 
 TEST_F(ProgressPageTest, APageEndedFromOutsideStopsTheWorkerAndWaitsForIt) {
   std::atomic<PromptAnswer> answer{PromptAnswer::kRetry};
   std::atomic<bool> stop_seen{false};
   g_work = [&](WorkerLink& link, Platform& p) {
-    answer = link.AskCopyError(p);
+    answer = link.AskCopyError(p, {"install", kHeld});
     stop_seen = WaitUntil([&] { return link.StopRequested(p); });
-    link.Finish(WorkerResult::Stopped);
   };
   const DWORD ui_thread = GetCurrentThreadId();
   Driver driver([ui_thread](Driver& d) {
@@ -319,7 +305,6 @@ TEST_F(ProgressPageTest, APageEndedFromOutsideStopsTheWorkerAndWaitsForIt) {
   }
   EXPECT_EQ(answer, PromptAnswer::kAbort);
   EXPECT_TRUE(stop_seen);
-  EXPECT_EQ(outcome_, InstallOutcome::Interrupted);
 }
 
 }  // namespace

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "base/platform_helpers.h"
-#include "install/uninstaller.h"
+#include "install/footprint.h"
+#include "install/registration.h"
 #include "win32/platform_win.h"
+#include "win32/private_file_win.h"
 #include "win32/scoped_handle_win.h"
+#include "win32/text_win.h"
 #include "win32/windows_win.h"
 
 namespace lumiset {
@@ -19,107 +22,88 @@ namespace {
 constexpr DWORD kUninstallerEndWaitMs = 60000;
 constexpr DWORD kRemovalRetryMs = 100;
 constexpr int kRemovalAttempts = 100;
-// Names tried for the copy before giving up on the temporary folder.
-constexpr int kCopyNameAttempts = 100;
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('\\');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-bool SamePath(const std::string& a, const std::string& b) {
-  return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
-         CSTR_EQUAL;
-}
-
-// The last resort: the file, its settings file, then the folders above
-// them up to the first shell folder, deleted at the next restart (folders
-// only if they are empty by then).
-void MarkForDeletionAtRestart(Platform& p, const std::string& uninstaller) {
-  MoveFileExA(uninstaller.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+// The last resort: the uninstaller, its settings file, then the folders of
+// its installation (only if they are empty by then), deleted at the next
+// restart. Only what its settings place in Program Files.
+void MarkForDeletionAtRestart(Platform& p, const MachineFacts& facts,
+                              const std::string& uninstaller) {
+  Notice why = Notice::kSettingsMissing;
+  const std::optional<UninstallTarget> target =
+      ReadUninstallerSettings(p, facts, uninstaller, &why);
+  if (!target) return;
   const std::string folder = FolderOf(uninstaller);
-  const std::string settings = folder + "\\" + kUninstallSettingsName;
-  if (FileExists(p, settings)) MoveFileExA(settings.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  const std::vector<std::string> keep = ShellFoldersToKeep(p);
-  for (std::string f = folder; f.size() > 3; f = FolderOf(f)) {
-    for (const std::string& k : keep) {
-      if (SamePath(f, k)) return;
-    }
-    MoveFileExA(f.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  for (const std::string& path :
+       {uninstaller, folder + "\\" + kUninstallSettingsName, folder, FolderOf(folder)}) {
+    MoveFileExW(Utf8ToWide(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 }
 
-// A copy of the program in the temporary folder under a new name.
-std::optional<std::string> CopyToTemporaryFolder(const std::string& program) {
-  char temp[MAX_PATH] = {};
-  const DWORD n = GetTempPathA(MAX_PATH, temp);
-  if (n == 0 || n >= MAX_PATH) return std::nullopt;
-  for (int attempt = 0; attempt < kCopyNameAttempts; ++attempt) {
-    const std::string copy = std::string(temp, n) + "lumiset-uninstall-" +
-                             std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(attempt) + ".exe";
-    if (copy.size() > kMaxPathChars) return std::nullopt;
-    if (CopyFileA(program.c_str(), copy.c_str(), /*bFailIfExists=*/TRUE)) return copy;
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return std::nullopt;
-  }
-  return std::nullopt;
+// The program's own bytes.
+std::optional<std::vector<uint8_t>> ReadProgram(Platform& p, const std::string& path) {
+  StatusOr<std::unique_ptr<ReadableFile>> file = p.OpenForRead(path, /*share_write=*/false);
+  if (!file) return std::nullopt;
+  const uint64_t size = file.value()->Size();
+  // An uninstaller is small; anything this large is not one.
+  constexpr uint64_t kMaxProgram = 64u << 20;
+  if (size == 0 || size > kMaxProgram) return std::nullopt;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (!file.value()->ReadAt(0, bytes.data(), bytes.size())) return std::nullopt;
+  return bytes;
 }
 
 }  // namespace
 
-void HandOverSelfRemoval(const std::string& program_path) {
+void HandOverSelfRemoval(const MachineFacts& facts, const std::string& program_path) {
   Win32Platform p;
-  const std::optional<std::string> copy = CopyToTemporaryFolder(program_path);
-  if (!copy) {
-    MarkForDeletionAtRestart(p, program_path);
-    return;
-  }
-  // The copy inherits this handle and holds it until it ends; the file goes
-  // when the last handle to it closes. The sharing lets the system open the
-  // file to run it.
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  ScopedFile delete_on_close(CreateFileA(copy->c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                         &inheritable, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE,
-                                         nullptr));
+  const std::optional<std::vector<uint8_t>> program = ReadProgram(p, program_path);
+  StatusOr<HeldProgram> staged = program
+                                     ? StagePrivateProgram(*program, /*inheritable=*/true)
+                                     : StatusOr<HeldProgram>(Status::Failure("read", program_path, 0));
   HANDLE self = nullptr;
   DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE,
                   /*bInheritHandle=*/TRUE, 0);
   ScopedKernelHandle self_handle(self);
+  if (!staged || !self_handle) {
+    MarkForDeletionAtRestart(p, facts, program_path);
+    return;
+  }
+  const HeldProgram& copy = staged.value();
   CleanupRequest request;
   request.process_handle = reinterpret_cast<uintptr_t>(self);
   request.uninstaller_path = program_path;
-  const std::string command = "\"" + *copy + "\" " + CleanupArguments(request);
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
+  std::wstring line = L"\"" + copy.path + L"\" " + Utf8ToWide(CleanupArguments(request));
+  line.push_back(L'\0');
   // Not the uninstaller's folder: a current directory cannot be removed.
-  const std::string working_folder = FolderOf(*copy);
-  STARTUPINFOA startup{};
+  const std::wstring working_folder = copy.path.substr(0, copy.path.rfind(L'\\'));
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!self_handle ||
-      !CreateProcessA(copy->c_str(), line.data(), nullptr, nullptr, /*bInheritHandles=*/TRUE, 0,
+  if (!CreateProcessW(copy.path.c_str(), line.data(), nullptr, nullptr, /*bInheritHandles=*/TRUE, 0,
                       nullptr, working_folder.c_str(), &startup, &process)) {
-    if (!delete_on_close) DeleteFileA(copy->c_str());
-    MarkForDeletionAtRestart(p, program_path);
+    MarkForDeletionAtRestart(p, facts, program_path);
     return;
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  if (!delete_on_close) MoveFileExA(copy->c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-void FinishSelfRemoval(const CleanupRequest& request) {
+void FinishSelfRemoval(const MachineFacts& facts, const CleanupRequest& request) {
   const auto original = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(request.process_handle));
   WaitForSingleObject(original, kUninstallerEndWaitMs);
   CloseHandle(original);
   Win32Platform p;
   for (int attempt = 0; attempt < kRemovalAttempts; ++attempt) {
-    if (RemoveUninstallerFiles(p, request.uninstaller_path)) return;
+    if (RemoveUninstallerFiles(p, facts, request.uninstaller_path)) return;
     Sleep(kRemovalRetryMs);
   }
   if (RemovesItself(request.uninstaller_path)) {
-    MarkForDeletionAtRestart(p, request.uninstaller_path);
+    MarkForDeletionAtRestart(p, facts, request.uninstaller_path);
   }
 }
 

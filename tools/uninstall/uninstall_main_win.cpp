@@ -5,7 +5,11 @@
 #include <string>
 
 #include "base/language.h"
+#include "install/prompter.h"
 #include "install/uninstaller.h"
+#include "package/install_names.h"
+#include "setup/install_log.h"
+#include "setup/machine_facts.h"
 #include "self_removal_win.h"
 #include "uninstall_run.h"
 #include "win32/platform_win.h"
@@ -18,36 +22,43 @@ namespace {
 
 // The confirmation in the installation's language, read as UTF-16 so that a
 // Russian question shows on a Western system; the title comes from the
-// settings file in the ANSI code page.
+// settings file.
 bool AskToRemove(const std::string& title, int32_t language) {
   const wchar_t* text = nullptr;
   const int n = LoadStringW(GetModuleHandleW(nullptr),
                             static_cast<UINT>(LocalizedId(kConfirmRemovalString, language)),
                             reinterpret_cast<LPWSTR>(&text), 0);
   std::wstring question = n > 0 ? std::wstring(text, static_cast<size_t>(n)) : std::wstring();
-  const std::wstring placeholder = AnsiToWide(kTitlePlaceholder);
+  const std::wstring placeholder = Utf8ToWide(kTitlePlaceholder);
   if (const size_t at = question.find(placeholder); at != std::wstring::npos) {
-    question.replace(at, placeholder.size(), AnsiToWide(title));
+    question.replace(at, placeholder.size(), Utf8ToWide(title));
   }
-  return MessageBoxW(nullptr, question.c_str(), AnsiToWide(kMessageCaption).c_str(),
+  return MessageBoxW(nullptr, question.c_str(),
+                     Utf8ToWide(std::string(LocalizedCaption(language))).c_str(),
                      MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 int Run() {
-  const UninstallerArguments arguments = ParseUninstallerArguments(GetCommandLineA());
+  const UninstallerArguments arguments = ParseUninstallerArguments(WideToUtf8(GetCommandLineW()));
+  Win32Platform platform;
+  const MachineFacts facts = GatherMachineFacts(platform, /*vista_or_later=*/true);
   if (arguments.cleanup_switch) {
     // Only this program writes the switch; arguments it did not write do nothing.
     if (!arguments.cleanup) return 1;
-    FinishSelfRemoval(*arguments.cleanup);
+    FinishSelfRemoval(facts, *arguments.cleanup);
     return 0;
   }
-  Win32Platform platform;
-  const std::string program = platform.ModulePath();
-  const UninstallOutcome outcome =
-      RunDefaultUninstaller(platform, program, arguments.quiet, AskToRemove);
-  if (outcome == UninstallOutcome::kRemoved && RemovesItself(program)) {
-    HandOverSelfRemoval(program);
+  // A log that cannot be written is no reason to stop.
+  if (!arguments.log_path.empty()) Log().Open(platform, arguments.log_path);
+  Log().Line("uninstaller: " + facts.module_path);
+  MessageBoxPromptUi notices(platform);
+  const UninstallOutcome outcome = RunDefaultUninstaller(platform, facts, facts.module_path,
+                                                         arguments.quiet, AskToRemove, notices);
+  if (outcome == UninstallOutcome::kRemoved && RemovesItself(facts.module_path)) {
+    HandOverSelfRemoval(facts, facts.module_path);
   }
+  Log().Line("exit code " + std::to_string(ExitCodeOf(outcome)));
+  Log().Close();
   return ExitCodeOf(outcome);
 }
 

@@ -6,18 +6,18 @@
 #include "base/language.h"
 #include "base/platform_helpers.h"
 #include "base/text.h"
-#include "install/finishing_steps.h"
+#include "install/footprint.h"
+#include "install/install_plan.h"
+#include "install/registration.h"
 #include "install/uninstaller.h"
+#include "package/install_names.h"
 #include "package/setup_record.h"
-#include "setup/package_loader.h"
-#include "setup/setup_state.h"
-#include "setup/startup.h"
+#include "setup/install_log.h"
 #include "setup/switches.h"
 
 namespace lumiset {
 namespace {
 
-constexpr char kUninstallerName[] = "uninstall.exe";  // compared in lower case
 constexpr char kScrExtension[] = ".scr";
 
 std::string FolderOf(const std::string& path) {
@@ -27,42 +27,35 @@ std::string FolderOf(const std::string& path) {
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
 
-// Shows nothing: under /q a window that nobody answers must never appear.
-class SilentPlatform final : public ForwardingPlatform {
- public:
-  using ForwardingPlatform::ForwardingPlatform;
-  void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
-  void ShowLocalizedMessage(int, const std::string&, MessageIcon) override {}
-  void Beep(MessageIcon) override {}
-};
-
-// The installed screensaver as the stub names it, from the record's
-// ScreensaverFile; empty unless that names a screensaver in the system
-// folder, so an edited record can never make the uninstaller delete
-// another file.
-std::string RecordedScreensaver(Platform& p, const std::string& recorded) {
-  const std::string system_dir = FormSystemDir(p.SystemDirectory(), p.IsWow64());
-  const std::string name = NameOf(recorded);
-  const std::string lower_name = AsciiLower(name);
-  if (system_dir.empty() || AsciiLower(FolderOf(recorded)) != AsciiLower(system_dir) ||
-      !lower_name.ends_with(kScrExtension) ||
-      !IsValidScrFileName(name.substr(0, name.size() - sizeof kScrExtension + 1))) {
-    return {};
-  }
-  return system_dir + "\\" + name;
+// The screensaver's name from the installed-programs entry, whose icon is
+// the installed screensaver, when the entry is this installation's.
+std::string ScreensaverNameFromEntry(Platform& p, const MachineFacts& facts,
+                                     const UninstallTarget& target) {
+  const std::string key =
+      std::string(kUninstallEntryKeyPrefix) + UninstallEntryKeyName(target.title);
+  const std::string icon =
+      p.ReadRegistryString(RegistryRoot::kLocalMachine, key, kEntryDisplayIcon).value_or("");
+  const std::string folder = ToNativeSystemPath(facts.system_dir, facts.wow64);
+  if (FoldPathCase(FolderOf(icon)) != FoldPathCase(folder)) return {};
+  const std::string name = NameOf(icon);
+  if (!AsciiLower(name).ends_with(kScrExtension)) return {};
+  std::string stem = name.substr(0, name.size() - (sizeof kScrExtension - 1));
+  return NameProblem(stem) ? std::string() : stem;
 }
 
-int32_t RecordedLanguage(Platform& p, const std::string& record_key) {
-  const std::string text =
-      p.ReadRegistryString(RegistryRoot::kCurrentUser, record_key, kRecordLanguageValue)
-          .value_or("");
+int32_t LanguageOf(const std::string& text) {
   int32_t language = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), language);
   if (error == std::errc() && end == text.data() + text.size() && language >= kEnglish &&
       language <= kRussian) {
     return language;
   }
-  return ChooseLanguage(0, p.UserDefaultLangId());
+  return 0;
+}
+
+// The form two paths are compared in.
+std::string Comparable(Platform& p, const std::string& path) {
+  return FoldPathCase(p.CanonicalPath(path).value_or(path));
 }
 
 }  // namespace
@@ -89,7 +82,9 @@ UninstallerArguments ParseUninstallerArguments(std::string_view command_line) {
     }
     return parsed;
   }
-  parsed.quiet = lowered.find("/q") != std::string::npos;
+  std::string rest = arguments;
+  parsed.log_path = TakeLogSwitch(rest);
+  parsed.quiet = AsciiLower(rest).find("/q") != std::string::npos;
   return parsed;
 }
 
@@ -100,39 +95,85 @@ std::string CleanupArguments(const CleanupRequest& request) {
 
 int ExitCodeOf(UninstallOutcome outcome) { return outcome == UninstallOutcome::kRemoved ? 0 : 1; }
 
-UninstallOutcome RunDefaultUninstaller(Platform& platform, const std::string& program_path,
-                                       bool quiet, const ConfirmRemoval& confirm) {
-  SilentPlatform silent(platform);
-  Platform& p = quiet ? static_cast<Platform&>(silent) : platform;
-  const std::string settings = FolderOf(program_path) + "\\" + kUninstallSettingsName;
-  SetupState s;
-  s.CompanyName = p.ReadIniString(settings, kUninstallSection, kCompanyKey);
-  s.ScreenSaverTitle = p.ReadIniString(settings, kUninstallSection, kTitleKey);
-  if (FolderOf(program_path).empty() || s.CompanyName.empty() || s.ScreenSaverTitle.empty()) {
-    p.ShowLocalizedMessage(
-        LocalizedId(kSettingsMissingString, ChooseLanguage(0, p.UserDefaultLangId())),
-        kMessageCaption, MessageIcon::kError);
+std::optional<UninstallTarget> ReadUninstallerSettings(Platform& p, const MachineFacts& facts,
+                                                       const std::string& program_path,
+                                                       Notice* why) {
+  const std::string folder = FolderOf(program_path);
+  const std::string settings = folder + "\\" + kUninstallSettingsName;
+  UninstallTarget target;
+  target.company = p.ReadIniString(settings, kUninstallSection, kCompanyKey);
+  target.title = p.ReadIniString(settings, kUninstallSection, kTitleKey);
+  target.scr_file_name = p.ReadIniString(settings, kUninstallSection, kScrFileKey);
+  if (folder.empty() || NameProblem(target.company) || NameProblem(target.title)) {
+    Log().Line("the uninstall information " + settings + " is missing or incomplete");
+    *why = Notice::kSettingsMissing;
+    return std::nullopt;
+  }
+  const std::string expected = facts.program_files + "\\" + target.company + "\\" + target.title;
+  if (facts.program_files.empty() || Comparable(p, folder) != Comparable(p, expected)) {
+    Log().Line("this uninstaller runs from " + folder + ", not from " + expected +
+               ", where its installation put it: nothing is removed");
+    *why = Notice::kNotInItsFolder;
+    return std::nullopt;
+  }
+  if (target.scr_file_name.empty()) {
+    target.scr_file_name = ScreensaverNameFromEntry(p, facts, target);
+  } else if (NameProblem(target.scr_file_name)) {
+    target.scr_file_name.clear();
+  }
+  target.language = LanguageOf(p.ReadIniString(settings, kUninstallSection, kLanguageKey));
+  if (target.language == 0) {
+    target.language = LanguageOf(p.ReadRegistryString(RegistryRoot::kCurrentUser,
+                                                      RecordKey(target.company, target.title),
+                                                      kRecordLanguageValue)
+                                     .value_or(""));
+  }
+  if (target.language == 0) target.language = ChooseLanguage(0, facts.user_lang_id);
+  target.uninstaller_removes_itself = RemovesItself(program_path);
+  return target;
+}
+
+UninstallOutcome RunDefaultUninstaller(Platform& p, const MachineFacts& facts,
+                                       const std::string& program_path, bool quiet,
+                                       const ConfirmRemoval& confirm, PromptUi& ui) {
+  // Under /q nothing may wait for a person: not even a failure is shown.
+  Prompter prompter(PromptPolicy{quiet, !quiet, quiet}, ui, p);
+  Notice why = Notice::kSettingsMissing;
+  const std::optional<UninstallTarget> target =
+      ReadUninstallerSettings(p, facts, program_path, &why);
+  if (!target) {
+    prompter.Tell(why, ChooseLanguage(0, facts.user_lang_id));
     return UninstallOutcome::kFailed;
   }
-  const std::string record = InstalledFilesKey(s);
-  s.LanguageIndex = RecordedLanguage(p, record);
-  s.InstalledScrPath = RecordedScreensaver(
-      p, p.ReadRegistryString(RegistryRoot::kCurrentUser, record, kRecordScreensaverValue)
-             .value_or(""));
-  s.ShowScreens = quiet ? 0 : 1;
-  if (!quiet && !confirm(s.ScreenSaverTitle, s.LanguageIndex)) return UninstallOutcome::kDeclined;
-  return RunUninstall(p, s) ? UninstallOutcome::kRemoved : UninstallOutcome::kFailed;
+  if (!quiet && !confirm(target->title, target->language)) {
+    Log().Line("the user declined the removal");
+    return UninstallOutcome::kDeclined;
+  }
+  return Uninstall(*target, facts, p, prompter) ? UninstallOutcome::kRemoved
+                                                : UninstallOutcome::kFailed;
 }
 
 bool RemovesItself(const std::string& program_path) {
-  return !FolderOf(program_path).empty() && AsciiLower(NameOf(program_path)) == kUninstallerName;
+  return !FolderOf(program_path).empty() &&
+         AsciiLower(NameOf(program_path)) == AsciiLower(kUninstallerName);
 }
 
-bool RemoveUninstallerFiles(Platform& p, const std::string& uninstaller_path) {
+bool RemoveUninstallerFiles(Platform& p, const MachineFacts& facts,
+                            const std::string& uninstaller_path) {
   if (!RemovesItself(uninstaller_path)) return false;
-  const std::vector<std::string> keep = ShellFoldersToKeep(p);
-  RemoveFileAndEmptyFolders(p, FolderOf(uninstaller_path) + "\\" + kUninstallSettingsName, keep);
-  RemoveFileAndEmptyFolders(p, uninstaller_path, keep);
+  Notice why = Notice::kSettingsMissing;
+  const std::optional<UninstallTarget> target =
+      ReadUninstallerSettings(p, facts, uninstaller_path, &why);
+  if (!target) return false;
+  const InstallFootprint footprint(target->company, target->title, target->scr_file_name, facts);
+  // The settings go first: the folders go with the last file.
+  for (const char* name : {kUninstallSettingsName, kUninstallerName}) {
+    const std::string path = footprint.uninstall_folder() + "\\" + name;
+    std::string refusal;
+    if (std::optional<FootprintFile> match = footprint.Match(p, path, &refusal)) {
+      RemoveFootprintFile(p, *match).IgnoreError();
+    }
+  }
   return !FileExists(p, uninstaller_path);
 }
 

@@ -4,7 +4,7 @@
 
 namespace lumiset {
 
-AboutBox::AboutBox(HINSTANCE instance, SetupState& state, HWND parent)
-    : WizardPage(instance, IDD_ABOUT, state, parent) {}
+AboutBox::AboutBox(HINSTANCE instance, const PageLook& look, HWND parent)
+    : WizardPage(instance, IDD_ABOUT, look, parent) {}
 
 }  // namespace lumiset

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "setup/setup_state.h"
+#include "ui/page_look.h"
 #include "ui/wizard_page_win.h"
 
 namespace lumiset {
@@ -9,7 +9,7 @@ namespace lumiset {
 // and OK. English only.
 class AboutBox : public WizardPage {
  public:
-  AboutBox(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  AboutBox(HINSTANCE instance, const PageLook& look, HWND parent = nullptr);
 };
 
 }  // namespace lumiset

@@ -4,8 +4,8 @@
 
 namespace lumiset {
 
-ExistingCopyPage::ExistingCopyPage(HINSTANCE instance, SetupState& state, HWND parent)
-    : WizardPage(instance, IDD_EXISTING_COPY, state, parent) {}
+ExistingCopyPage::ExistingCopyPage(HINSTANCE instance, const PageLook& look, HWND parent)
+    : WizardPage(instance, IDD_EXISTING_COPY, look, parent) {}
 
 bool ExistingCopyPage::DoDataExchange(DataExchange direction) {
   WizardPage::DoDataExchange(direction);

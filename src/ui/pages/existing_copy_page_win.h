@@ -1,6 +1,6 @@
 #pragma once
 
-#include "setup/setup_state.h"
+#include "ui/page_look.h"
 #include "wizard/page_results.h"
 #include "ui/wizard_page_win.h"
 
@@ -15,7 +15,7 @@ class ExistingCopyPage : public WizardPage {
   // it with their page results.
   static constexpr INT_PTR kUninstallChosen = 100;
 
-  ExistingCopyPage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  ExistingCopyPage(HINSTANCE instance, const PageLook& look, HWND parent = nullptr);
 
   // Shows the page modally and says what the user chose.
   ExistingCopyChoice Choose();

@@ -4,13 +4,13 @@
 
 namespace lumiset {
 
-ExitConfirmation::ExitConfirmation(HINSTANCE instance, SetupState& state, HWND parent)
-    : WizardPage(instance, IDD_EXIT_SETUP, state, parent) {
+ExitConfirmation::ExitConfirmation(HINSTANCE instance, const PageLook& look, HWND parent)
+    : WizardPage(instance, IDD_EXIT_SETUP, look, parent) {
   SetPicture(IDB_QUESTION);
 }
 
-bool ConfirmExitSetup(HINSTANCE instance, SetupState& state, HWND owner) {
-  ExitConfirmation quit(instance, state, owner);
+bool ConfirmExitSetup(HINSTANCE instance, const PageLook& look, HWND owner) {
+  ExitConfirmation quit(instance, look, owner);
   return quit.DoModal() != IDOK;
 }
 

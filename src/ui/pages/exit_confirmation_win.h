@@ -1,6 +1,6 @@
 #pragma once
 
-#include "setup/setup_state.h"
+#include "ui/page_look.h"
 #include "ui/wizard_page_win.h"
 
 namespace lumiset {
@@ -9,11 +9,11 @@ namespace lumiset {
 // Escape and the close box) with Cancel.
 class ExitConfirmation : public WizardPage {
  public:
-  ExitConfirmation(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  ExitConfirmation(HINSTANCE instance, const PageLook& look, HWND parent = nullptr);
 };
 
 // Asks whether to leave Setup, modal to `owner`. True unless the user chose
 // Resume: a confirmation that cannot be shown lets the user leave.
-bool ConfirmExitSetup(HINSTANCE instance, SetupState& state, HWND owner);
+bool ConfirmExitSetup(HINSTANCE instance, const PageLook& look, HWND owner);
 
 }  // namespace lumiset

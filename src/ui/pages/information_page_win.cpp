@@ -5,11 +5,11 @@
 
 namespace lumiset {
 
-InformationPage::InformationPage(HINSTANCE instance, SetupState& state, HWND parent)
-    : CTextPage(instance, IDD_INFORMATION, state, parent, {}) {}
+InformationPage::InformationPage(HINSTANCE instance, const PageLook& look, HWND parent)
+    : CTextPage(instance, IDD_INFORMATION, look, parent, {}) {}
 
 void InformationPage::OnCancel() {
-  if (ConfirmExitSetup(instance(), state(), hwnd_)) EndDialog(IDCANCEL);
+  if (ConfirmExitSetup(instance(), look(), hwnd_)) EndDialog(IDCANCEL);
 }
 
 }  // namespace lumiset

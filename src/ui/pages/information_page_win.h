@@ -9,7 +9,7 @@ namespace lumiset {
 // first. The flow sets the text before each showing.
 class InformationPage : public CTextPage {
  public:
-  InformationPage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  InformationPage(HINSTANCE instance, const PageLook& look, HWND parent = nullptr);
 
  protected:
   void OnCancel() override;

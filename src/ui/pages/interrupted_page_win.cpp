@@ -4,9 +4,18 @@
 
 namespace lumiset {
 
-InterruptedPage::InterruptedPage(HINSTANCE instance, SetupState& state,
-                                                 HWND parent)
-    : WizardPage(instance, IDD_INSTALL_INTERRUPTED, state, parent) {}
+InterruptedPage::InterruptedPage(HINSTANCE instance, const PageLook& look, bool earlier_copy,
+                                 HWND parent)
+    : WizardPage(instance, IDD_INSTALL_INTERRUPTED, look, parent), earlier_copy_(earlier_copy) {}
+
+bool InterruptedPage::DoDataExchange(DataExchange direction) {
+  WizardPage::DoDataExchange(direction);
+  if (direction == DataExchange::kLoad && earlier_copy_) {
+    const std::wstring text = LocalizedString(kEarlierCopyKeptString);
+    if (!text.empty()) SetWindowTextW(Item(IDC_DETAIL), text.c_str());
+  }
+  return true;
+}
 
 bool InterruptedPage::OnCommand(int id, int code, HWND control) {
   if (id == IDC_BACK && code == BN_CLICKED) {

@@ -4,7 +4,7 @@
 
 namespace lumiset {
 
-LicencePage::LicencePage(HINSTANCE instance, SetupState& state, HWND parent)
-    : CTextPage(instance, IDD_LICENCE, state, parent, state.LicenceText) {}
+LicencePage::LicencePage(HINSTANCE instance, const PageLook& look, HWND parent)
+    : CTextPage(instance, IDD_LICENCE, look, parent, {}) {}
 
 }  // namespace lumiset

@@ -9,7 +9,7 @@ namespace lumiset {
 // once, without the exit confirmation.
 class LicencePage : public CTextPage {
  public:
-  LicencePage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  LicencePage(HINSTANCE instance, const PageLook& look, HWND parent = nullptr);
 };
 
 }  // namespace lumiset

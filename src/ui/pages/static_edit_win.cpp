@@ -13,14 +13,14 @@ void CStaticEdit::Attach(HWND edit) {
       SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc)));
 }
 
-void CStaticEdit::SetText(const std::string& ansi_text) const {
+void CStaticEdit::SetText(const std::string& utf8_text) const {
   std::string text;
-  text.reserve(ansi_text.size());
-  for (size_t i = 0; i < ansi_text.size(); ++i) {
-    if (ansi_text[i] == '\n' && (i == 0 || ansi_text[i - 1] != '\r')) text += '\r';
-    text += ansi_text[i];
+  text.reserve(utf8_text.size());
+  for (size_t i = 0; i < utf8_text.size(); ++i) {
+    if (utf8_text[i] == '\n' && (i == 0 || utf8_text[i - 1] != '\r')) text += '\r';
+    text += utf8_text[i];
   }
-  SetWindowTextW(hwnd_, AnsiToWide(text).c_str());
+  SetWindowTextW(hwnd_, Utf8ToWide(text).c_str());
 }
 
 void CStaticEdit::ScrollToStart() const {

@@ -23,9 +23,9 @@ class CStaticEdit {
   void Attach(HWND edit);
   HWND hwnd() const { return hwnd_; }
 
-  // Shows an ANSI text; lone line feeds become the CR LF pairs the control
+  // Shows a UTF-8 text; lone line feeds become the CR LF pairs the control
   // breaks lines at.
-  void SetText(const std::string& ansi_text) const;
+  void SetText(const std::string& utf8_text) const;
   // Puts the caret before the first character with nothing selected and
   // scrolls it into view, so the text shows from its first line.
   void ScrollToStart() const;

@@ -4,9 +4,9 @@
 
 namespace lumiset {
 
-CTextPage::CTextPage(HINSTANCE instance, int template_id, SetupState& state, HWND parent,
+CTextPage::CTextPage(HINSTANCE instance, int template_id, const PageLook& look, HWND parent,
                      std::string text)
-    : WizardPage(instance, template_id, state, parent), text_(std::move(text)) {}
+    : WizardPage(instance, template_id, look, parent), text_(std::move(text)) {}
 
 bool CTextPage::DoDataExchange(DataExchange direction) {
   WizardPage::DoDataExchange(direction);

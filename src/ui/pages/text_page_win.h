@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "setup/setup_state.h"
+#include "ui/page_look.h"
 #include "ui/pages/static_edit_win.h"
 #include "ui/wizard_page_win.h"
 
@@ -14,11 +14,11 @@ namespace lumiset {
 // the text comes from and what Cancel does.
 class CTextPage : public WizardPage {
  public:
-  // The text shown, ANSI.
+  // The text shown, UTF-8.
   void set_text(std::string text) { text_ = std::move(text); }
 
  protected:
-  CTextPage(HINSTANCE instance, int template_id, SetupState& state, HWND parent,
+  CTextPage(HINSTANCE instance, int template_id, const PageLook& look, HWND parent,
             std::string text);
   bool DoDataExchange(DataExchange direction) override;
   bool OnInitDialog() override;

@@ -31,13 +31,13 @@ const wchar_t* CreditText(int32_t language_index) {
 
 struct OptionBox {
   int id;
-  int32_t WelcomeOptions::*flag;
+  bool SetupChoices::*flag;
 };
 constexpr OptionBox kOptionBoxes[] = {
-    {IDC_SET_AS_DEFAULT, &WelcomeOptions::SetAsDefault},
-    {IDC_START_MENU_ENTRY, &WelcomeOptions::CreateStartMenuEntry},
-    {IDC_OPEN_DISPLAY_PROPERTIES, &WelcomeOptions::OpenDisplayProperties},
-    {IDC_DESKTOP_ICON, &WelcomeOptions::CreateDesktopIcon},
+    {IDC_SET_AS_DEFAULT, &SetupChoices::set_as_default},
+    {IDC_START_MENU_ENTRY, &SetupChoices::start_menu_entry},
+    {IDC_OPEN_DISPLAY_PROPERTIES, &SetupChoices::open_display_properties},
+    {IDC_DESKTOP_ICON, &SetupChoices::desktop_icon},
 };
 // What ShowSetupOptions 0 hides: the options' heading, frame and boxes.
 constexpr int kOptionControls[] = {IDC_OPTIONS_HEADING, IDC_OPTIONS_GROUP,
@@ -46,22 +46,23 @@ constexpr int kOptionControls[] = {IDC_OPTIONS_HEADING, IDC_OPTIONS_GROUP,
 
 }  // namespace
 
-WelcomePage::WelcomePage(HINSTANCE instance, SetupState& state, HWND parent)
-    : WizardPage(instance, IDD_WELCOME, state, parent) {}
+WelcomePage::WelcomePage(HINSTANCE instance, const PageLook& look, bool show_options,
+                         HWND parent)
+    : WizardPage(instance, IDD_WELCOME, look, parent), show_options_(show_options) {}
 
 bool WelcomePage::DoDataExchange(DataExchange direction) {
   WizardPage::DoDataExchange(direction);
   if (direction == DataExchange::kSave) {
     for (const OptionBox& box : kOptionBoxes) {
-      options_.*box.flag = IsDlgButtonChecked(hwnd_, box.id) == BST_CHECKED ? 1 : 0;
+      choices_.*box.flag = IsDlgButtonChecked(hwnd_, box.id) == BST_CHECKED;
     }
     return true;
   }
   for (const OptionBox& box : kOptionBoxes) {
-    CheckDlgButton(hwnd_, box.id, options_.*box.flag ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd_, box.id, choices_.*box.flag ? BST_CHECKED : BST_UNCHECKED);
   }
   SetApplicationIcon();
-  if (!state().ShowSetupOptions) {
+  if (!show_options_) {
     for (int id : kOptionControls) ShowItem(id, false);
   }
   return true;
@@ -75,7 +76,7 @@ bool WelcomePage::OnInitDialog() {
 }
 
 void WelcomePage::OnCancel() {
-  if (ConfirmExitSetup(instance(), state(), hwnd_)) EndDialog(IDCANCEL);
+  if (ConfirmExitSetup(instance(), look(), hwnd_)) EndDialog(IDCANCEL);
 }
 
 // A right-aligned line just above the button separator, as wide as the
@@ -86,9 +87,9 @@ void WelcomePage::CreateCreditLine() const {
   RECT line{};
   if (!separator || !GetClientRect(hwnd_, &client) || !GetWindowRect(separator, &line)) return;
   MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&line), 2);
-  const int top = line.bottom - MulDiv(kCreditLineHeight, state().ScreenDpiY, 96);
+  const int top = line.bottom - MulDiv(kCreditLineHeight, look().dpi_y, 96);
   const int bottom = line.top - 1;
-  std::wstring text = CreditText(state().LanguageIndex);
+  std::wstring text = CreditText(look().language);
   text += L" - ";
   text += kMakerWebAddress;
   HWND credit = CreateWindowExW(

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "setup/setup_state.h"
+#include "ui/page_look.h"
 #include "wizard/wizard_driver.h"
 #include "ui/wizard_page_win.h"
 
@@ -11,10 +11,13 @@ namespace lumiset {
 // Cancel asks for the "Exit Setup" confirmation first.
 class WelcomePage : public WizardPage {
  public:
-  WelcomePage(HINSTANCE instance, SetupState& state, HWND parent = nullptr);
+  // `show_options`: the package shows the setup options; else the page
+  // hides them.
+  WelcomePage(HINSTANCE instance, const PageLook& look, bool show_options,
+              HWND parent = nullptr);
 
-  const WelcomeOptions& options() const { return options_; }
-  void set_options(const WelcomeOptions& options) { options_ = options; }
+  const SetupChoices& choices() const { return choices_; }
+  void set_choices(const SetupChoices& choices) { choices_ = choices; }
 
  protected:
   bool DoDataExchange(DataExchange direction) override;
@@ -24,7 +27,8 @@ class WelcomePage : public WizardPage {
  private:
   void CreateCreditLine() const;
 
-  WelcomeOptions options_;
+  bool show_options_;
+  SetupChoices choices_;
 };
 
 }  // namespace lumiset

@@ -1,0 +1,80 @@
+#pragma once
+
+// Every name that an installation writes and an uninstallation (the stub's
+// /u or the default uninstaller) reads back: registry keys and values, the
+// uninstaller's files and the keys of its settings file. One home, so that
+// writer and reader can never disagree.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace lumiset {
+
+// ---- the installed-files record: SOFTWARE\<company>\<title>, under the
+// user's hive (or the machine's, for an installation for all users).
+inline constexpr char kRecordKeyPrefix[] = "SOFTWARE\\";
+inline constexpr size_t kInstalledFileSlots = 20;
+// "File0000", "File0001", ...: the files the installation created, in order.
+std::string InstalledFileValueName(size_t index);
+inline constexpr char kRecordScreensaverValue[] = "ScreensaverFile";
+inline constexpr char kRecordLanguageValue[] = "AppLanguage";
+// The screensaver setting the activation replaced, so that the
+// uninstallation can bring it back: the two values as they were, and
+// whether each was there at all ("1" or "0").
+inline constexpr char kRecordPreviousPathValue[] = "PreviousScreensaver";
+inline constexpr char kRecordPreviousPathPresentValue[] = "PreviousScreensaverSet";
+inline constexpr char kRecordPreviousActiveValue[] = "PreviousScreenSaveActive";
+inline constexpr char kRecordPreviousActivePresentValue[] = "PreviousScreenSaveActiveSet";
+
+// ---- the installed-programs entry, under the machine's hive. Its key name
+// stays "<title> Screensaver" in every language; DisplayName is localized.
+inline constexpr char kUninstallEntryKeyPrefix[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+std::string UninstallEntryKeyName(std::string_view title);
+inline constexpr char kEntryDisplayName[] = "DisplayName";
+inline constexpr char kEntryUninstallString[] = "UninstallString";
+inline constexpr char kEntryQuietUninstallString[] = "QuietUninstallString";
+inline constexpr char kEntryDisplayIcon[] = "DisplayIcon";
+inline constexpr char kEntryPublisher[] = "Publisher";
+inline constexpr char kEntryDisplayVersion[] = "DisplayVersion";
+inline constexpr char kEntryUrlInfoAbout[] = "URLInfoAbout";
+inline constexpr char kEntryEstimatedSize[] = "EstimatedSize";
+inline constexpr char kEntryInstallDate[] = "InstallDate";
+inline constexpr char kEntryNoModify[] = "NoModify";
+inline constexpr char kEntryNoRepair[] = "NoRepair";
+// Every value the installation may write in the entry: exactly these, and
+// no other, leave with the entry on uninstallation.
+inline constexpr const char* kUninstallEntryValues[] = {
+    kEntryDisplayName,   kEntryUninstallString, kEntryQuietUninstallString,
+    kEntryDisplayIcon,   kEntryPublisher,       kEntryDisplayVersion,
+    kEntryUrlInfoAbout,  kEntryEstimatedSize,   kEntryInstallDate,
+    kEntryNoModify,      kEntryNoRepair,
+};
+
+// ---- the uninstaller's folder: Program Files\<company>\<title>.
+inline constexpr char kUninstallerName[] = "Uninstall.exe";
+inline constexpr char kUninstallSettingsName[] = "Uninstall.ini";
+inline constexpr char kUninstallSection[] = "uninstall";
+inline constexpr char kCompanyKey[] = "company";
+inline constexpr char kTitleKey[] = "scrtitle";
+// The screensaver's file name without ".scr". Only administrators can
+// write this file, so what the uninstaller deletes is taken from here;
+// settings files of older installations lack the key.
+inline constexpr char kScrFileKey[] = "scrfile";
+inline constexpr char kLanguageKey[] = "language";
+
+// ---- the screensaver setting of the user, in the registry and in
+// system.ini's [boot] section.
+inline constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+inline constexpr char kScreenSaveActiveValue[] = "ScreenSaveActive";
+inline constexpr char kScreensaverPathValue[] = "SCRNSAVE.EXE";
+inline constexpr char kSystemIniName[] = "system.ini";
+inline constexpr char kSystemIniSection[] = "boot";
+inline constexpr char kSystemIniKey[] = "scrnsave.exe";
+// Where a Group Policy sets the screensaver, in the user's or the machine's
+// hive; either value there means the organisation decides.
+inline constexpr char kDesktopPolicyKey[] =
+    "Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop";
+
+}  // namespace lumiset
