@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Renders every window of the installer to PNG files under a private Xvfb:
 # welcome, exit confirmation, information, licence, progress, interrupted,
-# completed, existing copy, copy-error prompt, error, command-line help and
-# about box, in the classic (/w) and the themed (/x) look, at each requested
-# screen density, for one language.
+# completed, existing copy, copy-error prompt, error, command-line help,
+# about box, and the completed page when a Group Policy decides the
+# screensaver, in the classic (/w) and the themed (/x) look, at each
+# requested screen density, for one language.
 #
 #   scripts/screenshots.sh [--language english] [--dpi "96 120"] [--out DIR]
 #                          [--mingw DIR] [--lumipack FILE] [--locale LOCALE]
@@ -14,8 +15,10 @@
 #   --dpi       pixels per inch to render at (Wine's LogPixels)
 #   --out       folder for the PNG files (default build/screenshots); each is
 #               named LANGUAGE-DPI-LOOK-NN-PAGE.png
-#   --mingw     the Windows build tree with lumiset.exe, the sample
-#               screensaver and the test tools (default build/mingw)
+#   --mingw     the Windows build tree with the stub (lumiset.exe or
+#               lumiset64.exe), the sample screensaver and the test tools
+#               (default build/mingw, or build/mingw64 where this host's
+#               Wine runs only 64-bit programs)
 #   --lumipack  the packer (default build/native/lumipack)
 #   --locale    the Unix locale the installer runs in, which sets its ANSI
 #               code page; a Russian package needs one whose code page is
@@ -43,11 +46,22 @@ while [ $# -gt 0 ]; do
     --mingw) mingw=$2; shift 2 ;;
     --lumipack) lumipack=$2; shift 2 ;;
     --locale) installer_locale=$2; shift 2 ;;
-    *) sed -n '2,27p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,30p' "$0" >&2; exit 2 ;;
   esac
 done
 [ -x "$lumipack" ] || lumipack=$root/build/native/tools/pack/lumipack
+source "$root/scripts/wine-env.sh"
+case " $LUMISET_WINE_ARCHS " in
+  *" x86 "*) ;;
+  *) [ "$mingw" = "$root/build/mingw" ] && mingw=$root/build/mingw64 ;;
+esac
 stub=$mingw/lumiset.exe
+# The 32-bit stub reaches the system folder through its alias.
+system_folder='C:\windows\Sysnative'
+if [ ! -f "$stub" ]; then
+  stub=$mingw/lumiset64.exe
+  system_folder='C:\windows\system32'
+fi
 screensaver=$mingw/samples/starfield/starfield.scr
 uidriver=$mingw/tests/uidriver.exe
 hold_file=$mingw/tests/hold_file.exe
@@ -58,7 +72,6 @@ for program in wine Xvfb xdotool import python3; do
   command -v "$program" >/dev/null || { echo "$program is not installed" >&2; exit 1; }
 done
 
-source "$root/scripts/wine-env.sh"
 # Wine hands a program its arguments in the ANSI code page, 1252 under this
 # locale; the processes other than the installer run in it.
 export LC_ALL=C.UTF-8
@@ -313,7 +326,7 @@ render() {  # LOOK_SWITCH
   ui click "$existing" 1
   walk_to_licence 0
   local release="$prefix/drive_c/release-held-file"
-  wine "$hold_file" "C:\\windows\\Sysnative\\$kScrName.scr" 'C:\release-held-file' 120 >"$work/hold.out" &
+  wine "$hold_file" "$system_folder\\$kScrName.scr" 'C:\release-held-file' 120 >"$work/hold.out" &
   hold_pid=$!
   until grep -q holding "$work/hold.out" 2>/dev/null; do sleep 0.1; done
   ui click "$licence" 1
@@ -333,6 +346,15 @@ render() {  # LOOK_SWITCH
   shoot "$about" about
   ui click "$about" 1
   ui click "$help" 2
+  end_installer
+
+  # A Group Policy sets the screensaver: the completed page says that the
+  # organisation's settings decide.
+  wine reg add 'HKCU\Software\Policies\Microsoft\Windows\Control Panel\Desktop' \
+    /v SCRNSAVE.EXE /d 'C:\windows\system32\corp.scr' /f >/dev/null
+  start_installer "$work/Setup.exe" /q /f "$look"
+  shoot "$done_page" completed-under-policy
+  ui click "$done_page" 1
   end_installer
 
   wineserver -k
