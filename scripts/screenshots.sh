@@ -76,8 +76,9 @@ done
 # locale; the processes other than the installer run in it.
 export LC_ALL=C.UTF-8
 
-# Large enough that the progress page stays up for a few seconds.
-readonly kPayloadMegabytes=400
+# Large enough that the progress page stays up for a few seconds: the
+# installer decodes straight into place, at hundreds of megabytes a second.
+readonly kPayloadMegabytes=1500
 readonly kTimeoutMs=60000
 readonly kScrName=starfield
 
@@ -242,7 +243,8 @@ shot=0
 shoot() {  # CAPTION NAME
   wait_for "$1"
   local window
-  window=$(xdotool search --sync --onlyvisible --name "$(exact "$1")" | head -n 1)
+  window=$(timeout 30 xdotool search --sync --onlyvisible --name "$(exact "$1")" | head -n 1)
+  [ -n "$window" ] || { echo "\"$1\" closed before it could be taken" >&2; return 1; }
   shot=$((shot + 1))
   local file
   file=$(printf '%s/%s-%s-%s-%02d-%s.png' "$out" "$language" "$dpi" "$look_name" "$shot" "$2")

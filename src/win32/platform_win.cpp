@@ -87,27 +87,32 @@ class Win32ReadableFile final : public ReadableFile {
   std::string path_;
 };
 
+// Writes all of n bytes, in pieces the system takes.
+Status WriteAll(HANDLE file, const std::string& path, const void* src, size_t n) {
+  const auto* in = static_cast<const uint8_t*>(src);
+  while (n != 0) {
+    DWORD put = 0;
+    const DWORD want = static_cast<DWORD>(std::min(n, kIoPiece));
+    if (!WriteFile(file, in, want, &put, nullptr)) return Fail("write", path);
+    if (put != want) return Fail("write", path, ERROR_DISK_FULL);
+    in += put;
+    n -= put;
+  }
+  return Status::Ok();
+}
+
+Status SeekTo(HANDLE file, const std::string& path, uint64_t offset) {
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  return Check(SetFilePointerEx(file, at, nullptr, FILE_BEGIN), "write", path);
+}
+
 class Win32WritableFile : public WritableFile {
  public:
   Win32WritableFile(ScopedFile file, std::string path)
       : file_(std::move(file)), path_(std::move(path)) {}
-  Status Write(const void* src, size_t n) override {
-    const auto* in = static_cast<const uint8_t*>(src);
-    while (n != 0) {
-      DWORD put = 0;
-      const DWORD want = static_cast<DWORD>(std::min(n, kIoPiece));
-      if (!WriteFile(file_.get(), in, want, &put, nullptr)) return Fail("write", path_);
-      if (put != want) return Fail("write", path_, ERROR_DISK_FULL);
-      in += put;
-      n -= put;
-    }
-    return Status::Ok();
-  }
-  Status Seek(uint64_t offset) override {
-    LARGE_INTEGER at{};
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    return Check(SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN), "write", path_);
-  }
+  Status Write(const void* src, size_t n) override { return WriteAll(file_.get(), path_, src, n); }
+  Status Seek(uint64_t offset) override { return SeekTo(file_.get(), path_, offset); }
   Status Flush() override {
     return Check(FlushFileBuffers(file_.get()), "write through", path_);
   }
@@ -136,23 +141,8 @@ class Win32StagedFile final : public StagedFile {
       DeleteFileW(W(path_).c_str());
     }
   }
-  Status Write(const void* src, size_t n) override {
-    const auto* in = static_cast<const uint8_t*>(src);
-    while (n != 0) {
-      DWORD put = 0;
-      const DWORD want = static_cast<DWORD>(std::min(n, kIoPiece));
-      if (!WriteFile(file_.get(), in, want, &put, nullptr)) return Fail("write", path_);
-      if (put != want) return Fail("write", path_, ERROR_DISK_FULL);
-      in += put;
-      n -= put;
-    }
-    return Status::Ok();
-  }
-  Status Seek(uint64_t offset) override {
-    LARGE_INTEGER at{};
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    return Check(SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN), "write", path_);
-  }
+  Status Write(const void* src, size_t n) override { return WriteAll(file_.get(), path_, src, n); }
+  Status Seek(uint64_t offset) override { return SeekTo(file_.get(), path_, offset); }
   Status Flush() override { return Check(FlushFileBuffers(file_.get()), "write through", path_); }
   Status Close() override { return Commit(); }
   Status Commit() override {

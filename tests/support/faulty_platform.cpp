@@ -19,19 +19,25 @@ class FaultyReadable final : public ReadableFile {
   FaultyPlatform& owner_;
 };
 
+// A write that fail_write may break; a failed write may leave part of its
+// bytes behind, as a real one can.
+Status FaultyWrite(FaultyPlatform& owner, WritableFile& inner, const std::string& path,
+                   uint64_t& position, const void* src, size_t n) {
+  if (owner.fail_write && owner.fail_write(path, position)) {
+    if (n > 1) inner.Write(src, n / 2).IgnoreError();
+    position += n / 2;
+    return owner.Injected("write", path);
+  }
+  position += n;
+  return inner.Write(src, n);
+}
+
 class FaultyWritable final : public WritableFile {
  public:
   FaultyWritable(std::unique_ptr<WritableFile> inner, std::string path, FaultyPlatform& owner)
       : inner_(std::move(inner)), path_(std::move(path)), owner_(owner) {}
   Status Write(const void* src, size_t n) override {
-    if (owner_.fail_write && owner_.fail_write(path_, position_)) {
-      // A failed write may leave part of its bytes behind, as a real one can.
-      if (n > 1) inner_->Write(src, n / 2).IgnoreError();
-      position_ += n / 2;
-      return owner_.Injected("write", path_);
-    }
-    position_ += n;
-    return inner_->Write(src, n);
+    return FaultyWrite(owner_, *inner_, path_, position_, src, n);
   }
   Status Seek(uint64_t offset) override {
     position_ = offset;
@@ -56,13 +62,7 @@ class FaultyStaged final : public StagedFile {
   FaultyStaged(std::unique_ptr<StagedFile> inner, std::string destination, FaultyPlatform& owner)
       : inner_(std::move(inner)), destination_(std::move(destination)), owner_(owner) {}
   Status Write(const void* src, size_t n) override {
-    if (owner_.fail_write && owner_.fail_write(destination_, position_)) {
-      if (n > 1) inner_->Write(src, n / 2).IgnoreError();
-      position_ += n / 2;
-      return owner_.Injected("write", destination_);
-    }
-    position_ += n;
-    return inner_->Write(src, n);
+    return FaultyWrite(owner_, *inner_, destination_, position_, src, n);
   }
   Status Seek(uint64_t offset) override {
     position_ = offset;

@@ -11,6 +11,7 @@
 #include "setup/switches.h"
 #include "support/fake_platform.h"
 #include "support/faulty_platform.h"
+#include "support/recording_prompt_ui.h"
 
 namespace lumiset {
 namespace {
@@ -66,15 +67,6 @@ TEST(UninstallerArguments, QuietAnywhereAndTheRerunsOwnSwitch) {
   EXPECT_FALSE(parsed.quiet);
 }
 
-// Tells through a list the test reads.
-class NoticeLog : public PromptUi {
- public:
-  PromptAnswer AskCopyError(const CopyErrorDetails&) override { return PromptAnswer::kAbort; }
-  void ShowNotice(Notice notice, int32_t language) override {
-    notices.push_back({notice, language});
-  }
-  std::vector<std::pair<Notice, int32_t>> notices;
-};
 
 // A 32-bit installation under WOW64 with the Start-menu link, as the stub
 // leaves it, and the uninstaller it wrote.
@@ -125,7 +117,7 @@ class UninstallProgram : public ::testing::Test {
   FakePlatform fs_;
   FaultyPlatform faulty_;
   MachineFacts facts_;
-  NoticeLog notices_;
+  testing::RecordingPromptUi notices_;
   std::vector<std::pair<std::string, int32_t>> asked_;
 };
 

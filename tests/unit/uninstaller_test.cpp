@@ -9,6 +9,7 @@
 #include "setup/install_log.h"
 #include "support/fake_platform.h"
 #include "support/faulty_platform.h"
+#include "support/recording_prompt_ui.h"
 
 namespace lumiset {
 namespace {
@@ -30,15 +31,6 @@ constexpr char kMenu[] =
     "C:\\Users\\me\\Start Menu\\Programs\\Lumiset Samples\\Starfield Screensaver";
 constexpr char kDesktopLink[] = "C:\\Users\\me\\Desktop\\Starfield Screensaver.lnk";
 
-// Records what the prompter tells.
-class NoticeLog : public PromptUi {
- public:
-  PromptAnswer AskCopyError(const CopyErrorDetails&) override { return PromptAnswer::kAbort; }
-  void ShowNotice(Notice notice, int32_t language) override {
-    notices.push_back({notice, language});
-  }
-  std::vector<std::pair<Notice, int32_t>> notices;
-};
 
 // A complete installation of the sample, as the engine leaves it.
 class Uninstall : public ::testing::Test {
@@ -82,7 +74,7 @@ class Uninstall : public ::testing::Test {
   FaultyPlatform faulty_;
   MachineFacts facts_;
   UninstallTarget target_;
-  NoticeLog notices_;
+  testing::RecordingPromptUi notices_;
 };
 
 TEST_F(Uninstall, RemovesFilesFoldersKeysAndReportsSuccess) {
