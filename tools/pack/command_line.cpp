@@ -333,12 +333,14 @@ Result<BuildRequest> MakeRequest(BuildArguments& a) {
     Result<Manifest> manifest = LoadManifestFromStandardInput(defines);
     if (!manifest) return manifest.status();
     request.settings = std::move(*manifest);
+    request.manifest_from_standard_input = true;
   } else if (!a.manifest.empty()) {
     const std::filesystem::path path = PathFromUtf8(a.manifest);
     Result<Manifest> manifest = LoadManifest(path, defines);
     if (!manifest) return manifest.status();
     request.settings = std::move(*manifest);
     request.output_folder = path.parent_path();
+    request.manifest_path = path;
   }
   Manifest& m = request.settings;
   for (const TextOverride& t : a.texts) {

@@ -12,13 +12,15 @@ namespace lumipack {
 // The program that signs installers; it must be on the PATH.
 inline constexpr const char* kSigningProgram = "osslsigncode";
 
+inline constexpr unsigned kDefaultSignTimeoutSeconds = 120;
+
 // How to sign: with a PEM certificate and its private key, or with a
 // PKCS #12 file that holds both.
 struct Signing {
   std::optional<std::filesystem::path> certificate;  // PEM; unset with PKCS #12
   std::filesystem::path key;                         // the PEM key or the PKCS #12 file
   // The key's password, when it has one. It reaches the signer through a
-  // file only this user can read, never on a command line.
+  // pipe, never on a command line or in a file.
   std::optional<std::string> password;
   // What the password came from, for messages ("LUMI_KEY_PASSWORD").
   std::string password_source;
@@ -30,6 +32,9 @@ struct Signing {
   std::string timestamp_url;
   std::string description;  // the signed program's name, shown when asked to run it
   std::string url;          // the page for more about the program
+  // The signer is stopped after this long (a timestamp server that takes
+  // the request and never answers would hold the build for ever).
+  unsigned timeout_seconds = kDefaultSignTimeoutSeconds;
 };
 
 // Signs `input` into `output`, then checks that the package can still be
@@ -42,6 +47,11 @@ struct Signing {
 // on every run, and a timestamp differs on every run anyway.
 Status SignInstaller(const std::filesystem::path& input, const std::filesystem::path& output,
                      const Signing& signing);
+
+// Signs any PE image `input` into `output` as SignInstaller does, without
+// looking for a package; `output` is left behind only on success.
+Status SignProgram(const std::filesystem::path& input, const std::filesystem::path& output,
+                   const Signing& signing);
 
 // The signing time SOURCE_DATE_EPOCH asks for: nullopt when `value` is
 // null (the variable is unset); a failure when it is not a whole number of
