@@ -14,10 +14,13 @@ import http.server
 import os
 import pathlib
 import shutil
+import signal
+import socket
 import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 
 LUMIPACK = STUB = SCREENSAVER = ""
@@ -114,11 +117,11 @@ class Signing(unittest.TestCase):
         cls.server.server_close()
         shutil.rmtree(cls.dir, ignore_errors=True)
 
-    def build(self, out, *args, env=None):
+    def build(self, out, *args, env=None, command="build"):
         full_env = dict(os.environ)
         full_env.pop("SOURCE_DATE_EPOCH", None)
         full_env.update(env or {})
-        return run(LUMIPACK, "build", "m.toml", "-o", out, "--stub", STUB,
+        return run(LUMIPACK, command, "m.toml", "-o", out, "--stub", STUB,
                    "--screensaver", SCREENSAVER, *args, env=full_env, cwd=str(self.dir))
 
     def verify(self, out):
@@ -180,6 +183,94 @@ class Signing(unittest.TestCase):
                 self.assertIn(message, built.stderr)
                 self.assertEqual(sorted(p.name for p in self.dir.glob("bad*")), [])
                 self.assertEqual(sorted(p.name for p in self.dir.glob(".*")), [])
+
+    def test_check_tries_the_signing_inputs(self):
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "other.pem",
+                "-out", "other-cert.pem", "-days", "30", "-subj", "/CN=Someone Else",
+                cwd=str(self.dir))
+        cases = [
+            ("missing PKCS#12", ["--sign-with", "gone.p12", "-D", f"TSA={self.tsa_url}"], {},
+             "gone.p12: no such PKCS #12 file"),
+            ("wrong password", ["--sign-with", "key.p12", "--password-env", "LUMI_P12",
+                                "-D", f"TSA={self.tsa_url}"], {"LUMI_P12": "wrong"},
+             "wrong password in LUMI_P12"),
+            ("certificate and key apart", ["--sign-with", "cert.pem", "other.pem",
+                                           "-D", f"TSA={self.tsa_url}"], {},
+             "cannot sign: "),
+            ("dead timestamp server", ["--sign-with", "cert.pem", "key.pem",
+                                       "-D", "TSA=http://127.0.0.1:9/"], {},
+             "the timestamp server http://127.0.0.1:9/ did not answer"),
+        ]
+        for name, args, env, message in cases:
+            with self.subTest(name):
+                checked = self.build("checked.exe", *args, env=env, command="check")
+                self.assertEqual(checked.returncode, 1, checked.stdout + checked.stderr)
+                self.assertIn(message, checked.stderr)
+                self.assertNotIn("sound", checked.stdout)
+                self.assertEqual(sorted(p.name for p in self.dir.glob(".*")), [])
+        good = self.build("checked.exe", "--sign-with", "cert.pem", "key.pem",
+                          "-D", f"TSA={self.tsa_url}", command="check")
+        self.assertEqual(good.returncode, 0, good.stderr)
+        self.assertFalse((self.dir / "checked.exe").exists())
+
+    def test_signing_options_need_a_key(self):
+        for option in (["--timestamp", self.tsa_url], ["--sign-url", "https://example.com/"],
+                       ["--sign-description", "Setup"], ["--sign-timeout", "5"]):
+            with self.subTest(option[0]):
+                built = self.build("opt.exe", "-D", "TSA=x", *option)
+                self.assertEqual(built.returncode, 2, built.stderr)
+                self.assertIn(f"{option[0]} requires --sign-with", built.stderr)
+
+    def test_a_timestamp_server_that_never_answers_is_given_up(self):
+        silent = socket.socket()
+        silent.bind(("127.0.0.1", 0))
+        silent.listen(8)
+        try:
+            url = f"http://127.0.0.1:{silent.getsockname()[1]}/"
+            start = time.monotonic()
+            built = self.build("hang.exe", "--sign-with", "cert.pem", "key.pem", "-D", f"TSA={url}",
+                               "--sign-timeout", "2")
+            self.assertLess(time.monotonic() - start, 60)
+            self.assertEqual(built.returncode, 1, built.stderr)
+            self.assertIn("did not finish within 2 seconds", built.stderr)
+            self.assertEqual(sorted(p.name for p in self.dir.glob("hang*")), [])
+        finally:
+            silent.close()
+
+    def test_a_killed_build_leaves_no_signer_and_no_password_on_disk(self):
+        # A signer that notes its process id and what the output's folder
+        # holds, then waits.
+        fake = self.dir / "fake-bin"
+        fake.mkdir(exist_ok=True)
+        signer = fake / "osslsigncode"
+        signer.write_text("#!/bin/sh\necho $$ > \"$LUMI_FAKE/signer.pid\"\n"
+                          "grep -rl 'pa55 word' \"$LUMI_FAKE/out\" > \"$LUMI_FAKE/found\"\n"
+                          "exec sleep 60\n")
+        signer.chmod(0o755)
+        out = self.dir / "out"
+        out.mkdir(exist_ok=True)
+        env = dict(os.environ, PATH=f"{fake}:{os.environ['PATH']}", LUMI_FAKE=str(self.dir),
+                   LUMI_P12="pa55 word")
+        env.pop("SOURCE_DATE_EPOCH", None)
+        process = subprocess.Popen(
+            [LUMIPACK, "build", "m.toml", "-o", "out/k.exe", "--stub", STUB, "--screensaver",
+             SCREENSAVER, "--sign-with", "key.p12", "--password-env", "LUMI_P12",
+             "-D", "TSA=http://127.0.0.1:9/"],
+            cwd=str(self.dir), env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        pid_file = self.dir / "signer.pid"
+        deadline = time.monotonic() + 60
+        while not pid_file.exists() or not pid_file.read_text().strip():
+            self.assertLess(time.monotonic(), deadline, "the signer never started")
+            time.sleep(0.05)
+        signer_pid = int(pid_file.read_text())
+        time.sleep(0.2)
+        process.send_signal(signal.SIGKILL)
+        process.wait()
+        deadline = time.monotonic() + 10
+        while os.path.exists(f"/proc/{signer_pid}") and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertFalse(os.path.exists(f"/proc/{signer_pid}"), "the signer outlived lumipack")
+        self.assertEqual((self.dir / "found").read_text(), "", "the password lay in a file")
 
 
 if __name__ == "__main__":

@@ -173,5 +173,41 @@ TEST_F(LumipackCommand, RemovesScratchFilesThatKilledRunsLeftBehind) {
   EXPECT_TRUE(fs::exists(Path(other))) << "another output's";
 }
 
+TEST_F(LumipackCommand, MistakesGetAMessageThatSaysWhatToDo) {
+  Write("file.txt", "not a folder");
+  Write("bad.toml", std::string(kBaseManifest) + "licence = \"gone.txt\"\n");
+  const struct {
+    const char* args;
+    int code;
+    const char* message;
+  } cases[] = {
+      {"bulid m.toml", 2, "error: 'bulid' is not a lumipack command; did you mean 'build'?"},
+      {"build m.toml --titel X", 2, "error: unknown option --titel; did you mean --title?"},
+      {"check m.toml --no-progres", 2, "did you mean --no-progress?"},
+      {"build m.toml --title A --title B", 2, "error: --title is given more than once"},
+      {"build m.toml -o -", 1, "-o -: an installer cannot go to standard output; name a file"},
+      {"build m.toml --output-dir file.txt", 1,
+       "--output-dir file.txt: is a file, not a folder"},
+      // The place JSON readers get stands in the text for people too.
+      {"build bad.toml -o out.exe", 1, "bad.toml:6: licence: gone.txt: no such file"},
+      {"build m.toml -o out.exe --stub starfield.scr", 1, "starfield.scr: not a Lumiset installer"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Outcome run = Lumipack(c.args);
+    EXPECT_EQ(run.code, c.code);
+    EXPECT_CONTAINS(run.err, c.message);
+  }
+  EXPECT_FALSE(fs::exists(Path("-")));
+}
+
+TEST_F(LumipackCommand, ReadsTheFoldersLumipackTomlWhenNoManifestIsNamed) {
+  fs::rename(Path("m.toml"), Path("lumipack.toml"));
+  const Outcome built = Lumipack("build -o out.exe");
+  ASSERT_EQ(built.code, 0) << built.err;
+  EXPECT_EQ(Inspect("out.exe")["record"]["fields"]["title"], "Starfield");
+  EXPECT_EQ(Lumipack("check").code, 0);
+}
+
 }  // namespace
 }  // namespace lumipack::testing
