@@ -145,6 +145,24 @@ class Signing(unittest.TestCase):
         self.assertIn("URL description: https://example.com/starfield\n", checked.stdout)
         inspected = run(LUMIPACK, "inspect", str(self.dir / "ts.exe"))
         self.assertEqual(inspected.returncode, 0, inspected.stderr)
+        self.assertIn("digest       intact (SHA-256)", inspected.stdout)
+
+    def test_inspect_finds_bytes_changed_after_signing(self):
+        built = self.build("signed.exe", "--sign-with", "cert.pem", "key.pem",
+                           "-D", "TSA=http://127.0.0.1:9/", "--timestamp", self.tsa_url)
+        self.assertEqual(built.returncode, 0, built.stderr)
+        data = bytearray((self.dir / "signed.exe").read_bytes())
+        # A byte of the stub's code, which no check value of the package covers.
+        data[0x600] ^= 0x01
+        (self.dir / "changed.exe").write_bytes(bytes(data))
+        verified = self.verify("changed.exe")
+        self.assertNotEqual(verified.returncode, 0, "osslsigncode sees the change too")
+        inspected = run(LUMIPACK, "inspect", str(self.dir / "changed.exe"))
+        self.assertEqual(inspected.returncode, 1, inspected.stdout)
+        self.assertIn("digest       altered after signing (SHA-256)", inspected.stdout)
+        self.assertIn("the file was changed after it was signed", inspected.stderr)
+        as_json = run(LUMIPACK, "inspect", "--json", str(self.dir / "changed.exe"))
+        self.assertIn('"digest": "altered after signing"', as_json.stdout)
 
     def test_pkcs12_with_password_from_the_environment(self):
         built = self.build("p12.exe", "--sign-with", "key.p12", "--password-env", "LUMI_P12",

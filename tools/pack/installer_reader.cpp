@@ -1,5 +1,7 @@
 #include "installer_reader.h"
 
+#include "authenticode.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -180,6 +182,10 @@ std::string InstallerContents::FirstProblem() const {
       return std::string(what) + ": " + std::string(DecodeStatusName(check->status));
   }
   if (!record) return "the record: its fields run past its end";
+  if (signature.state == SignatureCheck::State::kAltered) {
+    return "the signature: the file was changed after it was signed (its " + signature.algorithm +
+           " digest does not match its bytes)";
+  }
   if (!picture_problem.empty()) return "the page picture: " + picture_problem;
   return {};
 }
@@ -207,6 +213,7 @@ Result<InstallerContents> ReadInstaller(const std::filesystem::path& path) {
                            "(cut short or damaged)");
   }
   c.items = std::move(*items);
+  c.signature = CheckSignature(file, c.where.pe);
 
   uint64_t offset = c.where.package_offset + 4;
   std::vector<uint8_t> record_bytes;

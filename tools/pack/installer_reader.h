@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ansi_text.h"
+#include "authenticode.h"
 #include "code_page.h"
 #include "file_io.h"
 #include "package/package_format.h"
@@ -40,6 +41,8 @@ struct InstallerContents {
   lumiset::PackageLocation where;
   lumiset::PackageItems items;
   std::optional<lumiset::PeFacts> stub_pe;
+  // The Authenticode digest of a signed installer against its bytes.
+  SignatureCheck signature;
 
   ItemCheck record_item;
   std::optional<lumiset::SetupRecord> record;  // when the record decodes and parses

@@ -101,6 +101,9 @@ void PrintInspection(const InstallerContents& c, std::ostream& out) {
   if (pe.cert_offset != 0) {
     out << "signature      present: certificate table at " << pe.cert_offset << ", " << pe.cert_size
         << " bytes; the package is found before it\n";
+    out << "  digest       " << SignatureStateName(c.signature.state);
+    if (!c.signature.algorithm.empty()) out << " (" << c.signature.algorithm << ")";
+    out << "\n";
   } else {
     out << "signature      none\n";
   }
@@ -194,8 +197,13 @@ std::string InspectionJson(const InstallerContents& c) {
       {"size", c.where.package_offset}, {"pe", PeJson(c.stub_pe)}, {"arch", ArchJson(c.stub_pe)}};
   j["package_offset"] = c.where.package_offset;
   j["trailer_offset"] = c.where.trailer_offset;
-  j["signature"] = {
-      {"present", pe.cert_offset != 0}, {"offset", pe.cert_offset}, {"size", pe.cert_size}};
+  j["signature"] = {{"present", pe.cert_offset != 0},
+                    {"offset", pe.cert_offset},
+                    {"size", pe.cert_size},
+                    {"digest", std::string(SignatureStateName(c.signature.state))},
+                    {"digest_algorithm", c.signature.algorithm.empty()
+                                             ? json(nullptr)
+                                             : json(c.signature.algorithm)}};
   j["code_page"] = std::string(CodePageName(c.code_page));  // outside language blocks
 
   json record = {{"item", ItemJson(c.record_item)}};
