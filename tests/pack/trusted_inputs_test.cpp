@@ -1,4 +1,5 @@
 #include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -199,6 +200,22 @@ TEST_F(LumipackCommand, MistakesGetAMessageThatSaysWhatToDo) {
     EXPECT_CONTAINS(run.err, c.message);
   }
   EXPECT_FALSE(fs::exists(Path("-")));
+
+  // Extracting into a folder that cannot be written says so, and names the
+  // folder asked for rather than a scratch name. Root writes anywhere, so
+  // it runs as nobody.
+  if (geteuid() == 0 && HaveProgram("setpriv")) {
+    ASSERT_EQ(Lumipack("build m.toml -o out.exe").code, 0);
+    fs::create_directory(Path("locked"));
+    fs::permissions(Path("locked"), fs::perms(0555));
+    fs::permissions(dir_, fs::perms(0755));
+    fs::permissions(Path("out.exe"), fs::perms(0644));
+    const Outcome extracted = Lumipack("extract out.exe locked/parts",
+                                       "setpriv --reuid=65534 --regid=65534 --clear-groups");
+    EXPECT_EQ(extracted.code, 1);
+    EXPECT_CONTAINS(extracted.err, "locked/parts: cannot be created in locked (Permission denied)");
+    EXPECT_LACKS(extracted.err, ".partial");
+  }
 }
 
 TEST_F(LumipackCommand, ReadsTheFoldersLumipackTomlWhenNoManifestIsNamed) {

@@ -137,52 +137,141 @@ std::optional<SignedDigest> ReadSignedDigest(std::span<const uint8_t> table) {
   return result;
 }
 
-SignatureCheck CheckSignature(lumiset::ReadableFile& file, const lumiset::PeFacts& pe) {
-  SignatureCheck check;
-  if (pe.cert_offset == 0) return check;
-  check.state = SignatureCheck::State::kUnreadable;
-  const uint64_t size = file.Size();
-  if (pe.cert_size > kMaxCertificateTable || pe.cert_offset > size ||
-      pe.cert_size > size - pe.cert_offset || pe.cert_entry_offset + 8u > pe.cert_offset) {
-    return check;
+// The headers of a PE image are read from its first bytes, at most these.
+constexpr size_t kMaxHeadBytes = 64u << 10;
+
+bool SignatureReader::ReadHeaders() {
+  constexpr size_t kLfanewAt = 0x3C;
+  constexpr uint64_t kOptionalAt = 4 + 20;  // after "PE\0\0" and the COFF header
+  constexpr uint64_t kChecksumInOptional = 64;
+  constexpr uint16_t kPe32 = 0x10B;
+  constexpr uint16_t kPe32Plus = 0x20B;
+  constexpr uint64_t kCertificateEntry = 4 * 8;
+  if (head_.size() < kLfanewAt + 4) return false;
+  const uint64_t optional = uint64_t{lumiset::LoadU32(head_, kLfanewAt)} + kOptionalAt;
+  if (optional + 2 > kMaxHeadBytes) {
+    phase_ = Phase::kUnreadable;
+    return true;
   }
-  std::vector<uint8_t> table(pe.cert_size);
-  if (!file.ReadAt(pe.cert_offset, table.data(), table.size()).ok()) return check;
-  const std::optional<SignedDigest> signed_digest = ReadSignedDigest(table);
+  if (head_.size() < optional + 2) return false;
+  const uint16_t magic = lumiset::LoadU16(head_, static_cast<size_t>(optional));
+  if (magic != kPe32 && magic != kPe32Plus) {
+    phase_ = Phase::kUnreadable;
+    return true;
+  }
+  const uint64_t directories = optional + (magic == kPe32 ? 96 : 112);
+  const uint64_t entry = directories + kCertificateEntry;
+  if (head_.size() < entry + 8) return false;
+  const uint32_t count = lumiset::LoadU32(head_, static_cast<size_t>(directories - 4));
+  checksum_at_ = optional + kChecksumInOptional;
+  entry_at_ = entry;
+  if (count <= 4) {
+    phase_ = Phase::kUnsigned;
+    return true;
+  }
+  cert_offset_ = lumiset::LoadU32(head_, static_cast<size_t>(entry));
+  cert_size_ = lumiset::LoadU32(head_, static_cast<size_t>(entry) + 4);
+  if (cert_offset_ == 0) {
+    phase_ = Phase::kUnsigned;
+    return true;
+  }
+  if (cert_size_ > kMaxCertificateTable || cert_offset_ < entry + 8) {
+    phase_ = Phase::kUnreadable;
+    return true;
+  }
+  // The digest's algorithm is known only from the table at the end, so
+  // both are computed.
+  sha1_.emplace(Sha::Kind::kSha1);
+  sha256_.emplace(Sha::Kind::kSha256);
+  phase_ = Phase::kBody;
+  return true;
+}
+
+void SignatureReader::Hash(std::span<const uint8_t> bytes) {
+  while (!bytes.empty()) {
+    // The part of `bytes` up to the next place where what happens changes.
+    uint64_t end = at_ + bytes.size();
+    bool skip = false;
+    bool table = false;
+    for (const auto& [from, to] : {std::pair{checksum_at_, checksum_at_ + 4},
+                                  std::pair{entry_at_, entry_at_ + 8},
+                                  std::pair{cert_offset_, cert_offset_ + cert_size_}}) {
+      if (at_ >= from && at_ < to) {
+        skip = true;
+        table = from == cert_offset_;
+        end = std::min(end, to);
+      } else if (at_ < from) {
+        end = std::min(end, from);
+      }
+    }
+    if (at_ >= cert_offset_ + cert_size_) skip = true;  // after the table: not signed
+    const std::span<const uint8_t> part = bytes.first(static_cast<size_t>(end - at_));
+    if (table) table_.insert(table_.end(), part.begin(), part.end());
+    if (!skip) {
+      sha1_->Add(part);
+      sha256_->Add(part);
+    }
+    at_ = end;
+    bytes = bytes.subspan(part.size());
+  }
+}
+
+void SignatureReader::Add(std::span<const uint8_t> bytes) {
+  if (phase_ == Phase::kHead) {
+    const size_t take = std::min(bytes.size(), kMaxHeadBytes - head_.size());
+    head_.insert(head_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+    bytes = bytes.subspan(take);
+    if (!ReadHeaders()) {
+      if (head_.size() == kMaxHeadBytes) phase_ = Phase::kUnreadable;
+      return;
+    }
+    if (phase_ != Phase::kBody) return;
+    std::vector<uint8_t> head = std::move(head_);
+    head_.clear();
+    Hash(head);
+  }
+  if (phase_ == Phase::kBody) Hash(bytes);
+}
+
+SignatureCheck SignatureReader::Finish() {
+  SignatureCheck check;
+  if (phase_ == Phase::kUnsigned || (phase_ == Phase::kHead && head_.size() < 0x40)) return check;
+  check.state = SignatureCheck::State::kUnreadable;
+  if (phase_ != Phase::kBody || table_.size() != cert_size_) return check;
+  const std::optional<SignedDigest> signed_digest = ReadSignedDigest(table_);
   if (!signed_digest) return check;
   check.algorithm = signed_digest->algorithm;
-  std::optional<Sha::Kind> kind;
-  if (signed_digest->algorithm == "SHA-256") kind = Sha::Kind::kSha256;
-  if (signed_digest->algorithm == "SHA-1") kind = Sha::Kind::kSha1;
-  if (!kind) {
+  std::optional<Sha>* sha = signed_digest->algorithm == "SHA-256" ? &sha256_
+                            : signed_digest->algorithm == "SHA-1" ? &sha1_
+                                                                  : nullptr;
+  if (sha == nullptr) {
     check.state = SignatureCheck::State::kUnknownHash;
     return check;
   }
-  // The checksum field lies in the optional header, 64 bytes in, before
-  // the directory entry that the package format has already located.
-  uint8_t lfanew[4];
-  if (!file.ReadAt(0x3C, lfanew, sizeof lfanew).ok()) return check;
-  const uint64_t checksum_at = uint64_t{lumiset::LoadU32(lfanew)} + 4 + 20 + 64;
-  if (checksum_at + 4 > pe.cert_entry_offset) return check;
-  Sha sha(*kind);
-  std::vector<uint8_t> piece;
-  const auto hash = [&](uint64_t from, uint64_t to) {
-    constexpr uint64_t kPiece = 1u << 20;
-    while (from < to) {
-      piece.resize(static_cast<size_t>(std::min(kPiece, to - from)));
-      if (!file.ReadAt(from, piece.data(), piece.size()).ok()) return false;
-      sha.Add(piece);
-      from += piece.size();
-    }
-    return true;
-  };
-  if (!hash(0, checksum_at) || !hash(checksum_at + 4, pe.cert_entry_offset) ||
-      !hash(pe.cert_entry_offset + 8, pe.cert_offset)) {
-    return check;
-  }
-  check.state = sha.Finish() == signed_digest->digest ? SignatureCheck::State::kIntact
-                                                      : SignatureCheck::State::kAltered;
+  check.state = (*sha)->Finish() == signed_digest->digest ? SignatureCheck::State::kIntact
+                                                          : SignatureCheck::State::kAltered;
   return check;
+}
+
+SignatureCheck CheckSignature(lumiset::ReadableFile& file) {
+  SignatureReader reader;
+  constexpr uint64_t kPiece = 1u << 20;
+  std::vector<uint8_t> piece;
+  for (uint64_t at = 0; at < file.Size();) {
+    piece.resize(static_cast<size_t>(std::min(kPiece, file.Size() - at)));
+    if (!file.ReadAt(at, piece.data(), piece.size()).ok()) {
+      return SignatureCheck{SignatureCheck::State::kUnreadable, {}};
+    }
+    reader.Add(piece);
+    at += piece.size();
+  }
+  return reader.Finish();
+}
+
+SignatureCheck CheckSignature(std::span<const uint8_t> program) {
+  SignatureReader reader;
+  reader.Add(program);
+  return reader.Finish();
 }
 
 std::string_view SignatureStateName(SignatureCheck::State state) {

@@ -98,13 +98,18 @@ std::string CheckColour(const std::string& text) {
   return ParseColour(text) ? std::string() : "must be a colour written #RRGGBB";
 }
 
-std::string CheckThreads(const std::string& text) {
-  unsigned n = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
-  if (error == std::errc() && end == text.data() + text.size() && n >= 1 && n <= kMaxThreads) {
-    return {};
-  }
-  return "must be a whole number from 1 to " + std::to_string(kMaxThreads);
+// A check of a whole number from `low` to `high`; `what` names its unit in
+// the message ("a whole number of seconds from 1 to 3600").
+std::function<std::string(const std::string&)> WholeNumber(unsigned low, unsigned high,
+                                                          std::string what) {
+  return [low, high, what](const std::string& text) -> std::string {
+    unsigned n = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (error == std::errc() && end == text.data() + text.size() && n >= low && n <= high) {
+      return {};
+    }
+    return "must be " + what + " from " + std::to_string(low) + " to " + std::to_string(high);
+  };
 }
 
 std::function<std::string(const std::string&)> OneOf(std::vector<std::string> choices) {
@@ -158,6 +163,7 @@ struct BuildArguments {
   std::vector<std::string> sign_with;
   std::string password_env;
   unsigned sign_timeout = kDefaultSignTimeoutSeconds;
+  std::string sign_command;
   TextOverride timestamp;
   TextOverride sign_description;
   TextOverride sign_url;
@@ -271,6 +277,12 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
           ->type_name("CERT KEY|P12")
           ->expected(1, 2);
   build
+      .add_option("--sign-command", a.sign_command,
+                  "Sign with this command instead, run by the shell on each file in turn with "
+                  "{file} standing for it (for cloud and hardware keys)")
+      ->type_name("CMD")
+      ->excludes(sign_with);
+  build
       .add_option("--password-env", a.password_env,
                   "The environment variable holding the key's password (never on the command "
                   "line)")
@@ -299,14 +311,7 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
                   "Stop the signer after this many seconds (default " +
                       std::to_string(kDefaultSignTimeoutSeconds) + ")")
       ->type_name("SECONDS")
-      ->check([](const std::string& text) -> std::string {
-        unsigned n = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
-        if (error == std::errc() && end == text.data() + text.size() && n >= 1 && n <= 3600) {
-          return {};
-        }
-        return "must be a whole number of seconds from 1 to 3600";
-      })
+      ->check(WholeNumber(1, kMaxSignTimeoutSeconds, "a whole number of seconds"))
       ->needs(sign_with);
   a.arch.option = build
                       .add_option("--arch", a.arch.value,
@@ -322,7 +327,7 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
                   "Compression threads, 1 to " + std::to_string(kMaxThreads) +
                       " (default: one per processor); the output does not depend on it")
       ->type_name("N")
-      ->check(CheckThreads);
+      ->check(WholeNumber(1, kMaxThreads, "a whole number"));
   build.add_flag("--werror", a.werror, "Treat warnings as errors: write nothing after one");
   build
       .add_option("--message-format", a.message_format,
@@ -490,7 +495,17 @@ Result<BuildRequest> MakeRequest(BuildArguments& a) {
     m.*(t->field) = t->value;
     m.origins[t->key] = Origin{{}, 0, 0, "--" + t->option->get_lnames().front()};
   }
-  if (!a.sign_with.empty()) {
+  if (!a.sign_command.empty() || (a.sign_with.empty() && m.sign_command)) {
+    Signing& signing = request.signing.emplace();
+    signing.command = !a.sign_command.empty() ? a.sign_command : *m.sign_command;
+    signing.timeout_seconds = a.sign_timeout;
+    if (Result<std::string> line = SignCommandFor(signing.command, "x.exe"); !line) {
+      const char* key = a.sign_command.empty() ? keys::kSignCommand : "";
+      return Status::Failure((a.sign_command.empty() ? m.OriginOf(key) : std::string("--sign-command")) +
+                                 ": " + line.message(),
+                             a.sign_command.empty() ? m.PlaceOf(key) : Place{});
+    }
+  } else if (!a.sign_with.empty()) {
     Signing& signing = request.signing.emplace();
     if (a.sign_with.size() == 2) signing.certificate = PathFromUtf8(a.sign_with[0]);
     signing.key = PathFromUtf8(a.sign_with.back());

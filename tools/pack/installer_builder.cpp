@@ -913,6 +913,91 @@ Status SignOutput(const BuildRequest& request, const OutputTarget& target,
   return {};
 }
 
+// Whether a program carries a signature already; one that does is packed
+// as it is.
+bool IsSigned(std::span<const uint8_t> program) {
+  const std::optional<lumiset::PeFacts> pe = ReadPeOf(program);
+  return pe && pe->cert_offset != 0;
+}
+
+// Signs a program held in memory through scratch files beside the output,
+// and replaces it with the signed bytes.
+Status SignBytes(const Signing& signing, const OutputTarget& target, const std::string& name,
+                 std::vector<uint8_t>& program, uint64_t limit) {
+  ScratchPath unsigned_copy(target.path);
+  if (Status s = WriteFileBytes(unsigned_copy.path(), program); !s) return s;
+  ScratchPath signed_copy(target.path);
+  if (Status s = SignProgram(unsigned_copy.path(), signed_copy.path(), signing); !s) {
+    return Status::Failure(name + ": " + s.message());
+  }
+  Result<std::vector<uint8_t>> bytes = ReadFileBytes(signed_copy.path(), limit);
+  if (!bytes) return bytes.status();
+  program = std::move(*bytes);
+  return {};
+}
+
+// Signs, before they are packed, the programs the installer writes: the
+// default uninstaller always, and the screensaver, the companion and the
+// author's own uninstaller when [signing] asks. A program already signed
+// is left as it is. The signed screensaver is a scratch file that
+// `signed_screensaver` keeps until it is compressed. When there is nothing
+// to sign, a copy of the stub is signed and dropped, to try the signing
+// inputs all the same.
+Status SignEmbeddedPrograms(const BuildRequest& request, const OutputTarget& target, Inputs& in,
+                            std::optional<ScratchPath>& signed_screensaver, Console& console) {
+  const Manifest& m = request.settings;
+  const Signing& signing = *request.signing;
+  bool signed_any = false;
+  const auto sign = [&](const std::string& what, std::vector<uint8_t>& program,
+                        uint64_t limit) -> Status {
+    if (IsSigned(program)) {
+      console.Note(what + " is signed already; it is packed as it is");
+      return {};
+    }
+    console.Note("signing " + what);
+    signed_any = true;
+    return SignBytes(signing, target, what, program, limit);
+  };
+  if (in.uninstaller_choice.path &&
+      (in.uninstaller_choice.is_default || m.sign_uninstaller.value_or(0) != 0)) {
+    if (Status s = sign(Utf8FromPath(*in.uninstaller_choice.path), in.uninstaller,
+                        kMaxUninstallerDecoded);
+        !s) {
+      return s;
+    }
+  }
+  if (m.companion && m.sign_companion.value_or(0) != 0) {
+    if (Status s = sign(Utf8FromPath(*m.companion), in.companion, kMaxCompanionItem); !s) return s;
+  }
+  if (m.sign_screensaver.value_or(0) != 0) {
+    if (in.screensaver.pe.cert_offset != 0) {
+      console.Note("the screensaver is signed already; it is packed as it is");
+    } else {
+      const std::string name = Utf8FromPath(*m.screensaver);
+      console.Note("signing " + name);
+      signed_screensaver.emplace(target.path);
+      if (Status s = SignProgram(*m.screensaver, signed_screensaver->path(), signing); !s) {
+        return Status::Failure(name + ": " + s.message());
+      }
+      Manifest signed_manifest = m;
+      signed_manifest.screensaver = signed_screensaver->path();
+      Result<ScreensaverFile> reopened = OpenScreensaver(signed_manifest);
+      if (!reopened) return reopened.status();
+      in.screensaver = std::move(*reopened);
+      signed_any = true;
+    }
+  }
+  if (!signed_any) {
+    console.Note("trying the signature on a copy of the stub");
+    std::vector<uint8_t> probe = in.stub.bytes;
+    if (Status s = SignBytes(signing, target, Utf8FromPath(in.stub.path), probe, kMaxStubBytes);
+        !s) {
+      return s;
+    }
+  }
+  return {};
+}
+
 void PrintSummary(const BuildRequest& request, const Inputs& in, uint64_t companion_size,
                   uint64_t installer_size, uint64_t scr_stored, const std::filesystem::path& output,
                   Console& console) {
@@ -1002,15 +1087,15 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
                            ", which --werror makes errors; nothing written");
   }
   RemoveStaleScratchFiles(target->path);
+  // Signing the programs first also tries the signing inputs (certificate,
+  // key, password, timestamp server, command) before anything is
+  // compressed, so a mistake there shows in a check and fails a build
+  // within seconds.
+  std::optional<ScratchPath> signed_screensaver;
   if (request.signing) {
-    // The signing inputs (certificate, key, password, timestamp server) are
-    // tried on the stub before anything is compressed, so a mistake there
-    // shows in a check and fails a build within seconds.
-    console.Note("trying the signature on the stub");
-    ScratchPath probe(target->path);
-    if (Status s = WriteFileBytes(probe.path(), in.stub.bytes); !s) return s;
-    ScratchPath probe_signed(target->path);
-    if (Status s = SignProgram(probe.path(), probe_signed.path(), *request.signing); !s) return s;
+    if (Status s = SignEmbeddedPrograms(request, *target, in, signed_screensaver, console); !s) {
+      return s;
+    }
   }
   if (request.check_only) {
     if (console.ShowsSummary()) {

@@ -65,6 +65,11 @@ struct InstallerContents {
   ItemCheck screensaver;  // its stored size runs to the trailer, padding included
   std::optional<lumiset::PeFacts> screensaver_pe;
 
+  // The embedded programs' own signatures, checked on their decoded bytes.
+  SignatureCheck uninstaller_signature;
+  SignatureCheck companion_signature;
+  SignatureCheck screensaver_signature;
+
   // Whether the record's screensaver block length fits the block: the
   // bytes up to the trailer are the block and under 8 bytes of padding.
   bool BlockLengthMatches() const;

@@ -60,8 +60,82 @@ Status CheckTimestampUrl(const std::string& url) {
   return {};
 }
 
+Result<std::string> SignCommandFor(const std::string& command, const std::filesystem::path& file) {
+  constexpr std::string_view kFile = "{file}";
+  if (command.find(kFile) == std::string::npos) {
+    return Status::Failure("the signing command '" + command +
+                           "' has no {file} to stand for the file it signs");
+  }
+  const std::string path = Utf8FromPath(file);
+#ifdef _WIN32
+  // cmd takes a double-quoted path whole; a path holds no double quote.
+  const std::string quoted = "\"" + path + "\"";
+#else
+  std::string quoted = "'";
+  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  quoted += "'";
+#endif
+  std::string line = command;
+  for (size_t at = line.find(kFile); at != std::string::npos; at = line.find(kFile, at)) {
+    line.replace(at, kFile.size(), quoted);
+    at += quoted.size();
+  }
+  return line;
+}
+
+namespace {
+
+// The output's last lines, without the final line end.
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+Status SignWithCommand(const std::filesystem::path& input, const std::filesystem::path& output,
+                       const Signing& signing) {
+  Result<std::string> line = SignCommandFor(signing.command, output);
+  if (!line) return line.status();
+  std::error_code ec;
+  std::filesystem::copy_file(input, output, ec);
+  if (ec) return Status::Failure(Utf8FromPath(output) + ": cannot be written (" + ec.message() + ")");
+#ifdef _WIN32
+  const std::vector<std::string> args = {"cmd", "/d", "/s", "/c", *line};
+#else
+  const std::vector<std::string> args = {"/bin/sh", "-c", *line};
+#endif
+  ProgramOptions options;
+  options.timeout_seconds = signing.timeout_seconds;
+  const ProgramRun run = RunProgram(args, options);
+  const std::string said = Trimmed(run.output);
+  Status status;
+  if (!run.started) {
+    status = Status::Failure("cannot sign: the shell to run the signing command cannot start");
+  } else if (run.timed_out || run.exit_code != 0) {
+    status = Status::Failure(
+        "cannot sign " + Utf8FromPath(input.filename()) + ": the signing command " +
+        (run.timed_out ? "did not finish within " + std::to_string(signing.timeout_seconds) +
+                             " seconds (--sign-timeout sets the limit)"
+                       : "failed with exit code " + std::to_string(run.exit_code)) +
+        "\ncommand: " + *line + (said.empty() ? "" : "\n" + said));
+  } else {
+    Result<std::unique_ptr<FileReader>> signed_file = FileReader::Open(output);
+    std::optional<lumiset::PeFacts> pe;
+    if (signed_file) pe = lumiset::ReadPeFacts(**signed_file);
+    if (!pe || pe->cert_offset == 0) {
+      status = Status::Failure("cannot sign " + Utf8FromPath(input.filename()) +
+                               ": the signing command succeeded but left no signature in it" +
+                               "\ncommand: " + *line + (said.empty() ? "" : "\n" + said));
+    }
+  }
+  if (!status) std::filesystem::remove(output, ec);
+  return status;
+}
+
+}  // namespace
+
 Status SignProgram(const std::filesystem::path& input, const std::filesystem::path& output,
                    const Signing& signing) {
+  if (!signing.command.empty()) return SignWithCommand(input, output, signing);
   std::vector<std::string> args = {kSigningProgram, "sign"};
   if (signing.certificate) {
     if (Status s = CheckReadable(*signing.certificate, "certificate"); !s) return s;

@@ -13,10 +13,16 @@ namespace lumipack {
 inline constexpr const char* kSigningProgram = "osslsigncode";
 
 inline constexpr unsigned kDefaultSignTimeoutSeconds = 120;
+inline constexpr unsigned kMaxSignTimeoutSeconds = 3600;
 
 // How to sign: with a PEM certificate and its private key, or with a
-// PKCS #12 file that holds both.
+// PKCS #12 file that holds both, through osslsigncode; or with a command of
+// the author's that signs a file in place.
 struct Signing {
+  // The command, with {file} standing for the file to sign (its path is put
+  // in quoted for the shell); run through /bin/sh (cmd on Windows). Set, it
+  // replaces osslsigncode and every other field but the timeout.
+  std::string command;
   std::optional<std::filesystem::path> certificate;  // PEM; unset with PKCS #12
   std::filesystem::path key;                         // the PEM key or the PKCS #12 file
   // The key's password, when it has one. It reaches the signer through a
@@ -49,7 +55,9 @@ Status SignInstaller(const std::filesystem::path& input, const std::filesystem::
                      const Signing& signing);
 
 // Signs any PE image `input` into `output` as SignInstaller does, without
-// looking for a package; `output` is left behind only on success.
+// looking for a package; `output` is left behind only on success. With a
+// command, `output` is a copy of `input` that the command signs in place,
+// and must carry a signature afterwards.
 Status SignProgram(const std::filesystem::path& input, const std::filesystem::path& output,
                    const Signing& signing);
 
@@ -63,5 +71,9 @@ inline constexpr int64_t kMaxSigningTime = 253402300799;
 // A timestamp server's URL: http:// or https://, at most this long.
 inline constexpr size_t kMaxTimestampUrlBytes = 1024;
 Status CheckTimestampUrl(const std::string& url);
+
+// The signing command as the shell runs it on `file`: each {file} replaced
+// by the path, quoted. A command without {file} is a failure.
+Result<std::string> SignCommandFor(const std::string& command, const std::filesystem::path& file);
 
 }  // namespace lumipack
