@@ -114,7 +114,7 @@ inline constexpr std::string_view kProgramInputArgument = "{input}";
 
 // Runs a program found through PATH with the given arguments (args[0] is its
 // name) and waits for it; no shell is involved, so arguments need no quoting.
-// The program ends with lumipack if lumipack is killed (POSIX).
+// The program ends with lumipack if lumipack is killed.
 ProgramRun RunProgram(const std::vector<std::string>& args, const ProgramOptions& options = {});
 
 }  // namespace lumipack

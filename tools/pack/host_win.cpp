@@ -325,14 +325,26 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const ProgramOptions
   startup.hStdInput = null_input.get();
   startup.hStdOutput = write_end.get();
   startup.hStdError = write_end.get();
+  // The program runs in a job that ends it when lumipack's handle to the
+  // job closes, also when lumipack itself is killed: no signer is left
+  // running on. It starts suspended so that it is in the job before it can
+  // start programs of its own.
+  Handle job(CreateJobObjectW(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (job.get() != nullptr) {
+    SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  }
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                      nullptr, &startup, &process)) {
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                      CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
     if (input_pending) CancelIo(input_pipe.get());
     return run;
   }
   Handle process_handle(process.hProcess);
   Handle thread_handle(process.hThread);
+  if (job.get() != nullptr) AssignProcessToJobObject(job.get(), process_handle.get());
+  ResumeThread(thread_handle.get());
   write_end.Reset();
   SetInterruptChild(reinterpret_cast<intptr_t>(process_handle.get()));
 

@@ -1086,7 +1086,6 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
                            (console.warnings == 1 ? "" : "s") +
                            ", which --werror makes errors; nothing written");
   }
-  RemoveStaleScratchFiles(target->path);
   // Signing the programs first also tries the signing inputs (certificate,
   // key, password, timestamp server, command) before anything is
   // compressed, so a mistake there shows in a check and fails a build
@@ -1104,6 +1103,7 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
     return BuildOutcome{output, 0, false};
   }
 
+  RemoveStaleScratchFiles(target->path);
   const bool fast = m.fast.value_or(false);
   const Compressor compress(fast ? kFastLevel : kBestLevel, request.threads);
   console.Note("compressing at zlib level " + std::to_string(compress.level()) + " on " +
