@@ -16,6 +16,7 @@
 #include "base/byte_io.h"
 #include "package/package_format.h"
 #include "support/test_package.h"
+#include "test_images.h"
 
 extern char** environ;
 
@@ -57,7 +58,7 @@ void LumipackCommand::SetUp() {
   std::string pattern = (fs::temp_directory_path() / "lumipack-test-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   dir_ = pattern;
-  Write("stub.exe", lumiset::testing::MinimalPeImage());
+  Write("stub.exe", StubImage());
   Write("starfield.scr", lumiset::testing::MinimalPeImage(8192));
   Write("m.toml", kBaseManifest);
 }

@@ -333,6 +333,16 @@ TEST(Manifest, ControlCharactersAreRefusedWithTheirLine) {
   EXPECT_TRUE(Parse("title = \"a\tb\"\r\n"));
 }
 
+TEST(Manifest, ReadsAByteOrderMarkAsNothing) {
+  // Notepad saves UTF-8 with a byte-order mark; lines still count from it.
+  Result<Manifest> m = Parse("\xEF\xBB\xBFtitle = \"Caf\u00e9\"\n");
+  ASSERT_TRUE(m) << m.message();
+  EXPECT_EQ(*m->title, "Caf\u00e9");
+  EXPECT_EQ(Parse("\xEF\xBB\xBFtitle = \"a\"\ntitel = 1\n").message().substr(0, 9), "m.toml:2:");
+  // Only at the start: elsewhere it is a letter like any other.
+  EXPECT_FALSE(Parse("title = \"a\"\n\xEF\xBB\xBF\n"));
+}
+
 }  // namespace
 }  // namespace lumipack
 

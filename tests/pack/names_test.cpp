@@ -7,7 +7,7 @@ namespace {
 
 TEST(NameProblem, AcceptsOrdinaryNames) {
   for (const char* name : {"Starfield", "Star Field 2", "Étoiles", "Звёзды", "a.b", "CONSOLE",
-                           "com0", "LPT", " leading space", "x"}) {
+                           "com10", "LPT", " leading space", "x"}) {
     EXPECT_EQ(NameProblem(name), std::nullopt) << name;
   }
   EXPECT_EQ(NameProblem(std::string(kMaxNameChars, 'a')), std::nullopt);
@@ -41,6 +41,7 @@ TEST(NameProblem, RefusesWithTheReason) {
       {"nul.scr", "reserves"},
       {"Com1", "reserves"},
       {"lpt9.txt", "reserves"},
+      {"com0", "reserves"},
       {"Star\xFF", "not valid UTF-8"},
   };
   for (const Case& c : cases) {

@@ -147,6 +147,54 @@ TEST(ParallelDeflate, ReportsProgressUpToTheTotal) {
   EXPECT_EQ(seen.back(), content.size());
 }
 
+// Streaming holds a few chunks per thread, whatever the content's size: the
+// content is never read further ahead of the stream written than that.
+TEST(ParallelDeflate, StreamsThroughBoundedBuffers) {
+  const std::vector<uint8_t> content = TextLike(40 * kSmallChunk + 123, 11);
+  for (unsigned threads : {1u, 3u}) {
+    SCOPED_TRACE(threads);
+    DeflateOptions options;
+    options.chunk_size = kSmallChunk;
+    options.threads = threads;
+    size_t read = 0;
+    size_t pieces = 0;
+    size_t furthest_ahead = 0;
+    std::vector<uint8_t> stream;
+    const bool ok = StreamParallelDeflate(
+        content.size(),
+        [&](std::span<uint8_t> dst) {
+          std::copy_n(content.begin() + static_cast<std::ptrdiff_t>(read), dst.size(), dst.begin());
+          read += dst.size();
+          return true;
+        },
+        [&](std::span<const uint8_t> piece) {
+          // The header, then one piece a chunk, then the check value.
+          const size_t chunks_written = pieces == 0 ? 0 : pieces - 1;
+          furthest_ahead = std::max(furthest_ahead, read - std::min(read, chunks_written * kSmallChunk));
+          ++pieces;
+          stream.insert(stream.end(), piece.begin(), piece.end());
+          return true;
+        },
+        options);
+    ASSERT_TRUE(ok);
+    EXPECT_LE(furthest_ahead, kChunksPerThread * threads * kSmallChunk);
+    EXPECT_EQ(stream, Deflate(content, kSmallChunk, 2)) << "the same bytes as in memory";
+    EXPECT_EQ(DecodeAsInstaller(content, stream), content);
+  }
+  // A read or a write that fails ends it.
+  DeflateOptions options;
+  options.chunk_size = kSmallChunk;
+  const auto fill = [](std::span<uint8_t> dst) {
+    std::fill(dst.begin(), dst.end(), uint8_t{7});
+    return true;
+  };
+  const auto keep = [](std::span<const uint8_t>) { return true; };
+  EXPECT_FALSE(StreamParallelDeflate(content.size(), [](std::span<uint8_t>) { return false; }, keep,
+                                     options));
+  EXPECT_FALSE(StreamParallelDeflate(content.size(), fill, [](std::span<const uint8_t>) { return false; },
+                                     options));
+}
+
 TEST(ParallelDeflate, RefusesBadOptions) {
   const std::vector<uint8_t> content(10, 1);
   for (const auto& [level, chunk] : {std::pair<int, size_t>{10, kSmallChunk},

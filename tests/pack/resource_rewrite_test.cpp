@@ -9,6 +9,7 @@
 #include "base/byte_io.h"
 #include "package/package_format.h"
 #include "pe_image.h"
+#include "test_images.h"
 #include "version_info.h"
 
 namespace lumipack {
@@ -18,77 +19,11 @@ using lumiset::LoadU32;
 using lumiset::StoreU16;
 using lumiset::StoreU32;
 
+using testing::MakeImage;
+using testing::TestImage;
 constexpr uint32_t kFileAlign = 0x200;
 constexpr uint32_t kSectionAlign = 0x1000;
-constexpr uint32_t kRsrcRva = 0x2000;
-constexpr uint32_t kRelocRva = 0x3000;
-
-// A small image like the stubs: .text, then .rsrc with an icon group of two
-// images and a version resource, then .reloc. The optional header is PE32
-// or PE32+.
-struct TestImage {
-  std::vector<uint8_t> bytes;
-  size_t optional = 0;
-  size_t sections = 0;
-};
-
-TestImage MakeImage(bool pe32_plus) {
-  ResourceEntry icon1{{3, {}}, {1, {}}, 0x0409, 0, std::vector<uint8_t>(300, 0xA1)};
-  ResourceEntry icon2{{3, {}}, {2, {}}, 0x0409, 0, std::vector<uint8_t>(700, 0xA2)};
-  std::vector<uint8_t> group(6 + 2 * 14, 0);
-  StoreU16(group, 2, 1);
-  StoreU16(group, 4, 2);
-  StoreU16(group, 6 + 12, 1);
-  StoreU16(group, 6 + 14 + 12, 2);
-  ResourceEntry main_group{{14, {}}, {128, {}}, 0x0409, 0, group};
-  ResourceEntry dialog{{5, {}}, {100, {}}, 0x0409, 0, std::vector<uint8_t>(40, 0xD0)};
-  const auto rsrc = BuildResourceSection({icon1, icon2, main_group, dialog}, kRsrcRva);
-
-  TestImage image;
-  const size_t lfanew = 0x40;
-  const uint16_t optional_size = pe32_plus ? 240 : 224;
-  image.optional = lfanew + 24;
-  image.sections = image.optional + optional_size;
-  const uint32_t rsrc_raw = static_cast<uint32_t>((rsrc.size() + kFileAlign - 1) / kFileAlign * kFileAlign);
-  image.bytes.assign(0x400 + rsrc_raw + kFileAlign, 0);
-  auto& b = image.bytes;
-  b[0] = 'M';
-  b[1] = 'Z';
-  StoreU32(b, 0x3C, lfanew);
-  StoreU32(b, lfanew, 0x00004550);
-  StoreU16(b, lfanew + 4, pe32_plus ? lumiset::kMachineX64 : lumiset::kMachineX86);
-  StoreU16(b, lfanew + 6, 3);
-  StoreU16(b, lfanew + 20, optional_size);
-  StoreU16(b, image.optional, pe32_plus ? 0x20B : 0x10B);
-  StoreU32(b, image.optional + 8, 0x400 + rsrc_raw);  // initialized data
-  StoreU32(b, image.optional + 32, kSectionAlign);
-  StoreU32(b, image.optional + 36, kFileAlign);
-  StoreU32(b, image.optional + 56, 0x4000);
-  StoreU32(b, image.optional + 60, 0x200);
-  const size_t directory = image.optional + (pe32_plus ? 112 : 96);
-  StoreU32(b, directory - 4, 16);
-  StoreU32(b, directory + 2 * 8, kRsrcRva);
-  StoreU32(b, directory + 2 * 8 + 4, static_cast<uint32_t>(rsrc.size()));
-  StoreU32(b, directory + 5 * 8, kRelocRva);
-  StoreU32(b, directory + 5 * 8 + 4, 12);
-  const struct {
-    const char* name;
-    uint32_t va, vsize, raw, raw_size;
-  } sections[] = {{".text", 0x1000, 0x10, 0x200, 0x200},
-                  {".rsrc", kRsrcRva, static_cast<uint32_t>(rsrc.size()), 0x400, rsrc_raw},
-                  {".reloc", kRelocRva, 12, 0x400 + rsrc_raw, kFileAlign}};
-  for (size_t i = 0; i < 3; ++i) {
-    const size_t s = image.sections + i * 40;
-    for (size_t c = 0; sections[i].name[c] != 0; ++c) b[s + c] = static_cast<uint8_t>(sections[i].name[c]);
-    StoreU32(b, s + 8, sections[i].vsize);
-    StoreU32(b, s + 12, sections[i].va);
-    StoreU32(b, s + 16, sections[i].raw_size);
-    StoreU32(b, s + 20, sections[i].raw);
-  }
-  std::copy(rsrc.begin(), rsrc.end(), b.begin() + 0x400);
-  for (size_t i = 0; i < 12; ++i) b[0x400 + rsrc_raw + i] = static_cast<uint8_t>(0xE0 + i);
-  return image;
-}
+constexpr uint32_t kRsrcRva = testing::kTestRsrcRva;
 
 IconFile ThreeImageIcon() {
   IconFile icon;
@@ -107,7 +42,7 @@ IconFile ThreeImageIcon() {
 class ResourceRewriteTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(ResourceRewriteTest, ReplacesIconAndVersionAndMovesTheRelocations) {
-  const TestImage image = MakeImage(GetParam());
+  const TestImage image = MakeImage(GetParam(), testing::IconAndDialogResources());
   const auto version = BuildVersionResource({"Starfield", "1.2", "1.2", "Sky", "Setup", "", "", 0x0409});
   ASSERT_TRUE(version.ok());
   const auto out = RewriteResources(image.bytes, [&](std::vector<ResourceEntry>& entries) {
@@ -175,7 +110,7 @@ TEST_P(ResourceRewriteTest, RefusesImagesItCannotRewriteSafely) {
       {"sections cut off", [](TestImage& i) { i.bytes.resize(i.sections + 20); }, "cut short"},
   };
   for (const auto& c : cases) {
-    TestImage image = MakeImage(GetParam());
+    TestImage image = MakeImage(GetParam(), testing::IconAndDialogResources());
     c.damage(image);
     const auto out = RewriteResources(image.bytes, [](std::vector<ResourceEntry>& entries) {
       return ReplaceMainIcon(entries, ThreeImageIcon());

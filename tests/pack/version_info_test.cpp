@@ -17,20 +17,44 @@ TEST(VersionInfoTest, ParsesVersionNumbers) {
   struct Case {
     const char* text;
     std::array<uint16_t, 4> numbers;
+    const char* taken;
   };
   const Case cases[] = {
-      {"1.2.3", {1, 2, 3, 0}},
-      {"1.2.3.4", {1, 2, 3, 4}},
-      {"10", {10, 0, 0, 0}},
-      {"2.0-beta.7", {2, 0, 7, 0}},
-      {"1.x.3", {1, 0, 3, 0}},
-      {"65535.65536.99999999999", {65535, 0, 0, 0}},
-      {"1.2.3.4.5", {1, 2, 3, 4}},
-      {"", {0, 0, 0, 0}},
-      {"..7", {0, 0, 7, 0}},
-      {"+1.-2", {0, 0, 0, 0}},
+      {"1.2.3", {1, 2, 3, 0}, "1.2.3"},
+      {"1.2.3.4", {1, 2, 3, 4}, "1.2.3.4"},
+      {"10", {10, 0, 0, 0}, "10"},
+      {"2.3.42-beta", {2, 3, 42, 0}, "2.3.42"},
+      {"v2.1", {2, 1, 0, 0}, "v2.1"},
+      {"V3", {3, 0, 0, 0}, "V3"},
+      {"2.0-beta.7", {2, 0, 0, 0}, "2.0"},
+      {"1.x.3", {1, 0, 0, 0}, "1"},
+      {"2.1.", {2, 1, 0, 0}, "2.1"},
+      {"65535.0.65535", {65535, 0, 65535, 0}, "65535.0.65535"},
+      {"", {0, 0, 0, 0}, ""},
+      {"beta", {0, 0, 0, 0}, ""},
+      {"..7", {0, 0, 0, 0}, ""},
+      {"+1.-2", {0, 0, 0, 0}, ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(ParseVersionNumbers(c.text), c.numbers) << c.text;
+  for (const auto& c : cases) {
+    const Result<VersionNumbers> v = ParseVersionNumbers(c.text);
+    ASSERT_TRUE(v) << c.text << ": " << v.message();
+    EXPECT_EQ(v->numbers, c.numbers) << c.text;
+    EXPECT_EQ(v->taken, c.taken) << c.text;
+  }
+  EXPECT_EQ(ParseVersionNumbers("2.3.42-beta")->Text(), "2.3.42.0");
+  const struct {
+    const char* text;
+    const char* message;
+  } refused[] = {
+      {"70000.1", "70000 is above 65535"},
+      {"1.2.99999999999999999999", "99999999999999999999 is above 65535"},
+      {"1.2.3.4.5", "has more than four numbers"},
+  };
+  for (const auto& r : refused) {
+    const Result<VersionNumbers> v = ParseVersionNumbers(r.text);
+    ASSERT_FALSE(v) << r.text;
+    EXPECT_NE(v.message().find(r.message), std::string::npos) << v.message();
+  }
 }
 
 // A reader of the version tree written apart from the builder, as Windows

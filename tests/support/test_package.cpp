@@ -67,15 +67,15 @@ std::vector<uint8_t> BuildInstaller(const TestPackage& package) {
   if (!package.uninstaller.empty()) contents.uninstaller_block = EncodeBlock(package.uninstaller, 6);
   contents.companion_program = package.companion;
   contents.screensaver_block.resize(contents.screensaver_block.size() + package.padding, 0);
-  std::vector<uint8_t> image = MinimalPeImage();
+  std::vector<uint8_t> image = package.stub.empty() ? MinimalPeImage() : package.stub;
   AppendPackage(image, contents);
   return image;
 }
 
-void AttachFakeSignature(std::vector<uint8_t>& image, uint32_t cert_size) {
+void AttachFakeSignature(std::vector<uint8_t>& image, uint32_t cert_size, uint32_t cert_entry) {
   const uint32_t offset = static_cast<uint32_t>(image.size());
-  StoreU32(&image[kMinimalPeCertEntry], offset);
-  StoreU32(&image[kMinimalPeCertEntry + 4], cert_size);
+  StoreU32(&image[cert_entry], offset);
+  StoreU32(&image[cert_entry + 4], cert_size);
   for (uint32_t i = 0; i < cert_size; ++i) image.push_back(static_cast<uint8_t>(0xC0 + i % 31));
 }
 

@@ -20,6 +20,8 @@ SetupRecord SampleRecord();
 
 // Everything that goes into a test installer; contents are given decoded.
 struct TestPackage {
+  // The program the package is appended to; empty: MinimalPeImage().
+  std::vector<uint8_t> stub;
   SetupRecord record = SampleRecord();
   std::vector<uint8_t> picture;      // BMP/JPEG/PNG file bytes, or empty
   std::vector<uint8_t> uninstaller;  // or empty
@@ -33,12 +35,14 @@ struct TestPackage {
   size_t padding = 0;
 };
 
-// A complete unsigned installer: MinimalPeImage() with the package appended.
+// A complete unsigned installer: the stub with the package appended.
 std::vector<uint8_t> BuildInstaller(const TestPackage& package);
 
 // Appends a stand-in certificate table of `cert_size` bytes and points the
 // PE header's certificate entry at it, as code signing does.
-void AttachFakeSignature(std::vector<uint8_t>& image, uint32_t cert_size = 1024);
+// `cert_entry` is the offset of the image's certificate-table entry.
+void AttachFakeSignature(std::vector<uint8_t>& image, uint32_t cert_size = 1024,
+                         uint32_t cert_entry = kMinimalPeCertEntry);
 
 // A bottom-up BMP file: 40-byte header, `colors` palette entries (BGR0),
 // `pixel_rows` as given (already padded), the pixel offset set.

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <deque>
@@ -27,6 +28,9 @@ namespace {
 constexpr unsigned kMaxThreads = 256;
 // The manifest argument that reads the manifest from standard input.
 constexpr const char* kStandardInputArgument = "-";
+// The manifest `build` and `check` read when none is named, as `init`
+// writes it.
+constexpr const char* kDefaultManifestName = "lumipack.toml";
 
 constexpr const char* kExitCodesHelp =
     "Exit codes:\n"
@@ -94,13 +98,18 @@ std::string CheckColour(const std::string& text) {
   return ParseColour(text) ? std::string() : "must be a colour written #RRGGBB";
 }
 
-std::string CheckThreads(const std::string& text) {
-  unsigned n = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
-  if (error == std::errc() && end == text.data() + text.size() && n >= 1 && n <= kMaxThreads) {
-    return {};
-  }
-  return "must be a whole number from 1 to " + std::to_string(kMaxThreads);
+// A check of a whole number from `low` to `high`; `what` names its unit in
+// the message ("a whole number of seconds from 1 to 3600").
+std::function<std::string(const std::string&)> WholeNumber(unsigned low, unsigned high,
+                                                          std::string what) {
+  return [low, high, what](const std::string& text) -> std::string {
+    unsigned n = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (error == std::errc() && end == text.data() + text.size() && n >= low && n <= high) {
+      return {};
+    }
+    return "must be " + what + " from " + std::to_string(low) + " to " + std::to_string(high);
+  };
 }
 
 std::function<std::string(const std::string&)> OneOf(std::vector<std::string> choices) {
@@ -153,6 +162,8 @@ struct BuildArguments {
   bool no_uninstaller = false;
   std::vector<std::string> sign_with;
   std::string password_env;
+  unsigned sign_timeout = kDefaultSignTimeoutSeconds;
+  std::string sign_command;
   TextOverride timestamp;
   TextOverride sign_description;
   TextOverride sign_url;
@@ -266,6 +277,12 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
           ->type_name("CERT KEY|P12")
           ->expected(1, 2);
   build
+      .add_option("--sign-command", a.sign_command,
+                  "Sign with this command instead, run by the shell on each file in turn with "
+                  "{file} standing for it (for cloud and hardware keys)")
+      ->type_name("CMD")
+      ->excludes(sign_with);
+  build
       .add_option("--password-env", a.password_env,
                   "The environment variable holding the key's password (never on the command "
                   "line)")
@@ -285,8 +302,17 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
   for (const auto& [t, name, key, field, type, help] : signing) {
     t->key = key;
     t->field = field;
-    t->option = build.add_option(std::string("--") + name, t->value, help)->type_name(type);
+    t->option = build.add_option(std::string("--") + name, t->value, help)
+                    ->type_name(type)
+                    ->needs(sign_with);
   }
+  build
+      .add_option("--sign-timeout", a.sign_timeout,
+                  "Stop the signer after this many seconds (default " +
+                      std::to_string(kDefaultSignTimeoutSeconds) + ")")
+      ->type_name("SECONDS")
+      ->check(WholeNumber(1, kMaxSignTimeoutSeconds, "a whole number of seconds"))
+      ->needs(sign_with);
   a.arch.option = build
                       .add_option("--arch", a.arch.value,
                                   "The installer's architecture: x86, x64, or auto (the "
@@ -301,7 +327,7 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
                   "Compression threads, 1 to " + std::to_string(kMaxThreads) +
                       " (default: one per processor); the output does not depend on it")
       ->type_name("N")
-      ->check(CheckThreads);
+      ->check(WholeNumber(1, kMaxThreads, "a whole number"));
   build.add_flag("--werror", a.werror, "Treat warnings as errors: write nothing after one");
   build
       .add_option("--message-format", a.message_format,
@@ -310,6 +336,75 @@ void AddBuildOptions(CLI::App& build, BuildArguments& a) {
       ->type_name("FORMAT")
       ->check(OneOf({"human", "json"}));
   AddReportOptions(build, a.report, true);
+}
+
+// The number of single-character edits between two words.
+size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The known word closest to a mistyped one, when one is close enough to be
+// what was meant.
+std::optional<std::string> Closest(std::string_view typed, const std::vector<std::string>& known) {
+  std::optional<std::string> best;
+  size_t best_distance = std::max<size_t>(2, typed.size() / 3) + 1;
+  for (const std::string& word : known) {
+    const size_t distance = EditDistance(typed, word);
+    if (distance < best_distance) {
+      best = word;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+// What a parse error means to the author, with a suggestion for a mistyped
+// command or option: CLI11's own phrases name the library's view, not the
+// author's.
+std::string UsageMessage(const CLI::ParseError& e, const CLI::App& app, const CLI::App* command,
+                         const std::vector<std::string>& args) {
+  const std::string what = e.what();
+  if (command == nullptr && args.size() > 1 && !args[1].starts_with("-")) {
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
+    std::string message = "'" + args[1] + "' is not a lumipack command";
+    if (std::optional<std::string> meant = Closest(args[1], names)) {
+      message += "; did you mean '" + *meant + "'?";
+    }
+    return message;
+  }
+  if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && command != nullptr) {
+    std::vector<std::string> options;
+    for (const CLI::Option* option : command->get_options()) {
+      for (const std::string& name : option->get_lnames()) options.push_back("--" + name);
+    }
+    for (size_t i = 1; i < args.size(); ++i) {
+      const std::string& arg = args[i];
+      if (!arg.starts_with("--")) continue;
+      const std::string name = arg.substr(0, arg.find('='));
+      if (std::find(options.begin(), options.end(), name) != options.end()) continue;
+      std::string message = "unknown option " + name;
+      if (std::optional<std::string> meant = Closest(name, options)) {
+        message += "; did you mean " + *meant + "?";
+      }
+      return message;
+    }
+  }
+  if (e.get_name() == "ArgumentMismatch" && what.find("At Most 1 required") != std::string::npos) {
+    return what.substr(0, what.find(':')) + " is given more than once; give it once";
+  }
+  return what;
 }
 
 std::optional<std::filesystem::path> StubFolder() {
@@ -333,12 +428,17 @@ Result<BuildRequest> MakeRequest(BuildArguments& a) {
     Result<Manifest> manifest = LoadManifestFromStandardInput(defines);
     if (!manifest) return manifest.status();
     request.settings = std::move(*manifest);
-  } else if (!a.manifest.empty()) {
-    const std::filesystem::path path = PathFromUtf8(a.manifest);
+    request.manifest_from_standard_input = true;
+  } else if (!a.manifest.empty() || std::filesystem::is_regular_file(kDefaultManifestName)) {
+    // Without one named, the folder's own lumipack.toml is the manifest, as
+    // `lumipack init` writes it.
+    const std::filesystem::path path =
+        PathFromUtf8(a.manifest.empty() ? std::string(kDefaultManifestName) : a.manifest);
     Result<Manifest> manifest = LoadManifest(path, defines);
     if (!manifest) return manifest.status();
     request.settings = std::move(*manifest);
     request.output_folder = path.parent_path();
+    request.manifest_path = path;
   }
   Manifest& m = request.settings;
   for (const TextOverride& t : a.texts) {
@@ -371,8 +471,20 @@ Result<BuildRequest> MakeRequest(BuildArguments& a) {
   if (a.fast) m.fast = true;
   if (a.best) m.fast = false;
 
+  if (a.output == kStandardInputArgument) {
+    return Status::Failure("-o -: an installer cannot go to standard output; name a file");
+  }
   if (!a.output.empty()) request.output = PathFromUtf8(a.output);
-  if (!a.output_dir.empty()) request.output_folder = PathFromUtf8(a.output_dir);
+  if (!a.output_dir.empty()) {
+    request.output_folder = PathFromUtf8(a.output_dir);
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(request.output_folder, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_directory(status)) {
+      return Status::Failure("--output-dir " + a.output_dir +
+                             ": is a file, not a folder; give the folder to write into, or "
+                             "name the installer with -o");
+    }
+  }
   unsigned threads = 0;
   std::from_chars(a.threads.data(), a.threads.data() + a.threads.size(), threads);
   request.threads = threads != 0 ? threads : std::min(ProcessorCount(), kMaxThreads);
@@ -383,7 +495,17 @@ Result<BuildRequest> MakeRequest(BuildArguments& a) {
     m.*(t->field) = t->value;
     m.origins[t->key] = Origin{{}, 0, 0, "--" + t->option->get_lnames().front()};
   }
-  if (!a.sign_with.empty()) {
+  if (!a.sign_command.empty() || (a.sign_with.empty() && m.sign_command)) {
+    Signing& signing = request.signing.emplace();
+    signing.command = !a.sign_command.empty() ? a.sign_command : *m.sign_command;
+    signing.timeout_seconds = a.sign_timeout;
+    if (Result<std::string> line = SignCommandFor(signing.command, "x.exe"); !line) {
+      const char* key = a.sign_command.empty() ? keys::kSignCommand : "";
+      return Status::Failure((a.sign_command.empty() ? m.OriginOf(key) : std::string("--sign-command")) +
+                                 ": " + line.message(),
+                             a.sign_command.empty() ? m.PlaceOf(key) : Place{});
+    }
+  } else if (!a.sign_with.empty()) {
     Signing& signing = request.signing.emplace();
     if (a.sign_with.size() == 2) signing.certificate = PathFromUtf8(a.sign_with[0]);
     signing.key = PathFromUtf8(a.sign_with.back());
@@ -407,6 +529,7 @@ Result<BuildRequest> MakeRequest(BuildArguments& a) {
     }
     signing.description = m.sign_description ? *m.sign_description : m.title.value_or("");
     signing.url = m.sign_url.value_or("");
+    signing.timeout_seconds = a.sign_timeout;
   }
   return request;
 }
@@ -508,10 +631,14 @@ int RunLumipack(const std::vector<std::string>& args, Console& console) {
     // --help and --version end parsing with exit code 0.
     if (e.get_exit_code() == 0) return app.exit(e, console.out, console.err);
     std::string command = "lumipack";
+    const CLI::App* parsed = nullptr;
     for (const CLI::App* sub : {build, check, inspect, extract, init, schema}) {
-      if (sub->parsed()) command += " " + sub->get_name();
+      if (sub->parsed()) {
+        command += " " + sub->get_name();
+        parsed = sub;
+      }
     }
-    console.err << "lumipack: error: " << e.what() << "\n"
+    console.err << "lumipack: error: " << UsageMessage(e, app, parsed, args) << "\n"
                 << "Run '" << command << " --help' for the options.\n";
     return kExitUsage;
   }

@@ -20,6 +20,15 @@ void PrintJson(std::ostream& out, const char* type, std::string_view message, co
   out << j.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
 }
 
+// A message for people with the manifest line it is about in front, as
+// compilers print it, unless the message already names that line.
+std::string Located(std::string_view message, const Place& place) {
+  if (place.file.empty() || place.line == 0) return std::string(message);
+  const std::string where = place.file + ":" + std::to_string(place.line);
+  if (message.find(where) != std::string_view::npos) return std::string(message);
+  return where + ": " + std::string(message);
+}
+
 }  // namespace
 
 void Console::Warn(std::string_view message, const Place& place) {
@@ -27,7 +36,7 @@ void Console::Warn(std::string_view message, const Place& place) {
   if (format == MessageFormat::kJson) {
     PrintJson(out, "warning", message, place);
   } else {
-    err << "lumipack: warning: " << message << '\n';
+    err << "lumipack: warning: " << Located(message, place) << '\n';
   }
 }
 
@@ -35,7 +44,7 @@ void Console::Error(std::string_view message, const Place& place) {
   if (format == MessageFormat::kJson) {
     PrintJson(out, "error", message, place);
   } else {
-    err << "lumipack: error: " << message << '\n';
+    err << "lumipack: error: " << Located(message, place) << '\n';
   }
 }
 

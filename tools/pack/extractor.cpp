@@ -70,7 +70,9 @@ Status WriteScreensaver(lumiset::ReadableFile& file, const InstallerContents& c,
       lumiset::InflateStream(source, sink, c.screensaver.capacity.value_or(0));
   const bool closed = (*out)->Close();
   if (status != lumiset::DecodeStatus::kOk || !closed) {
-    return Status::Failure(name + ": cannot be written");
+    const std::string reason = (*out)->Failure();
+    return Status::Failure(name + ": cannot be written" +
+                           (reason.empty() ? std::string() : " (" + reason + ")"));
   }
   return {};
 }
@@ -112,7 +114,11 @@ Status ExtractInstaller(const std::filesystem::path& installer, const std::files
   const std::filesystem::path& dir = scratch.path();
   std::error_code ec;
   if (!std::filesystem::create_directory(dir, ec)) {
-    return Status::Failure(Utf8FromPath(dir) + ": cannot be created");
+    // The scratch folder's name means nothing to the author: the folder
+    // asked for and the system's reason do.
+    return Status::Failure(Utf8FromPath(folder) + ": cannot be created in " +
+                           Utf8FromPath(dir.parent_path().empty() ? "." : dir.parent_path()) +
+                           " (" + (ec ? ec.message() : std::string("it exists")) + ")");
   }
 
   const lumiset::SetupRecord& r = *c.record;

@@ -70,9 +70,11 @@ Status WriteFileBytes(const std::filesystem::path& path, std::span<const uint8_t
   }
   ok = (*file)->Close() && ok;
   if (ok) return {};
+  const std::string reason = (*file)->Failure();
   std::error_code ec;
   std::filesystem::remove(path, ec);
-  return Status::Failure(Utf8FromPath(path) + ": cannot be written (is the disk full?)");
+  return Status::Failure(Utf8FromPath(path) + ": cannot be written" +
+                         (reason.empty() ? std::string() : " (" + reason + ")"));
 }
 
 namespace {

@@ -1,13 +1,17 @@
 #include "host.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <signal.h>
+#include <poll.h>
+#include <sys/prctl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +21,6 @@
 
 #include "file_io.h"
 #include "interrupt.h"
-
-extern char** environ;
 
 namespace lumipack {
 
@@ -79,8 +81,19 @@ class PosixNewFile final : public NewFile {
     while (!bytes.empty()) {
       const ssize_t n = write(fd_, bytes.data(), bytes.size());
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
+      if (n <= 0) return Failed(n < 0 ? errno : ENOSPC);
       bytes = bytes.subspan(static_cast<size_t>(n));
+    }
+    return true;
+  }
+
+  bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t n = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return Failed(n < 0 ? errno : ENOSPC);
+      bytes = bytes.subspan(static_cast<size_t>(n));
+      offset += static_cast<uint64_t>(n);
     }
     return true;
   }
@@ -88,11 +101,19 @@ class PosixNewFile final : public NewFile {
   bool Close() override {
     const int fd = fd_;
     fd_ = -1;
-    return close(fd) == 0;
+    return close(fd) == 0 || Failed(errno);
   }
 
+  std::string Failure() const override { return failure_; }
+
  private:
+  bool Failed(int error) {
+    failure_ = std::generic_category().message(error);
+    return false;
+  }
+
   int fd_;
+  std::string failure_;
 };
 
 }  // namespace
@@ -122,6 +143,32 @@ std::optional<std::string> EnvironmentVariable(const std::string& name) {
 
 uint32_t ProcessId() { return static_cast<uint32_t>(getpid()); }
 
+bool ProcessIsRunning(uint32_t pid) {
+  if (pid == 0 || pid > static_cast<uint32_t>(INT32_MAX)) return false;
+  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+namespace {
+
+std::optional<FileIdentity> IdentityOf(const struct stat& st) {
+  if (!S_ISREG(st.st_mode)) return std::nullopt;
+  return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOfFile(const std::filesystem::path& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return std::nullopt;
+  return IdentityOf(st);
+}
+
+std::optional<FileIdentity> IdentityOfStandardInput() {
+  struct stat st {};
+  if (fstat(STDIN_FILENO, &st) != 0) return std::nullopt;
+  return IdentityOf(st);
+}
+
 unsigned ProcessorCount() {
   const unsigned n = std::thread::hardware_concurrency();
   return n == 0 ? 1 : n;
@@ -131,34 +178,86 @@ bool MoveFileOver(const std::filesystem::path& from, const std::filesystem::path
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-ProgramRun RunProgram(const std::vector<std::string>& args) {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Closes a descriptor once.
+struct Descriptor {
+  int fd = -1;
+  ~Descriptor() { Close(); }
+  void Close() {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+};
+
+}  // namespace
+
+ProgramRun RunProgram(const std::vector<std::string>& args, const ProgramOptions& options) {
   ProgramRun run;
-  if (args.empty()) return run;
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return run;
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipe_fds[1]);
-  if (spawned != 0) {
-    close(pipe_fds[0]);
+  if (args.empty() || options.input.size() > kMaxProgramInput) return run;
+  // The input fits the pipe's buffer, so it is written whole before the
+  // program starts and never reaches a file.
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return run;
+  Descriptor input_read{fds[0]};
+  Descriptor input_write{fds[1]};
+  if (!options.input.empty() &&
+      write(input_write.fd, options.input.data(), options.input.size()) !=
+          static_cast<ssize_t>(options.input.size())) {
     return run;
   }
+  input_write.Close();
+  if (pipe2(fds, O_CLOEXEC) != 0) return run;
+  Descriptor output_read{fds[0]};
+  Descriptor output_write{fds[1]};
+
+  std::vector<std::string> arguments = args;
+  for (std::string& arg : arguments) {
+    if (arg == kProgramInputArgument) arg = "/dev/stdin";
+  }
+  std::vector<char*> argv;
+  for (std::string& arg : arguments) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid < 0) return run;
+  if (pid == 0) {
+    // Only async-signal-safe calls from here to exec. The program dies with
+    // lumipack, so a killed build leaves no signer running on.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    if (dup2(input_read.fd, STDIN_FILENO) < 0 || dup2(output_write.fd, STDOUT_FILENO) < 0 ||
+        dup2(output_write.fd, STDERR_FILENO) < 0) {
+      _exit(127);
+    }
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  input_read.Close();
+  output_write.Close();
   SetInterruptChild(pid);
 
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(options.timeout_seconds);
   char buffer[4096];
   for (;;) {
-    const ssize_t got = read(pipe_fds[0], buffer, sizeof buffer);
+    int wait_ms = -1;
+    if (options.timeout_seconds != 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) {
+        run.timed_out = true;
+        kill(pid, SIGKILL);
+        break;
+      }
+      wait_ms = static_cast<int>(std::min<int64_t>(left.count(), 1000));
+    }
+    pollfd ready{output_read.fd, POLLIN, 0};
+    const int polled = poll(&ready, 1, wait_ms);
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled < 0) break;
+    if (polled == 0) continue;
+    const ssize_t got = read(output_read.fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     run.output.append(buffer, static_cast<size_t>(got));
@@ -166,7 +265,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args) {
       run.output.erase(0, run.output.size() - kMaxProgramOutput);
     }
   }
-  close(pipe_fds[0]);
+  output_read.Close();
 
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
@@ -176,6 +275,8 @@ ProgramRun RunProgram(const std::vector<std::string>& args) {
     }
   }
   SetInterruptChild(0);
+  // exec failing leaves exit code 127 and no output: the program is not there.
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && run.output.empty()) return run;
   run.started = true;
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run;

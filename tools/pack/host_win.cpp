@@ -59,6 +59,21 @@ void AppendQuoted(std::wstring& line, const std::wstring& arg) {
   line += L'"';
 }
 
+// The system's text for an error code, without its line end.
+std::string SystemMessage(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = length != 0 ? Utf8FromWide(text, static_cast<int>(length)) : std::string();
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message.empty() ? "error " + std::to_string(error) : message;
+}
+
 class Handle {
  public:
   explicit Handle(HANDLE h = nullptr) : h_(h) {}
@@ -156,20 +171,42 @@ class WinNewFile final : public NewFile {
       if (InterruptRequested()) return false;
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
       DWORD written = 0;
-      if (!WriteFile(file_, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+      if (!WriteFile(file_, bytes.data(), chunk, &written, nullptr) || written == 0) {
+        return Failed();
+      }
       bytes = bytes.subspan(written);
     }
     return true;
   }
 
+  bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) override {
+    LARGE_INTEGER here{};
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file_, LARGE_INTEGER{}, &here, FILE_CURRENT) ||
+        !SetFilePointerEx(file_, at, nullptr, FILE_BEGIN)) {
+      return Failed();
+    }
+    const bool written = Write(bytes);
+    return SetFilePointerEx(file_, here, nullptr, FILE_BEGIN) ? written : Failed();
+  }
+
   bool Close() override {
     const HANDLE file = file_;
     file_ = INVALID_HANDLE_VALUE;
-    return CloseHandle(file) != 0;
+    return CloseHandle(file) != 0 || Failed();
   }
 
+  std::string Failure() const override { return failure_; }
+
  private:
+  bool Failed() {
+    failure_ = SystemMessage(GetLastError());
+    return false;
+  }
+
   HANDLE file_;
+  std::string failure_;
 };
 
 }  // namespace
@@ -182,8 +219,8 @@ Result<std::unique_ptr<NewFile>> NewFile::Create(const std::filesystem::path& pa
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return Status::Failure(Utf8FromPath(path) + ": cannot be created (error " +
-                           std::to_string(GetLastError()) + ")");
+    return Status::Failure(Utf8FromPath(path) + ": cannot be created (" +
+                           SystemMessage(GetLastError()) + ")");
   }
   return std::unique_ptr<NewFile>(new WinNewFile(file));
 }
@@ -197,6 +234,37 @@ std::optional<std::string> EnvironmentVariable(const std::string& name) {
 
 uint32_t ProcessId() { return GetCurrentProcessId(); }
 
+bool ProcessIsRunning(uint32_t pid) {
+  Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  if (process.get() == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+
+std::optional<FileIdentity> IdentityOfHandle(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (file == nullptr || file == INVALID_HANDLE_VALUE || GetFileType(file) != FILE_TYPE_DISK ||
+      !GetFileInformationByHandle(file, &info)) {
+    return std::nullopt;
+  }
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOfFile(const std::filesystem::path& path) {
+  // No access asked, so a file that others hold open still answers.
+  Handle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return IdentityOfHandle(file.get());
+}
+
+std::optional<FileIdentity> IdentityOfStandardInput() {
+  return IdentityOfHandle(GetStdHandle(STD_INPUT_HANDLE));
+}
+
 unsigned ProcessorCount() {
   SYSTEM_INFO info;
   GetSystemInfo(&info);
@@ -207,13 +275,40 @@ bool MoveFileOver(const std::filesystem::path& from, const std::filesystem::path
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-ProgramRun RunProgram(const std::vector<std::string>& args) {
+ProgramRun RunProgram(const std::vector<std::string>& args, const ProgramOptions& options) {
   ProgramRun run;
-  if (args.empty()) return run;
+  if (args.empty() || options.input.size() > kMaxProgramInput) return run;
+  // The input goes through a named pipe of this run that the program opens
+  // by name: one connection, then it is gone.
+  static unsigned serial = 0;
+  const std::wstring pipe_name = L"\\\\.\\pipe\\lumipack-" + std::to_wstring(GetCurrentProcessId()) +
+                                 L"-" + std::to_wstring(++serial);
   std::wstring line;
+  bool serves_input = false;
   for (const std::string& arg : args) {
     if (!line.empty()) line += L' ';
-    AppendQuoted(line, WideFromUtf8(arg));
+    if (arg == kProgramInputArgument) {
+      serves_input = true;
+      AppendQuoted(line, pipe_name);
+    } else {
+      AppendQuoted(line, WideFromUtf8(arg));
+    }
+  }
+  Handle input_pipe;
+  Handle connected(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  OVERLAPPED connect{};
+  connect.hEvent = connected.get();
+  bool input_pending = false;
+  if (serves_input) {
+    *input_pipe.out() = CreateNamedPipeW(
+        pipe_name.c_str(), PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+        PIPE_TYPE_BYTE | PIPE_REJECT_REMOTE_CLIENTS, 1, kMaxProgramInput, 0, 0, nullptr);
+    if (input_pipe.get() == INVALID_HANDLE_VALUE || connected.get() == nullptr) return run;
+    ConnectNamedPipe(input_pipe.get(), &connect);
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING && error != ERROR_PIPE_CONNECTED) return run;
+    if (error == ERROR_PIPE_CONNECTED) SetEvent(connected.get());
+    input_pending = true;
   }
 
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -230,24 +325,67 @@ ProgramRun RunProgram(const std::vector<std::string>& args) {
   startup.hStdInput = null_input.get();
   startup.hStdOutput = write_end.get();
   startup.hStdError = write_end.get();
+  // The program runs in a job that ends it when lumipack's handle to the
+  // job closes, also when lumipack itself is killed: no signer is left
+  // running on. It starts suspended so that it is in the job before it can
+  // start programs of its own.
+  Handle job(CreateJobObjectW(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (job.get() != nullptr) {
+    SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  }
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                      nullptr, &startup, &process)) {
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                      CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
+    if (input_pending) CancelIo(input_pipe.get());
     return run;
   }
   Handle process_handle(process.hProcess);
   Handle thread_handle(process.hThread);
+  if (job.get() != nullptr) AssignProcessToJobObject(job.get(), process_handle.get());
+  ResumeThread(thread_handle.get());
   write_end.Reset();
   SetInterruptChild(reinterpret_cast<intptr_t>(process_handle.get()));
 
+  const ULONGLONG deadline = GetTickCount64() + ULONGLONG{options.timeout_seconds} * 1000;
+  constexpr DWORD kPollMs = 20;
   char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(read_end.get(), buffer, sizeof buffer, &got, nullptr) && got != 0) {
-    run.output.append(buffer, got);
-    if (run.output.size() > kMaxProgramOutput) {
-      run.output.erase(0, run.output.size() - kMaxProgramOutput);
+  for (bool exited = false;;) {
+    if (input_pending && WaitForSingleObject(connected.get(), 0) == WAIT_OBJECT_0) {
+      DWORD written = 0;
+      OVERLAPPED write{};
+      write.hEvent = connected.get();
+      ResetEvent(connected.get());
+      if (WriteFile(input_pipe.get(), options.input.data(), static_cast<DWORD>(options.input.size()),
+                    &written, &write) ||
+          GetLastError() == ERROR_IO_PENDING) {
+        GetOverlappedResult(input_pipe.get(), &write, &written, TRUE);
+      }
+      FlushFileBuffers(input_pipe.get());
+      input_pipe.Reset();
+      input_pending = false;
     }
+    DWORD available = 0;
+    if (!PeekNamedPipe(read_end.get(), nullptr, 0, nullptr, &available, nullptr)) break;
+    if (available != 0) {
+      DWORD got = 0;
+      if (!ReadFile(read_end.get(), buffer, sizeof buffer, &got, nullptr) || got == 0) break;
+      run.output.append(buffer, got);
+      if (run.output.size() > kMaxProgramOutput) {
+        run.output.erase(0, run.output.size() - kMaxProgramOutput);
+      }
+      continue;
+    }
+    if (exited) break;
+    if (options.timeout_seconds != 0 && GetTickCount64() >= deadline) {
+      run.timed_out = true;
+      TerminateProcess(process_handle.get(), 1);
+      break;
+    }
+    exited = WaitForSingleObject(process_handle.get(), kPollMs) == WAIT_OBJECT_0;
   }
+  if (input_pending) CancelIo(input_pipe.get());
   WaitForSingleObject(process_handle.get(), INFINITE);
   SetInterruptChild(0);
   DWORD code = 0;

@@ -10,6 +10,7 @@
 #include "host.h"
 #include "language.h"
 #include "names.h"
+#include "base/byte_io.h"
 #include "base/memory_file.h"
 #include "base/text.h"
 #include "package/default_uninstaller.h"
@@ -50,14 +51,18 @@ class Compressor {
 
   // "TVZB", the content's size and the content's zlib stream, the stream
   // written straight behind the core's block header.
-  Result<std::vector<uint8_t>> Block(std::span<const uint8_t> content, const std::string& label,
-                                     ProgressBar* bar = nullptr) const {
+  DeflateOptions Options(ProgressBar* bar = nullptr) const {
     DeflateOptions options;
     options.level = level_;
     options.threads = threads_;
     if (bar != nullptr) options.progress = [bar](uint64_t done) { bar->Update(done); };
+    return options;
+  }
+
+  Result<std::vector<uint8_t>> Block(std::span<const uint8_t> content,
+                                     const std::string& label) const {
     std::vector<uint8_t> block = lumiset::WrapBlock(static_cast<uint32_t>(content.size()), {});
-    if (!AppendParallelDeflate(content, options, block)) {
+    if (!AppendParallelDeflate(content, Options(), block)) {
       return Status::Failure(label + ": compression failed (out of memory?)");
     }
     return block;
@@ -109,6 +114,26 @@ std::string StemOf(const std::filesystem::path& path) { return Utf8FromPath(path
 std::string WithoutScrExtension(std::string name) {
   if (EndsWithScrExtension(name)) name.resize(name.size() - kScrExtension.size());
   return name;
+}
+
+constexpr const char* kStubAdvice =
+    "name lumiset.exe or lumiset64.exe with --stub or 'stub', or leave it out to take the one "
+    "beside lumipack";
+
+// Whether a program carries what only the installer stub carries among its
+// resources: its dialog pages (RCDATA "DIALOGS") and its command-line help
+// (RTF "HELP"). Screensavers, uninstallers and other programs do not.
+bool HasStubResources(std::span<const uint8_t> program) {
+  constexpr uint16_t kRcData = 10;
+  Result<std::vector<ResourceEntry>> entries = ReadResources(program);
+  if (!entries) return false;
+  bool pages = false;
+  bool help = false;
+  for (const ResourceEntry& e : *entries) {
+    pages = pages || (e.type.name.empty() && e.type.id == kRcData && e.name.name == u"DIALOGS");
+    help = help || (e.type.name == u"RTF" && e.name.name == u"HELP");
+  }
+  return pages && help;
 }
 
 struct Stub {
@@ -177,6 +202,16 @@ Result<Stub> ReadStub(const BuildRequest& request, const lumiset::PeFacts& scr,
       return Status::Failure(name + ": the stub already carries a package; is it an installer?",
                              place);
     }
+  }
+  if (lumiset::IsDefaultUninstaller(*bytes)) {
+    return Status::Failure(name + ": is Lumiset's default uninstaller, not the installer stub; " +
+                               kStubAdvice,
+                           place);
+  }
+  if (!HasStubResources(*bytes)) {
+    return Status::Failure(name + ": not a Lumiset installer stub (it lacks the installer's pages " +
+                               "and help among its resources); " + kStubAdvice,
+                           place);
   }
   return Stub{std::move(*bytes), *pe, *path, *stub_arch};
 }
@@ -309,6 +344,14 @@ Result<RecordDraft> DraftRecord(const Manifest& m, Console& console) {
       &r.version);
   add({m.url.value_or(""), m.OriginOf(keys::kUrl), false, m.PlaceOf(keys::kUrl)}, &r.about_url);
   const uint16_t language = m.language.value_or(kAutoLanguage);
+  if (std::optional<std::string> problem =
+          InstallPathsProblem(*m.company, *m.title, draft.file_name, language)) {
+    return Status::Failure(m.OriginOf(keys::kTitle) +
+                               ": the installer cannot create what it installs with this title, "
+                               "company and file name: " +
+                               *problem + "; shorten the title or the company",
+                           m.PlaceOf(keys::kTitle));
+  }
   Result<AnsiTexts> ansi = ConvertToAnsi(texts, language);
   if (!ansi) return ansi.status();
   draft.code_page = ansi->code_page;
@@ -425,51 +468,6 @@ Status AddRecord(const lumiset::SetupRecord& record, int level,
   return {};
 }
 
-// Writes the installer under a scratch name beside the target, signs it
-// into a second one when asked, and moves the result over the target,
-// keeping the permissions of a file it replaces.
-Status WriteOutput(const BuildRequest& request, const OutputTarget& target,
-                   std::span<const uint8_t> installer, ProgressBar& bar, Console& console) {
-  ScratchPath unsigned_file(target.path);
-  console.Note("writing " + Utf8FromPath(unsigned_file.path()));
-  bar.Step("writing " + Utf8FromPath(target.path.filename()), installer.size(), kCompressedPercent,
-           kWrittenPercent);
-  if (Status s = WriteFileBytes(unsigned_file.path(), installer, target.keep_permissions,
-                                [&bar](uint64_t done) { bar.Update(done); });
-      !s) {
-    if (InterruptRequested()) return Status::Failure(Utf8FromPath(target.path) + ": interrupted");
-    return Status::Failure(Utf8FromPath(target.path) +
-                           ": cannot be written (is its folder writable, the disk full?)");
-  }
-  ScratchPath* result = &unsigned_file;
-  ScratchPath signed_file(target.path);
-  if (request.signing) {
-    bar.Step("signing " + Utf8FromPath(target.path.filename()), 1, kWrittenPercent,
-             kWrittenPercent);
-    const Signing& signing = *request.signing;
-    console.Note("signing with " + std::string(kSigningProgram) +
-                 (!signing.timestamp_url.empty() ? ", timestamp from " + signing.timestamp_url
-                  : signing.signing_time ? ", signing time " +
-                                               std::to_string(*signing.signing_time) +
-                                               " from SOURCE_DATE_EPOCH"
-                                         : ", signing time now"));
-    if (Status s = SignInstaller(unsigned_file.path(), signed_file.path(), signing); !s) {
-      return s;
-    }
-    if (target.keep_permissions) {
-      std::error_code ec;
-      std::filesystem::permissions(signed_file.path(), *target.keep_permissions, ec);
-      if (ec) {
-        return Status::Failure(Utf8FromPath(target.path) +
-                               ": the signed installer's permissions cannot be set");
-      }
-    }
-    result = &signed_file;
-  }
-  console.Note("moving it to " + Utf8FromPath(target.path));
-  return result->MoveFileTo(target.path);
-}
-
 // The uninstaller a package carries: the author's, none, or the default
 // one of the stub's architecture found beside the stub.
 struct UninstallerChoice {
@@ -529,6 +527,24 @@ Result<bool> ApplyIdentity(const Manifest& m, uint16_t language, std::vector<uin
     icon = std::move(*read);
   }
   const VersionInfo info = VersionInfoOf(m, language);
+  const std::pair<const std::string*, const char*> numbered[] = {
+      {&info.file_version, m.vi_file_version ? "version_info.file_version" : keys::kVersion},
+      {&info.product_version, m.vi_product_version ? "version_info.product_version" : keys::kVersion}};
+  for (const auto& [text, key] : numbered) {
+    Result<VersionNumbers> numbers = ParseVersionNumbers(*text);
+    if (!numbers) {
+      return Status::Failure(m.OriginOf(key) + ": " + numbers.message() +
+                                 "; write the numbers first (2.3.42-beta) and keep each "
+                                 "within 0 to 65535",
+                             m.PlaceOf(key));
+    }
+    if (!text->empty() && numbers->taken.empty()) {
+      console.Warn(m.OriginOf(key) + ": \"" + *text +
+                       "\" does not start with a number, so the installer's numeric version "
+                       "(in its file properties) is 0.0.0.0",
+                   m.PlaceOf(key));
+    }
+  }
   Result<std::vector<uint8_t>> version = BuildVersionResource(info);
   if (!version) return Status::Failure(version.message(), m.PlaceOf("version_info"));
   Result<std::vector<uint8_t>> image =
@@ -549,10 +565,47 @@ Result<bool> ApplyIdentity(const Manifest& m, uint16_t language, std::vector<uin
   return true;
 }
 
+// The screensaver, open for reading in pieces: it is compressed straight
+// from the file, never held whole.
+struct ScreensaverFile {
+  std::unique_ptr<FileReader> file;
+  uint64_t size = 0;
+  lumiset::PeFacts pe;
+};
+
+Result<ScreensaverFile> OpenScreensaver(const Manifest& m) {
+  const std::string name = Utf8FromPath(*m.screensaver);
+  Result<std::unique_ptr<FileReader>> file = FileReader::Open(*m.screensaver);
+  if (!file) return ReadFailure(m, keys::kScreensaver, file.status());
+  ScreensaverFile scr;
+  scr.size = (*file)->Size();
+  if (scr.size == 0) {
+    return ReadFailure(m, keys::kScreensaver, Status::Failure(name + ": the file is empty"));
+  }
+  if (scr.size > kMaxScreensaverBytes) {
+    return ReadFailure(m, keys::kScreensaver,
+                       Status::Failure(name + ": " + std::to_string(scr.size) +
+                                       " bytes, more than the " +
+                                       std::to_string(kMaxScreensaverBytes) + " bytes allowed"));
+  }
+  const std::optional<lumiset::PeFacts> pe = lumiset::ReadPeFacts(**file);
+  if (!pe) {
+    return Status::Failure(name + ": not a PE image; a screensaver is a Windows program (.scr)",
+                           m.PlaceOf(keys::kScreensaver));
+  }
+  if (IsLibrary(**file)) {
+    return Status::Failure(name + ": a DLL, not a program; a screensaver is a Windows program "
+                                  "(.scr) that Windows runs",
+                           m.PlaceOf(keys::kScreensaver));
+  }
+  scr.pe = *pe;
+  scr.file = std::move(*file);
+  return scr;
+}
+
 struct Inputs {
   RecordDraft draft;
-  std::vector<uint8_t> screensaver;
-  lumiset::PeFacts screensaver_pe;
+  ScreensaverFile screensaver;
   Stub stub;
   std::optional<Picture> picture;
   std::vector<uint8_t> uninstaller;
@@ -571,20 +624,13 @@ Result<Inputs> ReadInputs(const BuildRequest& request, Console& console) {
 
   const std::string scr_name = Utf8FromPath(*m.screensaver);
   console.Note("reading the screensaver " + scr_name);
-  Result<std::vector<uint8_t>> screensaver =
-      ReadProgram(m, keys::kScreensaver, *m.screensaver, kMaxScreensaverBytes);
+  Result<ScreensaverFile> screensaver = OpenScreensaver(m);
   if (!screensaver) return screensaver.status();
-  const std::optional<lumiset::PeFacts> scr_pe = ReadPeOf(*screensaver);
-  if (!scr_pe) {
-    return Status::Failure(scr_name + ": not a PE image; a screensaver is a Windows program (.scr)",
-                           m.PlaceOf(keys::kScreensaver));
-  }
-  Result<Stub> stub = ReadStub(request, *scr_pe, scr_name);
+  Result<Stub> stub = ReadStub(request, screensaver->pe, scr_name);
   if (!stub) return stub.status();
   console.Note("the stub is " + Utf8FromPath(stub->path) + ", a " + PeKindName(stub->pe));
 
-  Inputs in{std::move(*draft), std::move(*screensaver), *scr_pe, std::move(*stub), {}, {}, {}, {},
-            {}};
+  Inputs in{std::move(*draft), std::move(*screensaver), std::move(*stub), {}, {}, {}, {}, {}, {}};
   Result<bool> applied = ApplyIdentity(m, in.draft.record.language, in.stub.bytes,
                                        Utf8FromPath(in.stub.path), console);
   if (!applied) return applied.status();
@@ -621,6 +667,337 @@ Result<Inputs> ReadInputs(const BuildRequest& request, Console& console) {
   return in;
 }
 
+// Refuses an output that is one of the build's own inputs, however it is
+// named: writing the installer there would destroy that input (and, for the
+// stub, every later build).
+Status CheckOutputIsNoInput(const BuildRequest& request, const Inputs& in,
+                            const std::filesystem::path& output, const OutputTarget& target) {
+  const std::optional<FileIdentity> written = IdentityOfFile(target.path);
+  if (!written) return {};
+  const Manifest& m = request.settings;
+  const auto refuse = [&](const std::string& what) {
+    return Status::Failure(Utf8FromPath(output) + ": the output is " + what +
+                           "; writing the installer there would destroy it. Name another "
+                           "output with -o");
+  };
+  if (request.manifest_from_standard_input && IdentityOfStandardInput() == written) {
+    return refuse("the manifest read from standard input");
+  }
+  std::vector<std::pair<std::string, std::optional<std::filesystem::path>>> inputs = {
+      {"the manifest", request.manifest_path},
+      {"the screensaver", m.screensaver},
+      {"the stub", in.stub.path},
+      {"the licence text", m.licence},
+      {"the information text", m.info},
+      {"the picture", m.picture},
+      {"the icon", m.icon},
+      {"the uninstaller", in.uninstaller_choice.path},
+      {"the companion program", m.companion}};
+  if (request.signing) {
+    inputs.emplace_back("the signing certificate", request.signing->certificate);
+    inputs.emplace_back("the signing key", request.signing->key);
+  }
+  for (const auto& [what, path] : inputs) {
+    if (path && IdentityOfFile(*path) == written) {
+      return refuse(what + " " + Utf8FromPath(*path));
+    }
+  }
+  return {};
+}
+
+// The PE checksum of a file written in pieces: the sum ReadResources'
+// PeChecksum makes of the whole, word by word, skipping the checksum field.
+class PeChecksumSum {
+ public:
+  explicit PeChecksumSum(uint64_t checksum_at) : checksum_at_(checksum_at) {}
+
+  void Add(std::span<const uint8_t> bytes) {
+    for (uint8_t b : bytes) {
+      const uint64_t at = length_++;
+      const bool skipped = at >= checksum_at_ && at < checksum_at_ + 4;
+      if ((at & 1) == 0) {
+        low_ = skipped ? std::nullopt : std::optional<uint32_t>(b);
+        continue;
+      }
+      if (!low_) continue;
+      AddWord(*low_ | uint32_t{b} << 8);
+      low_.reset();
+    }
+  }
+
+  uint32_t Finish() {
+    if (low_) AddWord(*low_);
+    low_.reset();
+    sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+    return static_cast<uint32_t>(sum_ + length_);
+  }
+
+ private:
+  void AddWord(uint32_t word) {
+    sum_ += word;
+    sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+  }
+
+  uint64_t checksum_at_;
+  uint64_t length_ = 0;
+  uint64_t sum_ = 0;
+  std::optional<uint32_t> low_;
+};
+
+// Where a PE image keeps its checksum; nullopt for headers too short.
+std::optional<uint64_t> ChecksumOffset(std::span<const uint8_t> image) {
+  constexpr size_t kLfanewAt = 0x3C;
+  constexpr uint64_t kChecksumInHeaders = 4 + 20 + 64;  // signature, COFF header, optional header
+  if (image.size() < kLfanewAt + 4) return std::nullopt;
+  const uint64_t at = uint64_t{lumiset::LoadU32(image, kLfanewAt)} + kChecksumInHeaders;
+  if (at + 4 > image.size()) return std::nullopt;
+  return at;
+}
+
+// A file written in pieces, with the bytes written counted for the
+// progress bar and the failure's cause kept.
+class OutputFile {
+ public:
+  static Result<OutputFile> Create(const std::filesystem::path& path,
+                                   std::optional<std::filesystem::perms> mode) {
+    Result<std::unique_ptr<NewFile>> file = NewFile::Create(path, mode);
+    if (!file) return file.status();
+    return OutputFile(path, std::move(*file));
+  }
+
+  bool Write(std::span<const uint8_t> bytes) {
+    if (InterruptRequested() || !file_->Write(bytes)) return false;
+    written_ += bytes.size();
+    return true;
+  }
+  NewFile& file() { return *file_; }
+  uint64_t written() const { return written_; }
+
+  Status Close() {
+    if (file_->Close()) return {};
+    return Failure();
+  }
+  Status Failure() const {
+    if (InterruptRequested()) return Status::Failure(Utf8FromPath(path_) + ": interrupted");
+    const std::string reason = file_->Failure();
+    return Status::Failure(Utf8FromPath(path_) + ": cannot be written" +
+                           (reason.empty() ? std::string() : " (" + reason + ")"));
+  }
+
+ private:
+  OutputFile(std::filesystem::path path, std::unique_ptr<NewFile> file)
+      : path_(std::move(path)), file_(std::move(file)) {}
+  std::filesystem::path path_;
+  std::unique_ptr<NewFile> file_;
+  uint64_t written_ = 0;
+};
+
+// The screensaver's block ("TVZB", its size, its zlib stream), compressed
+// from the file into `path` through bounded buffers; returns its length.
+Result<uint64_t> CompressScreensaver(const ScreensaverFile& scr, const std::string& name,
+                                     const Compressor& compress, const std::filesystem::path& path,
+                                     ProgressBar& bar) {
+  Result<OutputFile> out = OutputFile::Create(path, std::nullopt);
+  if (!out) return out.status();
+  if (!out->Write(lumiset::WrapBlock(static_cast<uint32_t>(scr.size), {}))) return out->Failure();
+  uint64_t read_at = 0;
+  bool read_failed = false;
+  bool write_failed = false;
+  const bool ok = StreamParallelDeflate(
+      scr.size,
+      [&](std::span<uint8_t> dst) {
+        read_failed = !scr.file->ReadAt(read_at, dst.data(), dst.size()).ok();
+        read_at += dst.size();
+        return !read_failed;
+      },
+      [&](std::span<const uint8_t> piece) {
+        write_failed = !out->Write(piece);
+        return !write_failed;
+      },
+      compress.Options(&bar));
+  if (read_failed) return Status::Failure(name + ": cannot be read");
+  if (write_failed) return out->Failure();
+  if (!ok) return Status::Failure(name + ": compression failed (out of memory?)");
+  if (Status s = out->Close(); !s) return s;
+  return out->written();
+}
+
+// Writes the installer: the stub, the package's head items, the
+// screensaver's block copied from `block_path`, the padding and the
+// trailer, then the PE checksum of all of it into the stub's headers when
+// the stub's resources were rewritten.
+Status WriteInstaller(const std::filesystem::path& path, std::optional<std::filesystem::perms> mode,
+                      const Inputs& in, const lumiset::PackageContents& head,
+                      const std::filesystem::path& block_path, uint64_t block_length,
+                      ProgressBar& bar) {
+  const std::vector<uint8_t>& stub = in.stub.bytes;
+  const uint64_t package_at = stub.size();
+  uint64_t data_at = package_at;
+  for (const std::vector<uint8_t>* item : {&head.record_item, &head.picture_block,
+                                           &head.uninstaller_block, &head.companion_program}) {
+    data_at += 4 + item->size();
+  }
+  const uint64_t data_end = data_at + block_length;
+  const uint64_t padding =
+      (lumiset::kSignatureAlignment - (data_end + lumiset::kTrailerSize) % lumiset::kSignatureAlignment) %
+      lumiset::kSignatureAlignment;
+  if (data_end + padding + lumiset::kTrailerSize > UINT32_MAX) {
+    return Status::Failure(Utf8FromPath(path) +
+                           ": the installer would pass the 4 GiB its offsets can address");
+  }
+  std::vector<uint8_t> items;
+  for (const std::vector<uint8_t>* item : {&head.record_item, &head.picture_block,
+                                           &head.uninstaller_block, &head.companion_program}) {
+    const size_t at = items.size();
+    items.resize(at + 4);
+    lumiset::StoreU32(items, at, static_cast<uint32_t>(item->size()));
+    items.insert(items.end(), item->begin(), item->end());
+  }
+  std::vector<uint8_t> tail(padding + lumiset::kTrailerSize, 0);
+  lumiset::StoreU32(tail, padding, static_cast<uint32_t>(package_at));
+
+  const std::optional<uint64_t> checksum_at = in.identity_applied ? ChecksumOffset(stub) : std::nullopt;
+  PeChecksumSum checksum(checksum_at.value_or(UINT64_MAX));
+  Result<OutputFile> out = OutputFile::Create(path, mode);
+  if (!out) return out.status();
+  const auto put = [&](std::span<const uint8_t> bytes) {
+    if (checksum_at) checksum.Add(bytes);
+    if (!out->Write(bytes)) return false;
+    bar.Update(out->written());
+    return true;
+  };
+  if (!put(stub) || !put(items)) return out->Failure();
+  Result<std::unique_ptr<FileReader>> block = FileReader::Open(block_path);
+  if (!block) return block.status();
+  constexpr size_t kPiece = 1u << 20;
+  std::vector<uint8_t> piece;
+  for (uint64_t done = 0; done < block_length;) {
+    piece.resize(static_cast<size_t>(std::min<uint64_t>(kPiece, block_length - done)));
+    if (!(*block)->ReadAt(done, piece.data(), piece.size()).ok()) {
+      return Status::Failure(Utf8FromPath(block_path) + ": cannot be read back");
+    }
+    if (!put(piece)) return out->Failure();
+    done += piece.size();
+  }
+  if (!put(tail)) return out->Failure();
+  if (checksum_at) {
+    uint8_t sum[4];
+    lumiset::StoreU32(sum, checksum.Finish());
+    if (!out->file().WriteAt(*checksum_at, sum)) return out->Failure();
+  }
+  return out->Close();
+}
+
+// Signs the installer at `unsigned_path` into a scratch file beside the
+// target and gives it the permissions of the file it replaces; the signed
+// file's scratch path is kept in `signed_file`.
+Status SignOutput(const BuildRequest& request, const OutputTarget& target,
+                  const std::filesystem::path& unsigned_path, ScratchPath& signed_file,
+                  Console& console) {
+  const Signing& signing = *request.signing;
+  console.Note("signing with " + std::string(kSigningProgram) +
+               (!signing.timestamp_url.empty() ? ", timestamp from " + signing.timestamp_url
+                : signing.signing_time
+                    ? ", signing time " + std::to_string(*signing.signing_time) +
+                          " from SOURCE_DATE_EPOCH"
+                    : ", signing time now"));
+  if (Status s = SignInstaller(unsigned_path, signed_file.path(), signing); !s) return s;
+  if (target.keep_permissions) {
+    std::error_code ec;
+    std::filesystem::permissions(signed_file.path(), *target.keep_permissions, ec);
+    if (ec) {
+      return Status::Failure(Utf8FromPath(target.path) +
+                             ": the signed installer's permissions cannot be set");
+    }
+  }
+  return {};
+}
+
+// Whether a program carries a signature already; one that does is packed
+// as it is.
+bool IsSigned(std::span<const uint8_t> program) {
+  const std::optional<lumiset::PeFacts> pe = ReadPeOf(program);
+  return pe && pe->cert_offset != 0;
+}
+
+// Signs a program held in memory through scratch files beside the output,
+// and replaces it with the signed bytes.
+Status SignBytes(const Signing& signing, const OutputTarget& target, const std::string& name,
+                 std::vector<uint8_t>& program, uint64_t limit) {
+  ScratchPath unsigned_copy(target.path);
+  if (Status s = WriteFileBytes(unsigned_copy.path(), program); !s) return s;
+  ScratchPath signed_copy(target.path);
+  if (Status s = SignProgram(unsigned_copy.path(), signed_copy.path(), signing); !s) {
+    return Status::Failure(name + ": " + s.message());
+  }
+  Result<std::vector<uint8_t>> bytes = ReadFileBytes(signed_copy.path(), limit);
+  if (!bytes) return bytes.status();
+  program = std::move(*bytes);
+  return {};
+}
+
+// Signs, before they are packed, the programs the installer writes: the
+// default uninstaller always, and the screensaver, the companion and the
+// author's own uninstaller when [signing] asks. A program already signed
+// is left as it is. The signed screensaver is a scratch file that
+// `signed_screensaver` keeps until it is compressed. When there is nothing
+// to sign, a copy of the stub is signed and dropped, to try the signing
+// inputs all the same.
+Status SignEmbeddedPrograms(const BuildRequest& request, const OutputTarget& target, Inputs& in,
+                            std::optional<ScratchPath>& signed_screensaver, Console& console) {
+  const Manifest& m = request.settings;
+  const Signing& signing = *request.signing;
+  bool signed_any = false;
+  const auto sign = [&](const std::string& what, std::vector<uint8_t>& program,
+                        uint64_t limit) -> Status {
+    if (IsSigned(program)) {
+      console.Note(what + " is signed already; it is packed as it is");
+      return {};
+    }
+    console.Note("signing " + what);
+    signed_any = true;
+    return SignBytes(signing, target, what, program, limit);
+  };
+  if (in.uninstaller_choice.path &&
+      (in.uninstaller_choice.is_default || m.sign_uninstaller.value_or(0) != 0)) {
+    if (Status s = sign(Utf8FromPath(*in.uninstaller_choice.path), in.uninstaller,
+                        kMaxUninstallerDecoded);
+        !s) {
+      return s;
+    }
+  }
+  if (m.companion && m.sign_companion.value_or(0) != 0) {
+    if (Status s = sign(Utf8FromPath(*m.companion), in.companion, kMaxCompanionItem); !s) return s;
+  }
+  if (m.sign_screensaver.value_or(0) != 0) {
+    if (in.screensaver.pe.cert_offset != 0) {
+      console.Note("the screensaver is signed already; it is packed as it is");
+    } else {
+      const std::string name = Utf8FromPath(*m.screensaver);
+      console.Note("signing " + name);
+      signed_screensaver.emplace(target.path);
+      if (Status s = SignProgram(*m.screensaver, signed_screensaver->path(), signing); !s) {
+        return Status::Failure(name + ": " + s.message());
+      }
+      Manifest signed_manifest = m;
+      signed_manifest.screensaver = signed_screensaver->path();
+      Result<ScreensaverFile> reopened = OpenScreensaver(signed_manifest);
+      if (!reopened) return reopened.status();
+      in.screensaver = std::move(*reopened);
+      signed_any = true;
+    }
+  }
+  if (!signed_any) {
+    console.Note("trying the signature on a copy of the stub");
+    std::vector<uint8_t> probe = in.stub.bytes;
+    if (Status s = SignBytes(signing, target, Utf8FromPath(in.stub.path), probe, kMaxStubBytes);
+        !s) {
+      return s;
+    }
+  }
+  return {};
+}
+
 void PrintSummary(const BuildRequest& request, const Inputs& in, uint64_t companion_size,
                   uint64_t installer_size, uint64_t scr_stored, const std::filesystem::path& output,
                   Console& console) {
@@ -637,8 +1014,8 @@ void PrintSummary(const BuildRequest& request, const Inputs& in, uint64_t compan
   }
   out << "  stub         " << Utf8FromPath(in.stub.path) << ": " << in.stub.bytes.size()
       << " bytes, " << PeKindName(in.stub.pe) << "\n";
-  out << "  screensaver  " << Utf8FromPath(*m.screensaver) << ": " << PeKindName(in.screensaver_pe)
-      << ", " << in.screensaver.size() << " bytes";
+  out << "  screensaver  " << Utf8FromPath(*m.screensaver) << ": "
+      << PeKindName(in.screensaver.pe) << ", " << in.screensaver.size << " bytes";
   if (!request.check_only) out << ", " << scr_stored << " in the package";
   out << "\n";
   out << "  file name    " << in.draft.file_name << ".scr\n";
@@ -652,7 +1029,19 @@ void PrintSummary(const BuildRequest& request, const Inputs& in, uint64_t compan
           : uninstaller.is_default ? "default, " + Utf8FromPath(*uninstaller.path)
                                    : Utf8FromPath(*uninstaller.path))
       << "\n";
-  if (m.version) out << "  version      " << *m.version << "\n";
+  if (m.version) {
+    const std::string file_version = m.vi_file_version.value_or(*m.version);
+    const Result<VersionNumbers> numbers = ParseVersionNumbers(file_version);
+    out << "  version      " << *m.version;
+    if (numbers) {
+      out << " (file version " << numbers->Text();
+      if (numbers->taken != file_version) {
+        out << ", from \"" << (numbers->taken.empty() ? "" : numbers->taken) << "\"";
+      }
+      out << ")";
+    }
+    out << "\n";
+  }
   if (m.url) out << "  web page     " << *m.url << "\n";
   if (m.companion) {
     out << "  companion    " << Utf8FromPath(*m.companion) << ": "
@@ -691,10 +1080,21 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
   Result<Inputs> inputs = ReadInputs(request, console);
   if (!inputs) return inputs.status();
   Inputs& in = *inputs;
+  if (Status s = CheckOutputIsNoInput(request, in, output, *target); !s) return s;
   if (request.warnings_are_errors && console.warnings != 0) {
     return Status::Failure(std::to_string(console.warnings) + " warning" +
                            (console.warnings == 1 ? "" : "s") +
                            ", which --werror makes errors; nothing written");
+  }
+  // Signing the programs first also tries the signing inputs (certificate,
+  // key, password, timestamp server, command) before anything is
+  // compressed, so a mistake there shows in a check and fails a build
+  // within seconds.
+  std::optional<ScratchPath> signed_screensaver;
+  if (request.signing) {
+    if (Status s = SignEmbeddedPrograms(request, *target, in, signed_screensaver, console); !s) {
+      return s;
+    }
   }
   if (request.check_only) {
     if (console.ShowsSummary()) {
@@ -703,6 +1103,7 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
     return BuildOutcome{output, 0, false};
   }
 
+  RemoveStaleScratchFiles(target->path);
   const bool fast = m.fast.value_or(false);
   const Compressor compress(fast ? kFastLevel : kBestLevel, request.threads);
   console.Note("compressing at zlib level " + std::to_string(compress.level()) + " on " +
@@ -731,25 +1132,22 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
 
   const std::string scr_name = Utf8FromPath(*m.screensaver);
   ProgressBar bar(console.err,
-                  console.ShowsProgress() && in.screensaver.size() >= kProgressMinimumBytes,
+                  console.ShowsProgress() && in.screensaver.size >= kProgressMinimumBytes,
                   TerminalColumns());
-  bar.Step("compressing " + Utf8FromPath(m.screensaver->filename()), in.screensaver.size(), 0,
+  bar.Step("compressing " + Utf8FromPath(m.screensaver->filename()), in.screensaver.size, 0,
            kCompressedPercent);
-  {
-    Result<std::vector<uint8_t>> block = compress.Block(in.screensaver, scr_name, &bar);
-    if (!block) return block.status();
-    contents.screensaver_block = std::move(*block);
-  }
+  ScratchPath block_file(target->path);
+  Result<uint64_t> block_length =
+      CompressScreensaver(in.screensaver, scr_name, compress, block_file.path(), bar);
+  if (!block_length) return block_length.status();
   lumiset::SetupRecord& record = in.draft.record;
-  record.screensaver_block_length = static_cast<uint32_t>(contents.screensaver_block.size());
-  if (Status s = AddRecord(record, compress.level(), contents); !s) return s;
-
-  std::vector<uint8_t> installer = in.stub.bytes;
-  if (!lumiset::AppendPackage(installer, contents)) {
+  if (*block_length > UINT32_MAX) {
     return Status::Failure(Utf8FromPath(output) +
                            ": the installer would pass the 4 GiB its offsets can address");
   }
-  if (in.identity_applied) SetPeChecksum(installer);
+  record.screensaver_block_length = static_cast<uint32_t>(*block_length);
+  if (Status s = AddRecord(record, compress.level(), contents); !s) return s;
+
   // The screensaver's bytes in the package as `inspect` counts them: from
   // the end of the items before it to the trailer, alignment padding
   // included.
@@ -759,12 +1157,36 @@ Result<BuildOutcome> BuildInstallerFile(const BuildRequest& request, Console& co
         &contents.companion_program}) {
     before_screensaver += 4 + item->size();
   }
-  const uint64_t scr_stored = installer.size() - lumiset::kTrailerSize - before_screensaver;
-  contents = {};
-  if (Status s = WriteOutput(request, *target, installer, bar, console); !s) return s;
+  const uint64_t unpadded = before_screensaver + *block_length + lumiset::kTrailerSize;
+  const uint64_t installer_size =
+      unpadded + (lumiset::kSignatureAlignment - unpadded % lumiset::kSignatureAlignment) %
+                     lumiset::kSignatureAlignment;
+  const uint64_t scr_stored = installer_size - lumiset::kTrailerSize - before_screensaver;
+  ScratchPath unsigned_file(target->path);
+  console.Note("writing " + Utf8FromPath(unsigned_file.path()));
+  bar.Step("writing " + Utf8FromPath(target->path.filename()), installer_size, kCompressedPercent,
+           kWrittenPercent);
+  if (Status s = WriteInstaller(unsigned_file.path(), target->keep_permissions, in, contents,
+                                block_file.path(), *block_length, bar);
+      !s) {
+    return s;
+  }
+  std::filesystem::remove(block_file.path());
+  ScratchPath signed_file(target->path);
+  ScratchPath* result = &unsigned_file;
+  if (request.signing) {
+    bar.Step("signing " + Utf8FromPath(target->path.filename()), 1, kWrittenPercent,
+             kWrittenPercent);
+    if (Status s = SignOutput(request, *target, unsigned_file.path(), signed_file, console); !s) {
+      return s;
+    }
+    result = &signed_file;
+  }
+  console.Note("moving it to " + Utf8FromPath(target->path));
+  if (Status s = result->MoveFileTo(target->path); !s) return s;
   bar.Finish();
 
-  uint64_t size = installer.size();
+  uint64_t size = installer_size;
   if (request.signing) {
     std::error_code ec;
     const uintmax_t signed_size = std::filesystem::file_size(target->path, ec);

@@ -44,6 +44,9 @@ inline constexpr const char* kStubNameX64 = "lumiset64.exe";
 
 struct BuildRequest {
   Manifest settings;
+  // Where the manifest came from, so that the output never replaces it.
+  std::optional<std::filesystem::path> manifest_path;
+  bool manifest_from_standard_input = false;
   // The installer to write; unset: the title and kDefaultOutputSuffix in
   // `output_folder` (empty: the working folder).
   std::optional<std::filesystem::path> output;

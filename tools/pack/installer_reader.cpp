@@ -1,5 +1,7 @@
 #include "installer_reader.h"
 
+#include "authenticode.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -17,21 +19,25 @@ using lumiset::DecodeStatus;
 // most 64 KiB and the section table follows it.
 constexpr size_t kPeHeaderPrefix = 128u << 10;
 
-// Keeps a decoded program's first bytes and counts the rest.
+// Keeps a decoded program's first bytes, counts the rest and checks its
+// signature on the way.
 class PrefixSink final : public lumiset::ByteSink {
  public:
   bool Write(const uint8_t* src, size_t n) override {
     const size_t keep = std::min(n, kPeHeaderPrefix - std::min(prefix_.size(), kPeHeaderPrefix));
     prefix_.insert(prefix_.end(), src, src + keep);
     total_ += n;
+    signature_.Add(std::span(src, n));
     return true;
   }
   const std::vector<uint8_t>& prefix() const { return prefix_; }
   uint64_t total() const { return total_; }
+  SignatureCheck Signature() { return signature_.Finish(); }
 
  private:
   std::vector<uint8_t> prefix_;
   uint64_t total_ = 0;
+  SignatureReader signature_;
 };
 
 // A file of `size` bytes of which only the first are known, for reading
@@ -92,7 +98,7 @@ ItemCheck DecodeRecordItem(const std::vector<uint8_t>& item, uint64_t offset,
 }
 
 ItemCheck DecodeScreensaver(lumiset::ReadableFile& file, const lumiset::PackageItems& items,
-                            std::optional<lumiset::PeFacts>* pe) {
+                            std::optional<lumiset::PeFacts>* pe, SignatureCheck* signature) {
   ItemCheck check;
   check.present = true;
   check.offset = items.data_offset;
@@ -115,6 +121,7 @@ ItemCheck DecodeScreensaver(lumiset::ReadableFile& file, const lumiset::PackageI
   if (check.status == DecodeStatus::kOk) {
     PrefixFile program(sink.prefix(), sink.total());
     *pe = lumiset::ReadPeFacts(program);
+    if (*pe) *signature = sink.Signature();
   }
   return check;
 }
@@ -180,6 +187,17 @@ std::string InstallerContents::FirstProblem() const {
       return std::string(what) + ": " + std::string(DecodeStatusName(check->status));
   }
   if (!record) return "the record: its fields run past its end";
+  const std::pair<const char*, const SignatureCheck*> signatures[] = {
+      {"the signature", &signature},
+      {"the uninstaller's signature", &uninstaller_signature},
+      {"the companion program's signature", &companion_signature},
+      {"the screensaver's signature", &screensaver_signature}};
+  for (const auto& [what, check] : signatures) {
+    if (check->state == SignatureCheck::State::kAltered) {
+      return std::string(what) + ": the program was changed after it was signed (its " +
+             check->algorithm + " digest does not match its bytes)";
+    }
+  }
   if (!picture_problem.empty()) return "the page picture: " + picture_problem;
   return {};
 }
@@ -207,6 +225,7 @@ Result<InstallerContents> ReadInstaller(const std::filesystem::path& path) {
                            "(cut short or damaged)");
   }
   c.items = std::move(*items);
+  c.signature = CheckSignature(file);
 
   uint64_t offset = c.where.package_offset + 4;
   std::vector<uint8_t> record_bytes;
@@ -230,7 +249,10 @@ Result<InstallerContents> ReadInstaller(const std::filesystem::path& path) {
 
   c.uninstaller = DecodeItem(c.items.uninstaller_item, offset, lumiset::kMaxUninstallerDecoded,
                              &c.uninstaller_bytes);
-  if (c.uninstaller.present && c.uninstaller.ok()) c.uninstaller_pe = ReadPeOf(c.uninstaller_bytes);
+  if (c.uninstaller.present && c.uninstaller.ok()) {
+    c.uninstaller_pe = ReadPeOf(c.uninstaller_bytes);
+    if (c.uninstaller_pe) c.uninstaller_signature = CheckSignature(c.uninstaller_bytes);
+  }
   offset += c.items.uninstaller_item.size() + 4;
 
   c.companion.present = !c.items.companion_item.empty();
@@ -239,8 +261,10 @@ Result<InstallerContents> ReadInstaller(const std::filesystem::path& path) {
   c.companion.compressed = false;
   c.companion.decoded_size = c.companion.stored_size;
   if (c.companion.present) c.companion_pe = ReadPeOf(c.items.companion_item);
+  if (c.companion_pe) c.companion_signature = CheckSignature(c.items.companion_item);
 
-  c.screensaver = DecodeScreensaver(file, c.items, &c.screensaver_pe);
+  c.screensaver =
+      DecodeScreensaver(file, c.items, &c.screensaver_pe, &c.screensaver_signature);
 
   if (c.record) c.code_page = ReadingCodePage(RecordTexts(*c.record), c.record->language);
   return c;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ansi_text.h"
+#include "authenticode.h"
 #include "code_page.h"
 #include "file_io.h"
 #include "package/package_format.h"
@@ -40,6 +41,8 @@ struct InstallerContents {
   lumiset::PackageLocation where;
   lumiset::PackageItems items;
   std::optional<lumiset::PeFacts> stub_pe;
+  // The Authenticode digest of a signed installer against its bytes.
+  SignatureCheck signature;
 
   ItemCheck record_item;
   std::optional<lumiset::SetupRecord> record;  // when the record decodes and parses
@@ -61,6 +64,11 @@ struct InstallerContents {
 
   ItemCheck screensaver;  // its stored size runs to the trailer, padding included
   std::optional<lumiset::PeFacts> screensaver_pe;
+
+  // The embedded programs' own signatures, checked on their decoded bytes.
+  SignatureCheck uninstaller_signature;
+  SignatureCheck companion_signature;
+  SignatureCheck screensaver_signature;
 
   // Whether the record's screensaver block length fits the block: the
   // bytes up to the trailer are the block and under 8 bytes of padding.

@@ -90,6 +90,20 @@ void PrintText(std::ostream& out, const char* label, const std::string& utf8) {
   for (std::string_view line : lumiset::SplitLines(utf8)) out << "    | " << line << "\n";
 }
 
+// "signed, intact (SHA-256)", "unsigned", ...: an embedded program's own
+// signature.
+std::string SignatureText(const SignatureCheck& check) {
+  if (check.state == SignatureCheck::State::kUnsigned) return "unsigned";
+  return "signed, " + std::string(SignatureStateName(check.state)) +
+         (check.algorithm.empty() ? "" : " (" + check.algorithm + ")");
+}
+
+json SignatureJson(const SignatureCheck& check) {
+  return {{"present", check.state != SignatureCheck::State::kUnsigned},
+          {"digest", std::string(SignatureStateName(check.state))},
+          {"digest_algorithm", check.algorithm.empty() ? json(nullptr) : json(check.algorithm)}};
+}
+
 }  // namespace
 
 void PrintInspection(const InstallerContents& c, std::ostream& out) {
@@ -101,6 +115,9 @@ void PrintInspection(const InstallerContents& c, std::ostream& out) {
   if (pe.cert_offset != 0) {
     out << "signature      present: certificate table at " << pe.cert_offset << ", " << pe.cert_size
         << " bytes; the package is found before it\n";
+    out << "  digest       " << SignatureStateName(c.signature.state);
+    if (!c.signature.algorithm.empty()) out << " (" << c.signature.algorithm << ")";
+    out << "\n";
   } else {
     out << "signature      none\n";
   }
@@ -165,12 +182,15 @@ void PrintInspection(const InstallerContents& c, std::ostream& out) {
   } else if (kind == "author") {
     out << ", the package author's own";
   }
+  if (c.uninstaller_pe) out << ", " << SignatureText(c.uninstaller_signature);
   out << "\n";
   out << "companion      " << SizesText(c.companion);
   if (c.companion.present) out << ", " << PeText(c.companion_pe);
+  if (c.companion_pe) out << ", " << SignatureText(c.companion_signature);
   out << "\n";
   out << "screensaver    " << SizesText(c.screensaver);
   if (c.screensaver.ok()) out << ", " << PeText(c.screensaver_pe);
+  if (c.screensaver_pe) out << ", " << SignatureText(c.screensaver_signature);
   out << "\n";
   const std::string problem = c.FirstProblem();
   out << "result         ";
@@ -194,8 +214,13 @@ std::string InspectionJson(const InstallerContents& c) {
       {"size", c.where.package_offset}, {"pe", PeJson(c.stub_pe)}, {"arch", ArchJson(c.stub_pe)}};
   j["package_offset"] = c.where.package_offset;
   j["trailer_offset"] = c.where.trailer_offset;
-  j["signature"] = {
-      {"present", pe.cert_offset != 0}, {"offset", pe.cert_offset}, {"size", pe.cert_size}};
+  j["signature"] = {{"present", pe.cert_offset != 0},
+                    {"offset", pe.cert_offset},
+                    {"size", pe.cert_size},
+                    {"digest", std::string(SignatureStateName(c.signature.state))},
+                    {"digest_algorithm", c.signature.algorithm.empty()
+                                             ? json(nullptr)
+                                             : json(c.signature.algorithm)}};
   j["code_page"] = std::string(CodePageName(c.code_page));  // outside language blocks
 
   json record = {{"item", ItemJson(c.record_item)}};
@@ -256,10 +281,13 @@ std::string InspectionJson(const InstallerContents& c) {
   json uninstaller = ItemJson(c.uninstaller);
   if (c.uninstaller.present) uninstaller["pe"] = PeJson(c.uninstaller_pe);
   uninstaller["kind"] = UninstallerKind(c);
+  if (c.uninstaller_pe) uninstaller["signature"] = SignatureJson(c.uninstaller_signature);
   json companion = ItemJson(c.companion);
   if (c.companion.present) companion["pe"] = PeJson(c.companion_pe);
+  if (c.companion_pe) companion["signature"] = SignatureJson(c.companion_signature);
   json screensaver = ItemJson(c.screensaver);
   screensaver["pe"] = PeJson(c.screensaver_pe);
+  if (c.screensaver_pe) screensaver["signature"] = SignatureJson(c.screensaver_signature);
   screensaver["record_length_matches"] = c.BlockLengthMatches();
   j["items"] = {{"picture", picture},
                 {"uninstaller", uninstaller},

@@ -425,6 +425,10 @@ Place Manifest::PlaceOf(const std::string& key) const {
 
 Result<Manifest> ParseManifest(std::string_view text, const std::string& name,
                                const std::filesystem::path& folder, const Defines& defines) {
+  // Editors on Windows (Notepad among them) start UTF-8 files with a
+  // byte-order mark, which TOML does not know; it carries no content.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   if (uint32_t line = LineOfControlCharacter(text); line != 0) {
     return Status::Failure(name + ":" + std::to_string(line) +
                                ": a control character stands in the text; a manifest is text",

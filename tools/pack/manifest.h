@@ -60,6 +60,13 @@ struct Manifest {
   std::optional<std::string> sign_timestamp;  // an RFC 3161 server's URL
   std::optional<std::string> sign_description;
   std::optional<std::string> sign_url;
+  // A command that signs a file in place, for keys lumipack cannot reach.
+  std::optional<std::string> sign_command;
+  // Which embedded programs are signed too (the default uninstaller always
+  // is): the screensaver, the companion, the author's own uninstaller.
+  std::optional<uint16_t> sign_screensaver;
+  std::optional<uint16_t> sign_companion;
+  std::optional<uint16_t> sign_uninstaller;
 
   std::optional<uint16_t> show_setup_options;
   std::optional<uint16_t> open_display_properties;
@@ -113,6 +120,7 @@ inline constexpr const char* kUrl = "url";
 inline constexpr const char* kSignTimestamp = "signing.timestamp";
 inline constexpr const char* kSignDescription = "signing.description";
 inline constexpr const char* kSignUrl = "signing.url";
+inline constexpr const char* kSignCommand = "signing.command";
 }  // namespace keys
 
 // A manifest is small; anything larger is not one.

@@ -67,6 +67,14 @@ const ManifestKey kKeys[] = {
     {keys::kSignDescription, KeyType::kText, &M::sign_description,
      "The program's name in the signature (default: the title)"},
     {keys::kSignUrl, KeyType::kText, &M::sign_url, "The web page named in the signature"},
+    {keys::kSignCommand, KeyType::kText, &M::sign_command,
+     "A command that signs {file} in place (cloud or hardware keys), instead of --sign-with"},
+    {"signing.screensaver", KeyType::kFlag, &M::sign_screensaver,
+     "Sign the screensaver too, before it is packed"},
+    {"signing.companion", KeyType::kFlag, &M::sign_companion,
+     "Sign the companion program too, before it is packed"},
+    {"signing.uninstaller", KeyType::kFlag, &M::sign_uninstaller,
+     "Sign the author's own uninstaller too (the default one always is)"},
     {"reserved.pair", KeyType::kPair, &M::reserved_pair,
      "The record's reserved pair; an extension follows unless either half is 0xFFFFFFFF"},
     {"reserved.numbers", KeyType::kNumbers, &M::extension_numbers, "The extension's numbers"},
@@ -86,7 +94,7 @@ const TableRow kTables[] = {
     {"version_info", "The installer's version information, as Windows shows it in its properties"},
     {"options", "What the installer offers, as defaults for the user"},
     {"header", "The header over the installer's pages"},
-    {"signing", "The signature's public parts, used when signing with --sign-with"},
+    {"signing", "How the installer and the programs it carries are signed, when they are"},
     {"reserved", "Record fields the installer does not use, kept through extraction"},
 };
 

@@ -5,18 +5,15 @@
 #include <string>
 #include <string_view>
 
+#include "package/install_names.h"
+
 namespace lumipack {
 
-// The installer builds folder names, file names and registry keys from the
-// title, the company and the screensaver's file name, so each must be a
-// valid Windows file name on its own.
-inline constexpr size_t kMaxNameChars = 200;
-
-// Why a UTF-8 name cannot be used, or nullopt when it can: empty, too long,
-// a character Windows refuses in names (\ / : * ? " < > | and control
-// characters), a trailing dot or space, or a reserved device name such as
-// CON or LPT1 (with or without an extension).
-std::optional<std::string> NameProblem(std::string_view name);
+// The check of the title, the company and the file name, and of the paths
+// an installation builds from them, is the installer's own.
+using lumiset::InstallPathsProblem;
+using lumiset::kMaxNameChars;
+using lumiset::NameProblem;
 
 // The ending the installer gives the screensaver's file name.
 inline constexpr std::string_view kScrExtension = ".scr";

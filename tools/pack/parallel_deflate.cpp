@@ -32,8 +32,10 @@ void AppendZlibHeader(std::vector<uint8_t>& out, int level) {
   out.push_back(static_cast<uint8_t>(flg));
 }
 
-bool DeflateChunk(std::span<const uint8_t> content, size_t begin, size_t end, bool last, int level,
-                  Chunk* chunk) {
+// Deflates `data` as one chunk of the stream, with `dictionary` (the
+// content just before it) as zlib's preset dictionary.
+bool DeflateChunk(std::span<const uint8_t> dictionary, std::span<const uint8_t> data, bool last,
+                  int level, Chunk* chunk) {
   z_stream zs{};
   if (deflateInit2(&zs, level, Z_DEFLATED, kRawWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK) {
     return false;
@@ -43,20 +45,16 @@ bool DeflateChunk(std::span<const uint8_t> content, size_t begin, size_t end, bo
     ~Closer() { deflateEnd(zs); }
   } closer{&zs};
 
-  if (begin != 0) {
-    const size_t dictionary = std::min(begin, kDeflateDictionarySize);
-    if (deflateSetDictionary(&zs, content.data() + begin - dictionary,
-                             static_cast<uInt>(dictionary)) != Z_OK) {
-      return false;
-    }
+  if (!dictionary.empty() &&
+      deflateSetDictionary(&zs, dictionary.data(), static_cast<uInt>(dictionary.size())) != Z_OK) {
+    return false;
   }
-  const size_t length = end - begin;
   // A sync flush adds an empty stored block (5 bytes) that the bound for a
   // finished stream does not count.
   std::vector<uint8_t>& out = chunk->deflated;
-  out.resize(deflateBound(&zs, static_cast<uLong>(length)) + 16);
-  zs.next_in = const_cast<Bytef*>(content.data() + begin);
-  zs.avail_in = static_cast<uInt>(length);
+  out.resize(deflateBound(&zs, static_cast<uLong>(data.size())) + 16);
+  zs.next_in = const_cast<Bytef*>(data.data());
+  zs.avail_in = static_cast<uInt>(data.size());
   zs.next_out = out.data();
   zs.avail_out = static_cast<uInt>(out.size());
   const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
@@ -72,71 +70,100 @@ bool DeflateChunk(std::span<const uint8_t> content, size_t begin, size_t end, bo
     }
   }
   out.resize(out.size() - zs.avail_out);
-  chunk->adler = adler32(1, content.data() + begin, static_cast<uInt>(length));
+  chunk->adler = adler32(1, data.data(), static_cast<uInt>(data.size()));
   return true;
 }
 
 }  // namespace
 
-bool AppendParallelDeflate(std::span<const uint8_t> content, const DeflateOptions& options,
-                           std::vector<uint8_t>& out) {
+bool StreamParallelDeflate(uint64_t size, const DeflateReader& read, const DeflateWriter& write,
+                           const DeflateOptions& options) {
   if (options.level < 0 || options.level > 9 || options.chunk_size == 0 ||
-      options.chunk_size > kMaxDeflateChunkSize) {
+      options.chunk_size > kMaxDeflateChunkSize || options.threads == 0) {
     return false;
   }
   const size_t chunk_size = options.chunk_size;
   // Empty content still makes one chunk: the final block an inflater needs.
-  const size_t count = std::max<size_t>(1, (content.size() + chunk_size - 1) / chunk_size);
-  const size_t start = out.size();
+  const uint64_t count = std::max<uint64_t>(1, (size + chunk_size - 1) / chunk_size);
+  const size_t batch = kChunksPerThread * options.threads;
   try {
-    std::vector<Chunk> chunks(count);
-    std::vector<std::atomic<bool>> finished(count);
-    std::atomic<uint64_t> done{0};
-    const auto task = [&](size_t i) {
-      const size_t begin = i * chunk_size;
-      const size_t end = std::min(content.size(), begin + chunk_size);
-      if (!DeflateChunk(content, begin, end, i + 1 == count, options.level, &chunks[i])) {
-        return false;
-      }
-      done.fetch_add(end - begin);
-      finished[i].store(true, std::memory_order_release);
-      return true;
-    };
-
-    // The calling thread moves finished chunks into `out` in order while the
-    // others still compress, so little copying is left for the end. The
-    // reserve covers the worst case; memory it does not use is never touched.
-    out.reserve(start + 2 + compressBound(static_cast<uLong>(content.size())) + count * 16 + 4);
-    AppendZlibHeader(out, options.level);
+    std::vector<uint8_t> header;
+    AppendZlibHeader(header, options.level);
+    if (!write(header)) return false;
+    // The batch's content behind the previous batch's last kDeflateDictionarySize
+    // bytes, each chunk's dictionary.
+    std::vector<uint8_t> window;
+    std::vector<Chunk> chunks;
+    size_t dictionary = 0;
     uLong adler = adler32(0, nullptr, 0);
-    size_t appended = 0;
-    const auto append_finished = [&] {
-      while (appended < count && finished[appended].load(std::memory_order_acquire)) {
-        Chunk& c = chunks[appended];
-        out.insert(out.end(), c.deflated.begin(), c.deflated.end());
-        std::vector<uint8_t>().swap(c.deflated);
-        const size_t length = std::min(content.size() - appended * chunk_size, chunk_size);
-        adler = adler32_combine(adler, c.adler, static_cast<z_off_t>(length));
-        ++appended;
+    uint64_t done = 0;
+    for (uint64_t first = 0; first < count; first += batch) {
+      const size_t in_batch = static_cast<size_t>(std::min<uint64_t>(batch, count - first));
+      const uint64_t begin = first * chunk_size;
+      const size_t length = static_cast<size_t>(std::min<uint64_t>(size - begin, in_batch * chunk_size));
+      window.resize(dictionary + length);
+      if (!read(std::span(window).subspan(dictionary, length))) return false;
+      chunks.assign(in_batch, Chunk{});
+      std::atomic<uint64_t> compressed{0};
+      const auto task = [&](size_t i) {
+        const size_t at = dictionary + i * chunk_size;
+        const size_t end = std::min(window.size(), at + chunk_size);
+        const size_t dictionary_begin = at - std::min(at, kDeflateDictionarySize);
+        if (!DeflateChunk(std::span(window).subspan(dictionary_begin, at - dictionary_begin),
+                          std::span(window).subspan(at, end - at), first + i + 1 == count,
+                          options.level, &chunks[i])) {
+          return false;
+        }
+        compressed.fetch_add(end - at);
+        return true;
+      };
+      const auto report = [&] {
+        if (options.progress) options.progress(done + compressed.load());
+      };
+      if (!RunTasks(in_batch, options.threads, task, report)) return false;
+      for (size_t i = 0; i < in_batch; ++i) {
+        if (!write(chunks[i].deflated)) return false;
+        const size_t chunk_length = std::min<size_t>(window.size() - dictionary - i * chunk_size, chunk_size);
+        adler = adler32_combine(adler, chunks[i].adler, static_cast<z_off_t>(chunk_length));
       }
-    };
-    const auto after_own_task = [&] {
-      append_finished();
-      if (options.progress) options.progress(done.load());
-    };
-    if (!RunTasks(count, options.threads, task, after_own_task)) {
-      out.resize(start);
-      return false;
+      done += length;
+      // The next batch's first chunk sees this batch's last bytes.
+      const size_t keep = std::min(window.size(), kDeflateDictionarySize);
+      std::copy(window.end() - static_cast<std::ptrdiff_t>(keep), window.end(), window.begin());
+      dictionary = keep;
     }
-    append_finished();
-    for (int shift = 24; shift >= 0; shift -= 8)
-      out.push_back(static_cast<uint8_t>(adler >> shift));
+    uint8_t trailer[4];
+    for (int i = 0; i < 4; ++i) trailer[i] = static_cast<uint8_t>(adler >> (24 - 8 * i));
+    if (!write(trailer)) return false;
   } catch (const std::bad_alloc&) {
-    out.resize(start);
     return false;
   }
-  if (options.progress) options.progress(content.size());
+  if (options.progress) options.progress(size);
   return true;
+}
+
+bool AppendParallelDeflate(std::span<const uint8_t> content, const DeflateOptions& options,
+                           std::vector<uint8_t>& out) {
+  const size_t start = out.size();
+  size_t read_at = 0;
+  const bool ok = StreamParallelDeflate(
+      content.size(),
+      [&](std::span<uint8_t> dst) {
+        std::copy_n(content.begin() + static_cast<std::ptrdiff_t>(read_at), dst.size(), dst.begin());
+        read_at += dst.size();
+        return true;
+      },
+      [&](std::span<const uint8_t> piece) {
+        try {
+          out.insert(out.end(), piece.begin(), piece.end());
+        } catch (const std::bad_alloc&) {
+          return false;
+        }
+        return true;
+      },
+      options);
+  if (!ok) out.resize(start);
+  return ok;
 }
 
 std::optional<std::vector<uint8_t>> ParallelDeflate(std::span<const uint8_t> content,

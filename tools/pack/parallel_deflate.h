@@ -27,6 +27,25 @@ struct DeflateOptions {
   std::function<void(uint64_t done)> progress;
 };
 
+// Content is read and compressed this many chunks per thread at a time, so
+// memory holds about twice this many chunks per thread (the content and its
+// compressed form) whatever the content's size.
+inline constexpr size_t kChunksPerThread = 3;
+
+// Fills `dst` with the next bytes of the content, all of them; false when
+// they cannot be read.
+using DeflateReader = std::function<bool(std::span<uint8_t> dst)>;
+// Takes the next piece of the stream; false when it cannot be kept.
+using DeflateWriter = std::function<bool(std::span<const uint8_t> piece)>;
+
+// The stream ParallelDeflate makes of `size` bytes of content, pulled
+// through `read` and pushed through `write`, both in order and on the
+// calling thread, holding about kChunksPerThread chunks per thread at a
+// time. False when reading, writing or zlib fails, or memory runs out.
+[[nodiscard]] bool StreamParallelDeflate(uint64_t size, const DeflateReader& read,
+                                         const DeflateWriter& write,
+                                         const DeflateOptions& options);
+
 // A zlib stream (RFC 1950) of `content`, compressed in chunks on several
 // threads: a zlib header, each chunk's raw deflate data ended by a sync
 // flush (the last one by the final block), and the Adler-32 of the whole

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/byte_io.h"
 #include "base/memory_file.h"
 
 namespace lumipack {
@@ -9,6 +10,18 @@ namespace lumipack {
 std::optional<lumiset::PeFacts> ReadPeOf(std::span<const uint8_t> bytes) {
   lumiset::MemoryFile file(bytes);
   return lumiset::ReadPeFacts(file);
+}
+
+bool IsLibrary(lumiset::ReadableFile& file) {
+  constexpr uint64_t kLfanewAt = 0x3C;
+  constexpr uint64_t kCharacteristicsInCoff = 4 + 18;  // after "PE\0\0"
+  constexpr uint16_t kImageFileDll = 0x2000;
+  uint8_t lfanew[4];
+  uint8_t flags[2];
+  if (!file.ReadAt(kLfanewAt, lfanew, sizeof lfanew).ok()) return false;
+  const uint64_t at = lumiset::LoadU32(lfanew) + kCharacteristicsInCoff;
+  if (!file.ReadAt(at, flags, sizeof flags).ok()) return false;
+  return (lumiset::LoadU16(flags) & kImageFileDll) != 0;
 }
 
 std::optional<Arch> ArchOf(const lumiset::PeFacts& facts) {

@@ -14,6 +14,10 @@ namespace lumipack {
 // are not a PE image.
 std::optional<lumiset::PeFacts> ReadPeOf(std::span<const uint8_t> bytes);
 
+// Whether a PE image is a library (a DLL) rather than a program: the COFF
+// header's IMAGE_FILE_DLL flag. False when the headers cannot be read.
+bool IsLibrary(lumiset::ReadableFile& file);
+
 // The Windows architectures there is a stub for.
 enum class Arch { kX86, kX64 };
 

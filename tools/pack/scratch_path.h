@@ -43,4 +43,10 @@ class ScratchPath {
   std::list<InterruptCleanup> inside_;
 };
 
+// Removes the scratch files that earlier runs of lumipack left beside
+// `final_path` when they were killed before they could remove them: names
+// of ScratchPath's pattern for this output whose process has ended.
+// Scratch files of running processes, and everything else, stay.
+void RemoveStaleScratchFiles(const std::filesystem::path& final_path);
+
 }  // namespace lumipack

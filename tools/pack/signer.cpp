@@ -7,7 +7,6 @@
 
 #include "file_io.h"
 #include "host.h"
-#include "scratch_path.h"
 #include "package/package_format.h"
 
 namespace lumipack {
@@ -61,8 +60,82 @@ Status CheckTimestampUrl(const std::string& url) {
   return {};
 }
 
-Status SignInstaller(const std::filesystem::path& input, const std::filesystem::path& output,
-                     const Signing& signing) {
+Result<std::string> SignCommandFor(const std::string& command, const std::filesystem::path& file) {
+  constexpr std::string_view kFile = "{file}";
+  if (command.find(kFile) == std::string::npos) {
+    return Status::Failure("the signing command '" + command +
+                           "' has no {file} to stand for the file it signs");
+  }
+  const std::string path = Utf8FromPath(file);
+#ifdef _WIN32
+  // cmd takes a double-quoted path whole; a path holds no double quote.
+  const std::string quoted = "\"" + path + "\"";
+#else
+  std::string quoted = "'";
+  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  quoted += "'";
+#endif
+  std::string line = command;
+  for (size_t at = line.find(kFile); at != std::string::npos; at = line.find(kFile, at)) {
+    line.replace(at, kFile.size(), quoted);
+    at += quoted.size();
+  }
+  return line;
+}
+
+namespace {
+
+// The output's last lines, without the final line end.
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+Status SignWithCommand(const std::filesystem::path& input, const std::filesystem::path& output,
+                       const Signing& signing) {
+  Result<std::string> line = SignCommandFor(signing.command, output);
+  if (!line) return line.status();
+  std::error_code ec;
+  std::filesystem::copy_file(input, output, ec);
+  if (ec) return Status::Failure(Utf8FromPath(output) + ": cannot be written (" + ec.message() + ")");
+#ifdef _WIN32
+  const std::vector<std::string> args = {"cmd", "/d", "/s", "/c", *line};
+#else
+  const std::vector<std::string> args = {"/bin/sh", "-c", *line};
+#endif
+  ProgramOptions options;
+  options.timeout_seconds = signing.timeout_seconds;
+  const ProgramRun run = RunProgram(args, options);
+  const std::string said = Trimmed(run.output);
+  Status status;
+  if (!run.started) {
+    status = Status::Failure("cannot sign: the shell to run the signing command cannot start");
+  } else if (run.timed_out || run.exit_code != 0) {
+    status = Status::Failure(
+        "cannot sign " + Utf8FromPath(input.filename()) + ": the signing command " +
+        (run.timed_out ? "did not finish within " + std::to_string(signing.timeout_seconds) +
+                             " seconds (--sign-timeout sets the limit)"
+                       : "failed with exit code " + std::to_string(run.exit_code)) +
+        "\ncommand: " + *line + (said.empty() ? "" : "\n" + said));
+  } else {
+    Result<std::unique_ptr<FileReader>> signed_file = FileReader::Open(output);
+    std::optional<lumiset::PeFacts> pe;
+    if (signed_file) pe = lumiset::ReadPeFacts(**signed_file);
+    if (!pe || pe->cert_offset == 0) {
+      status = Status::Failure("cannot sign " + Utf8FromPath(input.filename()) +
+                               ": the signing command succeeded but left no signature in it" +
+                               "\ncommand: " + *line + (said.empty() ? "" : "\n" + said));
+    }
+  }
+  if (!status) std::filesystem::remove(output, ec);
+  return status;
+}
+
+}  // namespace
+
+Status SignProgram(const std::filesystem::path& input, const std::filesystem::path& output,
+                   const Signing& signing) {
+  if (!signing.command.empty()) return SignWithCommand(input, output, signing);
   std::vector<std::string> args = {kSigningProgram, "sign"};
   if (signing.certificate) {
     if (Status s = CheckReadable(*signing.certificate, "certificate"); !s) return s;
@@ -73,22 +146,18 @@ Status SignInstaller(const std::filesystem::path& input, const std::filesystem::
     if (Status s = CheckReadable(signing.key, "PKCS #12"); !s) return s;
     args.insert(args.end(), {"-pkcs12", Utf8FromPath(signing.key)});
   }
-  // The password goes through a file of our own beside the output, readable
-  // by this user only, removed whatever happens: a -pass argument would
-  // show it to every user who lists the processes.
-  std::optional<ScratchPath> password_file;
+  ProgramOptions options;
+  options.timeout_seconds = signing.timeout_seconds;
   if (signing.password) {
-    password_file.emplace(output);
-    Result<std::unique_ptr<NewFile>> file =
-        NewFile::Create(password_file->path(), std::filesystem::perms::owner_read |
-                                                   std::filesystem::perms::owner_write);
-    if (!file) return file.status();
-    const auto* bytes = reinterpret_cast<const uint8_t*>(signing.password->data());
-    const bool written = (*file)->Write({bytes, signing.password->size()});
-    if (!(*file)->Close() || !written) {
-      return Status::Failure(Utf8FromPath(password_file->path()) + ": cannot be written");
+    // Through a pipe the signer opens by name: a -pass argument would show
+    // it to every user who lists the processes, a file would leave it on
+    // the disk if lumipack were killed.
+    if (signing.password->size() > kMaxProgramInput) {
+      return Status::Failure(signing.password_source + ": the password is longer than " +
+                             std::to_string(kMaxProgramInput) + " bytes");
     }
-    args.insert(args.end(), {"-readpass", Utf8FromPath(password_file->path())});
+    options.input = *signing.password;
+    args.insert(args.end(), {"-readpass", std::string(kProgramInputArgument)});
   }
   if (!signing.description.empty()) args.insert(args.end(), {"-n", signing.description});
   if (!signing.url.empty()) args.insert(args.end(), {"-i", signing.url});
@@ -99,42 +168,65 @@ Status SignInstaller(const std::filesystem::path& input, const std::filesystem::
     args.push_back(std::to_string(*signing.signing_time));
   }
   args.insert(args.end(), {"-in", Utf8FromPath(input), "-out", Utf8FromPath(output)});
-  const ProgramRun run = RunProgram(args);
-  password_file.reset();
+  const ProgramRun run = RunProgram(args, options);
   if (!run.started) {
     return Status::Failure(std::string(kSigningProgram) +
                            " is not installed; --sign-with needs it on the PATH");
   }
   Status status;
-  if (run.exit_code != 0) {
-    std::string output_text = run.output;
-    while (!output_text.empty() && (output_text.back() == '\n' || output_text.back() == '\r')) {
-      output_text.pop_back();
+  std::string output_text = run.output;
+  while (!output_text.empty() && (output_text.back() == '\n' || output_text.back() == '\r')) {
+    output_text.pop_back();
+  }
+  const auto says = [&](std::initializer_list<const char*> words) {
+    for (const char* word : words) {
+      if (output_text.find(word) != std::string::npos) return true;
     }
+    return false;
+  };
+  if (run.timed_out || run.exit_code != 0) {
     // The signer's own words are long and technical; say first what the
     // author can act on.
     std::string cause;
-    if (!signing.timestamp_url.empty() &&
-        (output_text.find("timestamp") != std::string::npos ||
-         output_text.find("Timestamp") != std::string::npos ||
-         output_text.find("connect") != std::string::npos)) {
+    if (run.timed_out) {
+      cause = std::string(kSigningProgram) + " did not finish within " +
+              std::to_string(signing.timeout_seconds) + " seconds" +
+              (signing.timestamp_url.empty()
+                   ? std::string()
+                   : " (does the timestamp server " + signing.timestamp_url + " answer?)") +
+              "; --sign-timeout sets the limit";
+    } else if (!signing.timestamp_url.empty() &&
+               says({"timestamp", "Timestamp", "connect", "TSA", "curl"})) {
       cause = "the timestamp server " + signing.timestamp_url + " did not answer with a timestamp";
-    } else if (output_text.find("assword") != std::string::npos ||
-               output_text.find("mac verify") != std::string::npos ||
-               output_text.find("Failed to read key") != std::string::npos ||
-               output_text.find("Failed to parse PKCS#12") != std::string::npos) {
+    } else if (says({"key values mismatch", "check_private_key", "does not match"})) {
+      cause = "the certificate and the key do not belong together";
+    } else if (says({"assword", "mac verify", "Failed to read key", "Failed to parse PKCS#12",
+                     "PKCS12"})) {
       cause = "the key cannot be read: a wrong password" +
               (signing.password_source.empty() ? std::string()
                                                : " in " + signing.password_source) +
               ", or not a key";
+    } else if (says({"certificate", "Certificate", "PEM"})) {
+      cause = "the certificate cannot be read";
+    } else {
+      cause = std::string(kSigningProgram) + " refused to sign";
     }
     status = Status::Failure(
-        (cause.empty() ? std::string() : "cannot sign: " + cause + "\n") +
-        std::string(kSigningProgram) + " failed with exit code " + std::to_string(run.exit_code) +
+        "cannot sign: " + cause + "\n" + std::string(kSigningProgram) +
+        (run.timed_out ? " was stopped" : " failed with exit code " + std::to_string(run.exit_code)) +
         (output_text.empty() ? "" : ":\n" + output_text));
-  } else {
-    status = CheckSigned(output);
   }
+  if (!status) {
+    std::error_code ec;
+    std::filesystem::remove(output, ec);
+  }
+  return status;
+}
+
+Status SignInstaller(const std::filesystem::path& input, const std::filesystem::path& output,
+                     const Signing& signing) {
+  if (Status s = SignProgram(input, output, signing); !s) return s;
+  Status status = CheckSigned(output);
   if (!status) {
     std::error_code ec;
     std::filesystem::remove(output, ec);

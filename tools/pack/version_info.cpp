@@ -75,27 +75,42 @@ uint32_t Low(const std::array<uint16_t, 4>& v) { return uint32_t{v[2]} << 16 | v
 
 }  // namespace
 
-std::array<uint16_t, 4> ParseVersionNumbers(const std::string& text) {
-  std::array<uint16_t, 4> numbers{};
-  size_t part = 0;
-  size_t begin = 0;
-  while (part < numbers.size() && begin <= text.size()) {
-    size_t end = text.find('.', begin);
-    if (end == std::string::npos) end = text.size();
-    const std::string_view digits(text.data() + begin, end - begin);
-    uint32_t value = 0;
-    bool plain = !digits.empty() && digits.size() <= 5;
-    for (char c : plain ? digits : std::string_view()) {
-      if (c < '0' || c > '9') {
-        plain = false;
-        break;
-      }
-      value = value * 10 + static_cast<uint32_t>(c - '0');
+std::string VersionNumbers::Text() const {
+  return std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
+         std::to_string(numbers[2]) + "." + std::to_string(numbers[3]);
+}
+
+Result<VersionNumbers> ParseVersionNumbers(std::string_view text) {
+  constexpr uint32_t kMaxPart = 0xFFFF;
+  const auto is_digit = [&](size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; };
+  VersionNumbers version;
+  size_t at = (!text.empty() && (text[0] == 'v' || text[0] == 'V') && is_digit(1)) ? 1 : 0;
+  if (!is_digit(at)) return version;
+  for (size_t part = 0;; ++part) {
+    if (part == version.numbers.size()) {
+      return Status::Failure("\"" + std::string(text) +
+                             "\" has more than four numbers; a Windows version holds four");
     }
-    numbers[part++] = plain && value <= 0xFFFF ? static_cast<uint16_t>(value) : 0;
-    begin = end + 1;
+    const size_t begin = at;
+    uint32_t value = 0;
+    while (is_digit(at)) {
+      value = value * 10 + static_cast<uint32_t>(text[at] - '0');
+      ++at;
+      if (value > kMaxPart) {
+        while (is_digit(at)) ++at;
+        return Status::Failure("\"" + std::string(text) + "\": " +
+                               std::string(text.substr(begin, at - begin)) +
+                               " is above 65535, the largest number a Windows version holds");
+      }
+    }
+    version.numbers[part] = static_cast<uint16_t>(value);
+    version.taken = text.substr(0, at);
+    if (at < text.size() && text[at] == '.' && is_digit(at + 1)) {
+      ++at;
+      continue;
+    }
+    return version;
   }
-  return numbers;
 }
 
 uint16_t LangIdOfLanguage(uint16_t language) {
@@ -107,8 +122,14 @@ uint16_t LangIdOfLanguage(uint16_t language) {
 }
 
 Result<std::vector<uint8_t>> BuildVersionResource(const VersionInfo& info) {
-  const auto file_numbers = ParseVersionNumbers(info.file_version);
-  const auto product_numbers = ParseVersionNumbers(info.product_version);
+  const Result<VersionNumbers> file_version = ParseVersionNumbers(info.file_version);
+  if (!file_version) return Status::Failure("version info: FileVersion " + file_version.message());
+  const Result<VersionNumbers> product_version = ParseVersionNumbers(info.product_version);
+  if (!product_version) {
+    return Status::Failure("version info: ProductVersion " + product_version.message());
+  }
+  const std::array<uint16_t, 4>& file_numbers = file_version->numbers;
+  const std::array<uint16_t, 4>& product_numbers = product_version->numbers;
   const std::pair<std::string_view, const std::string*> strings[] = {
       {"CompanyName", &info.company},
       {"FileDescription", &info.description},

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "result.h"
@@ -25,10 +26,20 @@ struct VersionInfo {
   uint16_t langid = 0;            // Windows LANGID of the string table
 };
 
-// The four numbers of a version text: "1.2.3" gives 1.2.3.0. A part that is
-// not a plain number ("beta", "3-rc1") or is above 65535 counts as 0, and
-// parts after the fourth are ignored, so any text gives some version.
-std::array<uint16_t, 4> ParseVersionNumbers(const std::string& text);
+// The numeric version Windows keeps beside a version text: up to four
+// numbers of 0 to 65535 from the text's start ("2.1" gives 2.1.0.0), after an
+// optional "v" ("v2.1"). Reading stops at the first character that does not
+// continue a number or start the next one, so a suffix such as "-beta" or
+// " (build 7)" is left out; `taken` is the part of the text read. A number
+// above 65535, or a fifth one, cannot be held and is a failure; a text with
+// no number at its start gives 0.0.0.0 with `taken` empty.
+struct VersionNumbers {
+  std::array<uint16_t, 4> numbers{};
+  std::string_view taken;
+  // "2.3.42.0"
+  std::string Text() const;
+};
+Result<VersionNumbers> ParseVersionNumbers(std::string_view text);
 
 // The Windows LANGID for the record's language value (0 = follow the user:
 // language neutral).
