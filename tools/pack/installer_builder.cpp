@@ -21,6 +21,7 @@
 #include "progress_bar.h"
 #include "resource_rewrite.h"
 #include "scratch_path.h"
+#include "screensaver_lint.h"
 #include "signer.h"
 #include "text_checks.h"
 #include "version_info.h"
@@ -582,6 +583,8 @@ Result<Inputs> ReadInputs(const BuildRequest& request, Console& console) {
   Result<Stub> stub = ReadStub(request, *scr_pe, scr_name);
   if (!stub) return stub.status();
   console.Note("the stub is " + Utf8FromPath(stub->path) + ", a " + PeKindName(stub->pe));
+  lumiset::MemoryFile scr_file(*screensaver);
+  WarnAboutScreensaver(scr_file, scr_name, m.PlaceOf(keys::kScreensaver), stub->arch, console);
 
   Inputs in{std::move(*draft), std::move(*screensaver), *scr_pe, std::move(*stub), {}, {}, {}, {},
             {}};

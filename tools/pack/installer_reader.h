@@ -13,6 +13,7 @@
 #include "package/setup_record.h"
 #include "picture.h"
 #include "result.h"
+#include "screensaver_lint.h"
 
 namespace lumipack {
 
@@ -61,6 +62,8 @@ struct InstallerContents {
 
   ItemCheck screensaver;  // its stored size runs to the trailer, padding included
   std::optional<lumiset::PeFacts> screensaver_pe;
+  // What the lint finds in the screensaver, for one that decodes.
+  std::vector<LintFinding> screensaver_findings;
 
   // Whether the record's screensaver block length fits the block: the
   // bytes up to the trailer are the block and under 8 bytes of padding.

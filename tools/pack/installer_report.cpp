@@ -172,6 +172,15 @@ void PrintInspection(const InstallerContents& c, std::ostream& out) {
   out << "screensaver    " << SizesText(c.screensaver);
   if (c.screensaver.ok()) out << ", " << PeText(c.screensaver_pe);
   out << "\n";
+  if (c.screensaver.ok()) {
+    if (c.screensaver_findings.empty()) {
+      out << "  lint         nothing found: a Windows GUI program that needs only what Windows "
+             "ships\n";
+    }
+    for (const LintFinding& finding : c.screensaver_findings) {
+      out << "  lint         warning: " << finding.message << "\n";
+    }
+  }
   const std::string problem = c.FirstProblem();
   out << "result         ";
   if (!problem.empty()) {
@@ -261,6 +270,12 @@ std::string InspectionJson(const InstallerContents& c) {
   json screensaver = ItemJson(c.screensaver);
   screensaver["pe"] = PeJson(c.screensaver_pe);
   screensaver["record_length_matches"] = c.BlockLengthMatches();
+  // Warnings as build and check give them; null when it does not decode.
+  json lint = c.screensaver.ok() ? json::array() : json(nullptr);
+  for (const LintFinding& finding : c.screensaver_findings) {
+    lint.push_back({{"rule", finding.rule}, {"message", finding.message}});
+  }
+  screensaver["lint"] = lint;
   j["items"] = {{"picture", picture},
                 {"uninstaller", uninstaller},
                 {"companion", companion},
