@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/byte_io.h"
+#include "pe_resources.h"
 
 namespace lumipack::testing {
 namespace {
@@ -84,6 +85,21 @@ std::vector<uint8_t> MakeTestPe(const TestPe& spec) {
   }
   std::vector<uint8_t>& content = s.bytes();
   content.resize((content.size() + kFileAlignment - 1) / kFileAlignment * kFileAlignment, 0);
+  // The resources in a last section of their own, as a linker puts them
+  // and as the installer's resource rewriter wants them.
+  const uint32_t resources =
+      kTestPeSectionRva + (static_cast<uint32_t>(content.size()) + 0xFFF) / 0x1000 * 0x1000;
+  std::vector<uint8_t> rsrc;
+  if (spec.app_manifest) {
+    ResourceEntry entry;
+    entry.type.id = 24;
+    entry.name.id = 1;
+    entry.language = 0x409;
+    entry.data.assign(spec.app_manifest->begin(), spec.app_manifest->end());
+    rsrc = BuildResourceSection({entry}, resources);
+  }
+  const uint32_t rsrc_size = static_cast<uint32_t>(rsrc.size());
+  rsrc.resize((rsrc.size() + kFileAlignment - 1) / kFileAlignment * kFileAlignment, 0);
 
   const uint16_t optional_size = spec.is_64bit ? 240 : 224;
   std::vector<uint8_t> image(kTestPeSectionRaw, 0);
@@ -93,7 +109,7 @@ std::vector<uint8_t> MakeTestPe(const TestPe& spec) {
   uint8_t* pe = &image[kLfanew];
   std::memcpy(pe, "PE\0\0", 4);
   StoreU16(pe + 4, spec.is_64bit ? 0x8664 : 0x14C);
-  StoreU16(pe + 6, 1);
+  StoreU16(pe + 6, rsrc.empty() ? 1 : 2);
   StoreU16(pe + 20, optional_size);
   StoreU16(pe + 22, spec.is_64bit ? 0x22 : 0x102);
   uint8_t* opt = &image[kTestPeOptionalHeader];
@@ -101,7 +117,7 @@ std::vector<uint8_t> MakeTestPe(const TestPe& spec) {
   StoreU32(opt + (spec.is_64bit ? 24 : 28), 0x400000);  // ImageBase
   StoreU32(opt + 32, 0x1000);                           // SectionAlignment
   StoreU32(opt + 36, kFileAlignment);
-  StoreU32(opt + 56, kTestPeSectionRva + static_cast<uint32_t>(content.size()));  // SizeOfImage
+  StoreU32(opt + 56, resources + (rsrc_size + 0xFFF) / 0x1000 * 0x1000);  // SizeOfImage
   StoreU32(opt + 60, kTestPeSectionRaw);                                         // SizeOfHeaders
   StoreU16(opt + 68, spec.subsystem);
   const uint32_t directories = spec.is_64bit ? 112 : 96;
@@ -117,13 +133,23 @@ std::vector<uint8_t> MakeTestPe(const TestPe& spec) {
     directory(13, delays, static_cast<uint32_t>((spec.delay_imports.size() + 1) * 32));
   }
   if (clr != 0) directory(14, clr, 72);
+  if (!rsrc.empty()) directory(2, resources, rsrc_size);
   uint8_t* section = opt + optional_size;
   std::memcpy(section, ".rdata", 6);
   StoreU32(section + 8, static_cast<uint32_t>(content.size()));
   StoreU32(section + 12, kTestPeSectionRva);
   StoreU32(section + 16, static_cast<uint32_t>(content.size()));
   StoreU32(section + 20, kTestPeSectionRaw);
+  if (!rsrc.empty()) {
+    uint8_t* second = section + 40;
+    std::memcpy(second, ".rsrc", 5);
+    StoreU32(second + 8, rsrc_size);
+    StoreU32(second + 12, resources);
+    StoreU32(second + 16, static_cast<uint32_t>(rsrc.size()));
+    StoreU32(second + 20, kTestPeSectionRaw + static_cast<uint32_t>(content.size()));
+  }
   image.insert(image.end(), content.begin(), content.end());
+  image.insert(image.end(), rsrc.begin(), rsrc.end());
   return image;
 }
 

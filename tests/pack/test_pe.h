@@ -24,6 +24,9 @@ struct TestPe {
   size_t lead = 0;
   // Bytes at the section's end after the tables (incompressible).
   size_t tail = 0;
+  // An application manifest (resource type 24, id 1) in a resource
+  // directory after the tables.
+  std::optional<std::string> app_manifest;
 };
 
 // The image `spec` describes.

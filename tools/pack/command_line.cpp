@@ -20,6 +20,7 @@
 #include "manifest_schema.h"
 #include "signer.h"
 #include "starter.h"
+#include "winget_command.h"
 
 namespace lumipack {
 namespace {
@@ -500,6 +501,9 @@ int RunLumipack(const std::vector<std::string>& args, Console& console) {
 
   CLI::App* schema = app.add_subcommand("schema", "Print a JSON Schema of the manifest");
 
+  WingetArguments winget_args;
+  CLI::App* winget = AddWingetCommand(app, winget_args);
+
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   try {
@@ -508,7 +512,7 @@ int RunLumipack(const std::vector<std::string>& args, Console& console) {
     // --help and --version end parsing with exit code 0.
     if (e.get_exit_code() == 0) return app.exit(e, console.out, console.err);
     std::string command = "lumipack";
-    for (const CLI::App* sub : {build, check, inspect, extract, init, schema}) {
+    for (const CLI::App* sub : {build, check, inspect, extract, init, schema, winget}) {
       if (sub->parsed()) command += " " + sub->get_name();
     }
     console.err << "lumipack: error: " << e.what() << "\n"
@@ -520,6 +524,7 @@ int RunLumipack(const std::vector<std::string>& args, Console& console) {
     if (*build) return RunBuild(build_args, false, console);
     if (*check) return RunBuild(check_args, true, console);
     if (*inspect) return RunInspect(inspect_path, as_json, console);
+    if (*winget) return RunWinget(winget_args, console);
     if (*schema) {
       console.out << ManifestSchema().dump(2) << "\n";
       return kExitOk;
