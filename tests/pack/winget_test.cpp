@@ -232,6 +232,15 @@ TEST_F(WingetCommand, WritesWhatAnInstallationWrites) {
     EXPECT_CONTAINS(listing, line);
   }
 
+  // The manifest's variables, as build takes them.
+  Write("vars.toml", "[winget]\nid = \"A.B\"\nurl = \"https://${host}/${version}/S.exe\"\n"
+                     "licence = \"MIT\"\nshort_description = \"Stars\"\n");
+  ASSERT_EQ(Lumipack("winget Setup.exe --manifest vars.toml -D host=h.example -o vars").code, 0);
+  EXPECT_CONTAINS(ReadText("vars/A.B.installer.yaml"),
+                  "InstallerUrl: \"https://h.example/2.1/S.exe\"");
+  EXPECT_CONTAINS(Lumipack("winget Setup.exe --manifest vars.toml -o vars").err,
+                  "'winget.url' uses ${host}, which is not defined");
+
   // Written again over the same files.
   ASSERT_EQ(Lumipack("winget Setup.exe --manifest m.toml -q -o out").code, 0);
   EXPECT_CONTAINS(ReadText("out/Lumiset.Starfield.locale.en-US.yaml"), "License: \"Freeware\"");

@@ -323,13 +323,9 @@ std::optional<std::filesystem::path> StubFolder() {
 // laid over it.
 Result<BuildRequest> MakeRequest(BuildArguments& a) {
   BuildRequest request;
-  Defines defines;
-  for (const std::string& text : a.defines) {
-    Result<std::pair<std::string, std::string>> define = ParseDefine(text);
-    if (!define) return define.status();
-    defines.values[define->first] = define->second;
-  }
-  defines.environment = EnvironmentVariable;
+  Result<Defines> read_defines = DefinesFrom(a.defines, EnvironmentVariable);
+  if (!read_defines) return read_defines.status();
+  const Defines& defines = *read_defines;
   if (a.manifest == kStandardInputArgument) {
     Result<Manifest> manifest = LoadManifestFromStandardInput(defines);
     if (!manifest) return manifest.status();

@@ -59,14 +59,9 @@ void Overlay(const WingetArguments& a, Manifest& m) {
 Result<Manifest> LoadSettings(const WingetArguments& a) {
   Manifest m;
   if (!a.manifest.empty()) {
-    Defines defines;
-    for (const std::string& text : a.defines) {
-      Result<std::pair<std::string, std::string>> define = ParseDefine(text);
-      if (!define) return define.status();
-      defines.values[define->first] = define->second;
-    }
-    defines.environment = EnvironmentVariable;
-    Result<Manifest> loaded = LoadManifest(PathFromUtf8(a.manifest), defines);
+    Result<Defines> defines = DefinesFrom(a.defines, EnvironmentVariable);
+    if (!defines) return defines.status();
+    Result<Manifest> loaded = LoadManifest(PathFromUtf8(a.manifest), *defines);
     if (!loaded) return loaded.status();
     m = std::move(*loaded);
   }
