@@ -12,7 +12,7 @@ packages=(
   libgtest-dev googletest zlib1g-dev
   libtomlplusplus-dev libcli11-dev nlohmann-json3-dev libstb-dev
   nsis
-  python3 python3-pytest python3-jsonschema openssl icoutils
+  python3 python3-pytest python3-jsonschema python3-yaml openssl icoutils
 )
 
 missing=()

@@ -26,7 +26,7 @@
 #
 # The installers carry a header picture, header texts and an accent colour.
 # The progress page is caught while a large screensaver (random bytes after
-# the sample) is being copied; the copy-error prompt appears while the
+# the sample) is being copied, held by the exit confirmation; the copy-error prompt appears while the
 # installed file is held open. Needs Wine, Xvfb, xdotool, ImageMagick's
 # `import` and Python 3.
 set -euo pipefail
@@ -77,8 +77,9 @@ done
 export LC_ALL=C.UTF-8
 
 # Large enough that the progress page stays up for a few seconds: the
-# installer decodes straight into place, at hundreds of megabytes a second.
-readonly kPayloadMegabytes=1500
+# installer decodes straight into place, at hundreds of megabytes a second;
+# the packer takes at most 1 GiB.
+readonly kPayloadMegabytes=900
 readonly kTimeoutMs=60000
 readonly kScrName=starfield
 
@@ -309,10 +310,18 @@ render() {  # LOOK_SWITCH
   # A first installation: stopped once, then completed.
   start_installer "$work/SetupLarge.exe" "$look"
   walk_to_licence 1
+  # Stopped at once, by a click already waiting for the page: the copy waits
+  # while the confirmation is asked, so the progress page is taken then, with
+  # the confirmation moved off the screen.
+  ui click "$progress" 2 &
+  local stop_click=$!
   ui click "$licence" 1
-  shoot "$progress" progress
-  ui click "$progress" 2
+  wait "$stop_click"
   wait_for "$exit_setup"
+  local confirmation
+  confirmation=$(timeout 30 xdotool search --sync --onlyvisible --name "$(exact "$exit_setup")" | head -n 1)
+  xdotool windowmove "$confirmation" 4000 4000
+  shoot "$progress" progress
   ui click "$exit_setup" 2
   shoot "$interrupted" interrupted
   ui click "$interrupted" 3

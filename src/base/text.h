@@ -20,6 +20,9 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 // values beyond U+10FFFF, a sequence cut short.
 std::optional<char32_t> NextCodePoint(std::string_view utf8, size_t* at);
 
+// `c` appended to `out` in UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 // UTF-16 code units of a UTF-8 text, as Windows counts a path's length
 // (each invalid byte counts one).
 size_t Utf16Length(std::string_view utf8);

@@ -410,6 +410,7 @@ TEST_F(LumipackCommand, RefusesBadInputAndWritesNothing) {
 TEST_F(LumipackCommand, EmbedsTheDefaultUninstallerFoundBesideTheStub) {
   Write("lumiset-uninstall.exe", DefaultUninstaller(lumiset::testing::MinimalPeImage(900)));
   Write("stub64.exe", StubImage(true));
+  Write("scr64.scr", SixtyFourBitPe());
   Write("lumiset64-uninstall.exe", DefaultUninstaller(SixtyFourBitPe()));
   Write("own.exe", lumiset::testing::MinimalPeImage(700));
   struct Case {
@@ -420,7 +421,7 @@ TEST_F(LumipackCommand, EmbedsTheDefaultUninstallerFoundBesideTheStub) {
   };
   const Case cases[] = {
       {"", "", "default", "lumiset-uninstall.exe"},
-      {"--stub stub64.exe", "", "default", "lumiset64-uninstall.exe"},
+      {"--stub stub64.exe --screensaver scr64.scr", "", "default", "lumiset64-uninstall.exe"},
       {"", "uninstaller = true\n", "default", "lumiset-uninstall.exe"},
       {"", "uninstaller = false\n", "none", ""},
       {"--no-uninstaller", "", "none", ""},

@@ -142,6 +142,12 @@ TEST(Manifest, ErrorsNameTheLineAndTheKey) {
       {"negative", "[reserved]\nfield = -1\n", "between 0 and 65535"},
       {"syntax", "title = \"T\"\ncompany = \n", "m.toml:2:"},
       {"repeated key", "title = \"a\"\ntitle = \"b\"\n", "m.toml:2:"},
+      {"tags not an array", "[winget]\ntags = \"a\"\n",
+       "m.toml:2: 'winget.tags' must be an array of strings, not a string"},
+      {"a tag not a string", "[winget]\ntags = [\"a\", 2]\n",
+       "'winget.tags' must be an array of strings, not an integer"},
+      {"undefined in the winget url", "[winget]\nurl = \"https://e.com/${build}/a.exe\"\n",
+       "m.toml:2: 'winget.url' uses ${build}, which is not defined"},
   };
   for (const Case& c : cases) {
     Result<Manifest> m = Parse(c.text);
@@ -247,6 +253,10 @@ std::string SampleValue(KeyType type) {
       return "[1, 2, 3, 4]";
     case KeyType::kTexts:
       return "[\"a\", \"b\", \"c\", \"d\"]";
+    case KeyType::kTextList:
+      return "[\"a\", \"b\"]";
+    case KeyType::kVersionText:
+      return "\"https://example.com/${version}/a.exe\"";
   }
   return {};
 }
@@ -264,9 +274,23 @@ TEST(ManifestKeys, EveryRowReadsAValueOfItsType) {
   }
 }
 
+TEST(Manifest, TheWingetUrlKeepsVersionForTheInstallersOwn) {
+  Defines defines;
+  defines.values = {{"host", "example.com"}, {"version", "9.9"}};
+  Result<Manifest> m = ParseManifest(
+      "version = \"${version}\"\n[winget]\nurl = \"https://${host}/v${version}/Setup.exe\"\n"
+      "tags = [\"${host}\", \"stars\"]\n",
+      "m.toml", kFolder, defines);
+  ASSERT_TRUE(m) << m.message();
+  EXPECT_EQ(*m->version, "9.9");
+  EXPECT_EQ(*m->winget_url, "https://example.com/v${version}/Setup.exe");
+  EXPECT_EQ(*m->winget_tags, (std::vector<std::string>{"example.com", "stars"}));
+}
+
 TEST(ManifestKeys, TablesComeFromTheRows) {
   const std::vector<std::string_view> tables = ManifestTables();
-  EXPECT_EQ(tables, (std::vector<std::string_view>{"version_info", "options", "header", "signing", "reserved"}));
+  EXPECT_EQ(tables, (std::vector<std::string_view>{"version_info", "options", "header", "signing",
+                                                   "winget", "reserved"}));
   Result<Manifest> m = Parse("options = 1\n");
   ASSERT_FALSE(m);
   EXPECT_EQ(m.message(), "m.toml:1: 'options' must be a table, not an integer");

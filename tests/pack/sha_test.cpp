@@ -26,6 +26,7 @@ TEST(Sha, GivesTheStandardDigests) {
       {Sha::Kind::kSha1, "abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
       {Sha::Kind::kSha1, "", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
       {Sha::Kind::kSha1, million, "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
+      {Sha::Kind::kSha256, "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
       {Sha::Kind::kSha256, "abc",
        "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
       {Sha::Kind::kSha256, "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",

@@ -81,12 +81,17 @@ TestImage MakeImage(bool pe32_plus, const std::vector<ResourceEntry>& resources)
 }
 
 
-std::vector<uint8_t> StubImage(bool x64) {
+std::vector<uint8_t> StubImage(bool x64, std::string_view app_manifest) {
   const std::u16string help_type = u"RTF";
-  return MakeImage(x64, {ResourceEntry{{10, {}}, {0, u"DIALOGS"}, 0, 0, std::vector<uint8_t>(64, 0x44)},
-                         ResourceEntry{{0, help_type}, {0, u"HELP"}, 0x0409, 0,
-                                       std::vector<uint8_t>(32, 0x48)}})
-      .bytes;
+  std::vector<ResourceEntry> resources{
+      ResourceEntry{{10, {}}, {0, u"DIALOGS"}, 0, 0, std::vector<uint8_t>(64, 0x44)},
+      ResourceEntry{{0, help_type}, {0, u"HELP"}, 0x0409, 0, std::vector<uint8_t>(32, 0x48)}};
+  if (!app_manifest.empty()) {
+    constexpr uint16_t kManifestType = 24;
+    resources.push_back(ResourceEntry{{kManifestType, {}}, {1, {}}, 0x0409, 0,
+                                      std::vector<uint8_t>(app_manifest.begin(), app_manifest.end())});
+  }
+  return MakeImage(x64, resources).bytes;
 }
 
 }  // namespace lumipack::testing

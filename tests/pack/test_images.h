@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "pe_resources.h"
@@ -27,8 +28,9 @@ TestImage MakeImage(bool pe32_plus, const std::vector<ResourceEntry>& resources)
 std::vector<ResourceEntry> IconAndDialogResources();
 
 // A stand-in for the installer stub: an image with the resources that tell
-// a stub from other programs (its dialog pages and its help).
-std::vector<uint8_t> StubImage(bool x64 = false);
+// a stub from other programs (its dialog pages and its help), and the
+// application manifest `app_manifest` when it is not empty.
+std::vector<uint8_t> StubImage(bool x64 = false, std::string_view app_manifest = {});
 // Offset of the certificate-table entry in StubImage(false).
 inline constexpr uint32_t kStubImageCertEntry = 0x40 + 24 + 96 + 4 * 8;
 

@@ -24,6 +24,7 @@ std::vector<uint8_t> MinimalPeImage(size_t section_bytes) {
   uint8_t* opt = pe + 24;
   StoreU16(opt, 0x10B);
   StoreU32(opt + 60, kHeaders);  // SizeOfHeaders
+  StoreU16(opt + 68, 2);         // Subsystem: Windows GUI, as a screensaver's is
   StoreU32(opt + 92, 16);        // NumberOfRvaAndSizes
   uint8_t* section = opt + 224;
   std::memcpy(section, ".text", 5);

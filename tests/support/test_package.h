@@ -10,7 +10,8 @@
 namespace lumiset::testing {
 
 // The smallest PE32 image the package reader accepts: headers up to 0x200
-// and one section of `section_bytes` raw bytes.
+// and one section of `section_bytes` raw bytes; a Windows GUI program that
+// imports nothing.
 std::vector<uint8_t> MinimalPeImage(size_t section_bytes = 512);
 // Offset of the certificate-table entry in MinimalPeImage().
 inline constexpr uint32_t kMinimalPeCertEntry = 0x80 + 4 + 20 + 96 + 4 * 8;

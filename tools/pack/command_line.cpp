@@ -21,6 +21,7 @@
 #include "manifest_schema.h"
 #include "signer.h"
 #include "starter.h"
+#include "winget_command.h"
 
 namespace lumipack {
 namespace {
@@ -417,13 +418,9 @@ std::optional<std::filesystem::path> StubFolder() {
 // laid over it.
 Result<BuildRequest> MakeRequest(BuildArguments& a) {
   BuildRequest request;
-  Defines defines;
-  for (const std::string& text : a.defines) {
-    Result<std::pair<std::string, std::string>> define = ParseDefine(text);
-    if (!define) return define.status();
-    defines.values[define->first] = define->second;
-  }
-  defines.environment = EnvironmentVariable;
+  Result<Defines> read_defines = DefinesFrom(a.defines, EnvironmentVariable);
+  if (!read_defines) return read_defines.status();
+  const Defines& defines = *read_defines;
   if (a.manifest == kStandardInputArgument) {
     Result<Manifest> manifest = LoadManifestFromStandardInput(defines);
     if (!manifest) return manifest.status();
@@ -623,6 +620,9 @@ int RunLumipack(const std::vector<std::string>& args, Console& console) {
 
   CLI::App* schema = app.add_subcommand("schema", "Print a JSON Schema of the manifest");
 
+  WingetArguments winget_args;
+  CLI::App* winget = AddWingetCommand(app, winget_args);
+
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   try {
@@ -632,7 +632,7 @@ int RunLumipack(const std::vector<std::string>& args, Console& console) {
     if (e.get_exit_code() == 0) return app.exit(e, console.out, console.err);
     std::string command = "lumipack";
     const CLI::App* parsed = nullptr;
-    for (const CLI::App* sub : {build, check, inspect, extract, init, schema}) {
+    for (const CLI::App* sub : {build, check, inspect, extract, init, schema, winget}) {
       if (sub->parsed()) {
         command += " " + sub->get_name();
         parsed = sub;
@@ -647,6 +647,7 @@ int RunLumipack(const std::vector<std::string>& args, Console& console) {
     if (*build) return RunBuild(build_args, false, console);
     if (*check) return RunBuild(check_args, true, console);
     if (*inspect) return RunInspect(inspect_path, as_json, console);
+    if (*winget) return RunWinget(winget_args, console);
     if (*schema) {
       console.out << ManifestSchema().dump(2) << "\n";
       return kExitOk;

@@ -41,6 +41,19 @@ Result<std::pair<std::string, std::string>> ParseDefine(std::string_view text) {
   return std::make_pair(std::string(name), std::string(value));
 }
 
+Result<Defines> DefinesFrom(
+    const std::vector<std::string>& texts,
+    std::function<std::optional<std::string>(const std::string&)> environment) {
+  Defines defines;
+  for (const std::string& text : texts) {
+    Result<std::pair<std::string, std::string>> define = ParseDefine(text);
+    if (!define) return define.status();
+    defines.values[define->first] = define->second;
+  }
+  defines.environment = std::move(environment);
+  return defines;
+}
+
 Result<std::string> ExpandDefines(std::string_view text, const Defines& defines) {
   std::string out;
   size_t i = 0;

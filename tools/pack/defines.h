@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "result.h"
 
@@ -25,6 +26,12 @@ inline constexpr size_t kMaxExpandedBytes = 64 * 1024;
 
 // "NAME=VALUE" as a define; a failure says what is wrong with it.
 Result<std::pair<std::string, std::string>> ParseDefine(std::string_view text);
+
+// The defines of -D NAME=VALUE arguments (the last of a name wins), with
+// `environment` for ${env:NAME}; a failure says what is wrong with one.
+Result<Defines> DefinesFrom(
+    const std::vector<std::string>& texts,
+    std::function<std::optional<std::string>(const std::string&)> environment);
 
 // Whether `name` may be defined: a letter or "_", then letters, digits, "_",
 // "." or "-", at most kMaxDefineNameBytes.

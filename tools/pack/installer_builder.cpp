@@ -22,6 +22,7 @@
 #include "progress_bar.h"
 #include "resource_rewrite.h"
 #include "scratch_path.h"
+#include "screensaver_lint.h"
 #include "signer.h"
 #include "text_checks.h"
 #include "version_info.h"
@@ -629,6 +630,7 @@ Result<Inputs> ReadInputs(const BuildRequest& request, Console& console) {
   Result<Stub> stub = ReadStub(request, screensaver->pe, scr_name);
   if (!stub) return stub.status();
   console.Note("the stub is " + Utf8FromPath(stub->path) + ", a " + PeKindName(stub->pe));
+  WarnAboutScreensaver(*screensaver->file, scr_name, m.PlaceOf(keys::kScreensaver), stub->arch, console);
 
   Inputs in{std::move(*draft), std::move(*screensaver), std::move(*stub), {}, {}, {}, {}, {}, {}};
   Result<bool> applied = ApplyIdentity(m, in.draft.record.language, in.stub.bytes,

@@ -265,6 +265,12 @@ Result<InstallerContents> ReadInstaller(const std::filesystem::path& path) {
 
   c.screensaver =
       DecodeScreensaver(file, c.items, &c.screensaver_pe, &c.screensaver_signature);
+  if (c.screensaver.ok()) {
+    // Decoded again, in bounded passes, for the few parts the lint reads.
+    InflatedRangeReader program(file, c.items.data_offset + lumiset::kBlockHeaderSize,
+                                c.items.data_end, c.screensaver.decoded_size);
+    c.screensaver_findings = LintScreensaverBytes(program, ArchOf(*c.stub_pe));
+  }
 
   if (c.record) c.code_page = ReadingCodePage(RecordTexts(*c.record), c.record->language);
   return c;

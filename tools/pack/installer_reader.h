@@ -14,6 +14,7 @@
 #include "package/setup_record.h"
 #include "picture.h"
 #include "result.h"
+#include "screensaver_lint.h"
 
 namespace lumipack {
 
@@ -64,6 +65,8 @@ struct InstallerContents {
 
   ItemCheck screensaver;  // its stored size runs to the trailer, padding included
   std::optional<lumiset::PeFacts> screensaver_pe;
+  // What the lint finds in the screensaver, for one that decodes.
+  std::vector<LintFinding> screensaver_findings;
 
   // The embedded programs' own signatures, checked on their decoded bytes.
   SignatureCheck uninstaller_signature;

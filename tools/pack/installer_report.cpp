@@ -192,6 +192,15 @@ void PrintInspection(const InstallerContents& c, std::ostream& out) {
   if (c.screensaver.ok()) out << ", " << PeText(c.screensaver_pe);
   if (c.screensaver_pe) out << ", " << SignatureText(c.screensaver_signature);
   out << "\n";
+  if (c.screensaver.ok()) {
+    if (c.screensaver_findings.empty()) {
+      out << "  lint         nothing found: a Windows GUI program that needs only what Windows "
+             "ships\n";
+    }
+    for (const LintFinding& finding : c.screensaver_findings) {
+      out << "  lint         warning: " << finding.message << "\n";
+    }
+  }
   const std::string problem = c.FirstProblem();
   out << "result         ";
   if (!problem.empty()) {
@@ -289,6 +298,12 @@ std::string InspectionJson(const InstallerContents& c) {
   screensaver["pe"] = PeJson(c.screensaver_pe);
   if (c.screensaver_pe) screensaver["signature"] = SignatureJson(c.screensaver_signature);
   screensaver["record_length_matches"] = c.BlockLengthMatches();
+  // Warnings as build and check give them; null when it does not decode.
+  json lint = c.screensaver.ok() ? json::array() : json(nullptr);
+  for (const LintFinding& finding : c.screensaver_findings) {
+    lint.push_back({{"rule", finding.rule}, {"message", finding.message}});
+  }
+  screensaver["lint"] = lint;
   j["items"] = {{"picture", picture},
                 {"uninstaller", uninstaller},
                 {"companion", companion},

@@ -106,6 +106,10 @@ class ManifestReader {
   Status Texts(const toml::node& v, const std::string& key,
                std::optional<std::array<std::string, 4>>& field);
   Status Number16(const toml::node& v, const std::string& key, std::optional<uint16_t>& field);
+  Status TextList(const toml::node& v, const std::string& key,
+                  std::optional<std::vector<std::string>>& field);
+  Status VersionText(const toml::node& v, const std::string& key,
+                     std::optional<std::string>& field);
   // The field `row` names; its target must hold a std::optional<T> member.
   template <typename T>
   std::optional<T>& FieldOf(const ManifestKey& row) {
@@ -290,6 +294,35 @@ Status ManifestReader::Number16(const toml::node& v, const std::string& key,
   return {};
 }
 
+Status ManifestReader::TextList(const toml::node& v, const std::string& key,
+                                std::optional<std::vector<std::string>>& field) {
+  const toml::array* a = v.as_array();
+  if (a == nullptr) return WrongType(v, key, "an array of strings");
+  std::vector<std::string> texts;
+  for (const toml::node& item : *a) {
+    if (!item.is_string()) return WrongType(item, key, "an array of strings");
+    Result<std::string> text = Text(item, key);
+    if (!text) return text.status();
+    texts.push_back(std::move(*text));
+  }
+  field = std::move(texts);
+  Note(v, key);
+  return {};
+}
+
+Status ManifestReader::VersionText(const toml::node& v, const std::string& key,
+                                   std::optional<std::string>& field) {
+  if (!v.is_string()) return WrongType(v, key, "a string");
+  // ${version} is left in place for the command that knows the version.
+  Defines defines = defines_;
+  defines.values["version"] = "${version}";
+  Result<std::string> text = ExpandDefines(v.as_string()->get(), defines);
+  if (!text) return Fail(v, key, text.message());
+  field = std::move(*text);
+  Note(v, key);
+  return {};
+}
+
 Status ManifestReader::Read(const ManifestKey& row, const toml::node& v, const std::string& key) {
   switch (row.type) {
     case KeyType::kText:
@@ -318,6 +351,10 @@ Status ManifestReader::Read(const ManifestKey& row, const toml::node& v, const s
                      FieldOf<std::array<uint16_t, 4>>(row));
     case KeyType::kTexts:
       return Texts(v, key, FieldOf<std::array<std::string, 4>>(row));
+    case KeyType::kTextList:
+      return TextList(v, key, FieldOf<std::vector<std::string>>(row));
+    case KeyType::kVersionText:
+      return VersionText(v, key, FieldOf<std::string>(row));
   }
   return {};
 }

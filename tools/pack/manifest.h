@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "defines.h"
 #include "pe_image.h"
@@ -68,6 +69,17 @@ struct Manifest {
   std::optional<uint16_t> sign_companion;
   std::optional<uint16_t> sign_uninstaller;
 
+  // What `lumipack winget` writes into the winget manifests beside what it
+  // reads from the installer.
+  std::optional<std::string> winget_id;
+  std::optional<std::string> winget_url;  // "${version}" stands for the package's version
+  std::optional<std::string> winget_licence;
+  std::optional<std::string> winget_licence_url;
+  std::optional<std::string> winget_short_description;
+  std::optional<std::string> winget_moniker;
+  std::optional<std::vector<std::string>> winget_tags;
+  std::optional<std::string> winget_locale;
+
   std::optional<uint16_t> show_setup_options;
   std::optional<uint16_t> open_display_properties;
   std::optional<uint16_t> create_start_menu_entry;
@@ -121,6 +133,14 @@ inline constexpr const char* kSignTimestamp = "signing.timestamp";
 inline constexpr const char* kSignDescription = "signing.description";
 inline constexpr const char* kSignUrl = "signing.url";
 inline constexpr const char* kSignCommand = "signing.command";
+inline constexpr const char* kWingetId = "winget.id";
+inline constexpr const char* kWingetUrl = "winget.url";
+inline constexpr const char* kWingetLicence = "winget.licence";
+inline constexpr const char* kWingetLicenceUrl = "winget.licence_url";
+inline constexpr const char* kWingetShortDescription = "winget.short_description";
+inline constexpr const char* kWingetMoniker = "winget.moniker";
+inline constexpr const char* kWingetTags = "winget.tags";
+inline constexpr const char* kWingetLocale = "winget.locale";
 }  // namespace keys
 
 // A manifest is small; anything larger is not one.

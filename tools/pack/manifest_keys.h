@@ -29,6 +29,8 @@ enum class KeyType {
   kPair,         // an array of two integers 0 to 0xFFFFFFFF
   kNumbers,      // an array of four integers 0 to 65535
   kTexts,        // an array of four strings
+  kTextList,     // an array of strings
+  kVersionText,  // a string in which ${version} stands for the package's version
 };
 
 // The Manifest field a key's value goes into; its type must be the one the
@@ -41,7 +43,8 @@ using KeyTarget = std::variant<std::optional<std::string> Manifest::*,
                                std::optional<Arch> Manifest::*,
                                std::optional<std::array<uint32_t, 2>> Manifest::*,
                                std::optional<std::array<uint16_t, 4>> Manifest::*,
-                               std::optional<std::array<std::string, 4>> Manifest::*>;
+                               std::optional<std::array<std::string, 4>> Manifest::*,
+                               std::optional<std::vector<std::string>> Manifest::*>;
 
 struct ManifestKey {
   // The key, dotted for one inside a table ("options.info_page"). Any table

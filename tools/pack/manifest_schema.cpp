@@ -75,6 +75,10 @@ json ValueSchema(KeyType type) {
               {"items", {{"type", "string"}}},
               {"minItems", 4},
               {"maxItems", 4}};
+    case KeyType::kTextList:
+      return {{"type", "array"}, {"items", {{"type", "string"}}}, {"minItems", 0}};
+    case KeyType::kVersionText:
+      return {{"type", "string"}};
   }
   return json::object();
 }

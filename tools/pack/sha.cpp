@@ -112,4 +112,30 @@ std::vector<uint8_t> Sha::Finish() {
   return digest;
 }
 
+std::string HexUpper(std::span<const uint8_t> bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (uint8_t b : bytes) {
+    text.push_back(kDigits[b >> 4]);
+    text.push_back(kDigits[b & 0xF]);
+  }
+  return text;
+}
+
+// A fixed buffer, so that hashing a large installer takes little memory.
+constexpr size_t kChunkBytes = 1u << 20;
+
+Result<std::string> FileSha256(lumiset::ReadableFile& file, const std::string& name) {
+  Sha hash(Sha::Kind::kSha256);
+  std::vector<uint8_t> chunk(kChunkBytes);
+  const uint64_t size = file.Size();
+  for (uint64_t at = 0; at < size;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), size - at));
+    if (!file.ReadAt(at, chunk.data(), n)) return Status::Failure(name + ": cannot be read");
+    hash.Add(std::span<const uint8_t>(chunk.data(), n));
+    at += n;
+  }
+  return HexUpper(hash.Finish());
+}
+
 }  // namespace lumipack

@@ -4,7 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
+
+#include "base/platform.h"
+#include "result.h"
 
 namespace lumipack {
 
@@ -27,5 +31,12 @@ class Sha {
   size_t pending_size_ = 0;
   uint64_t length_ = 0;
 };
+
+// Bytes in upper-case hexadecimal, as installer manifests write digests.
+std::string HexUpper(std::span<const uint8_t> bytes);
+
+// The SHA-256 of a whole file, read through a fixed buffer; `name` names it
+// in the message of a read that fails.
+Result<std::string> FileSha256(lumiset::ReadableFile& file, const std::string& name);
 
 }  // namespace lumipack

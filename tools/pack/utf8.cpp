@@ -5,8 +5,6 @@
 namespace lumipack {
 namespace {
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
 void Advance(TextPosition& position, char32_t c, char32_t next) {
   if (c == U'\n' || (c == U'\r' && next != U'\n')) {
     ++position.line;
@@ -21,61 +19,15 @@ void Advance(TextPosition& position, char32_t c, char32_t next) {
 std::optional<std::u32string> DecodeUtf8(std::string_view text, TextPosition* bad) {
   std::u32string out;
   out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = 0;
-    char32_t c = 0;
-    char32_t min = 0;
-    if (lead < 0x80) {
-      length = 1;
-      c = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      c = lead & 0x1F;
-      min = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      c = lead & 0x0F;
-      min = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      c = lead & 0x07;
-      min = 0x10000;
-    }
-    bool ok = length != 0 && text.size() - i >= length;
-    for (size_t k = 1; ok && k < length; ++k) {
-      const auto cont = static_cast<unsigned char>(text[i + k]);
-      ok = IsContinuation(cont);
-      c = (c << 6) | (cont & 0x3F);
-    }
-    ok = ok && c >= min && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-    if (!ok) {
+  for (size_t i = 0; i < text.size();) {
+    const std::optional<char32_t> c = lumiset::NextCodePoint(text, &i);
+    if (!c) {
       if (bad != nullptr) *bad = PositionOf(out, out.size());
       return std::nullopt;
     }
-    out.push_back(c);
-    i += length;
+    out.push_back(*c);
   }
   return out;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 std::string EncodeUtf8(std::u32string_view text) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
+
 namespace lumipack {
 
 // A place in a text, both counted from 1; columns count characters.
@@ -18,7 +20,7 @@ struct TextPosition {
 // place.
 std::optional<std::u32string> DecodeUtf8(std::string_view text, TextPosition* bad = nullptr);
 
-void AppendUtf8(std::string& out, char32_t c);
+using lumiset::AppendUtf8;
 std::string EncodeUtf8(std::u32string_view text);
 
 // Where text[index] lies. CR LF, a lone CR and a lone LF each end a line.
