@@ -6,10 +6,6 @@
 
 namespace lumiset {
 
-std::string RecordKey(std::string_view company, std::string_view title) {
-  return std::string(kRecordKeyPrefix) + std::string(company) + "\\" + std::string(title);
-}
-
 InstallPlan MakeInstallPlan(const RunOptions& options, const PackageInfo& package,
                             const MachineFacts& facts) {
   InstallPlan plan;
@@ -30,7 +26,7 @@ InstallPlan MakeInstallPlan(const RunOptions& options, const PackageInfo& packag
     plan.uninstaller_path = plan.uninstall_folder + "\\" + kUninstallerName;
     plan.uninstall_settings_path = plan.uninstall_folder + "\\" + kUninstallSettingsName;
     plan.uninstaller_is_default = package.uninstaller_is_default;
-    plan.entry_key = std::string(kUninstallEntryKeyPrefix) + UninstallEntryKeyName(package.title);
+    plan.entry_key = UninstallEntryKeyPath(package.title);
     plan.display_name = name;
     plan.publisher = package.company;
     plan.version = package.version;
@@ -59,7 +55,7 @@ InstallPlan MakeInstallPlan(const RunOptions& options, const PackageInfo& packag
   }
 
   plan.record_root = options.all_users ? RegistryRoot::kLocalMachine : RegistryRoot::kCurrentUser;
-  plan.record_key = RecordKey(package.company, package.title);
+  plan.record_key = RecordKeyPath(package.company, package.title);
   return plan;
 }
 

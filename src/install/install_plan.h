@@ -63,8 +63,6 @@ struct InstallPlan {
   std::string record_key;
 };
 
-// The installed-files record's key: "SOFTWARE\<company>\<title>".
-std::string RecordKey(std::string_view company, std::string_view title);
 
 InstallPlan MakeInstallPlan(const RunOptions& options, const PackageInfo& package,
                             const MachineFacts& facts);

@@ -8,8 +8,4 @@ std::string InstalledFileValueName(size_t index) {
   return "File" + digits;
 }
 
-std::string UninstallEntryKeyName(std::string_view title) {
-  return std::string(title) + " Screensaver";
-}
-
 }  // namespace lumiset

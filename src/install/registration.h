@@ -9,11 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "package/install_names.h"
+
 namespace lumiset {
 
-// ---- the installed-files record: SOFTWARE\<company>\<title>, under the
-// user's hive (or the machine's, for an installation for all users).
-inline constexpr char kRecordKeyPrefix[] = "SOFTWARE\\";
+// ---- the installed-files record: SOFTWARE\<company>\<title> (RecordKeyPath),
+// under the user's hive (or the machine's, for an installation for all users).
 inline constexpr size_t kInstalledFileSlots = 20;
 // "File0000", "File0001", ...: the files the installation created, in order.
 std::string InstalledFileValueName(size_t index);
@@ -27,11 +28,8 @@ inline constexpr char kRecordPreviousPathPresentValue[] = "PreviousScreensaverSe
 inline constexpr char kRecordPreviousActiveValue[] = "PreviousScreenSaveActive";
 inline constexpr char kRecordPreviousActivePresentValue[] = "PreviousScreenSaveActiveSet";
 
-// ---- the installed-programs entry, under the machine's hive. Its key name
-// stays "<title> Screensaver" in every language; DisplayName is localized.
-inline constexpr char kUninstallEntryKeyPrefix[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-std::string UninstallEntryKeyName(std::string_view title);
+// ---- the installed-programs entry, under the machine's hive
+// (UninstallEntryKeyPath); DisplayName is localized.
 inline constexpr char kEntryDisplayName[] = "DisplayName";
 inline constexpr char kEntryUninstallString[] = "UninstallString";
 inline constexpr char kEntryQuietUninstallString[] = "QuietUninstallString";

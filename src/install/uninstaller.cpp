@@ -75,7 +75,7 @@ void DeleteRecord(Platform& p, RegistryRoot root, const std::string& key,
 // installations give it; another product's entry of the same key stays.
 void DeleteEntry(Platform& p, const UninstallTarget& target) {
   constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
-  const std::string key = std::string(kUninstallEntryKeyPrefix) + UninstallEntryKeyName(target.title);
+  const std::string key = UninstallEntryKeyPath(target.title);
   const std::optional<std::string> shown = p.ReadRegistryString(kMachine, key, kEntryDisplayName);
   if (!shown) return;
   bool ours = false;
@@ -113,7 +113,7 @@ UninstallTarget TargetOfPackage(const PackageInfo& package) {
 bool Uninstall(const UninstallTarget& target, const MachineFacts& facts, Platform& p,
                Prompter& prompter) {
   const InstallFootprint footprint(target.company, target.title, target.scr_file_name, facts);
-  const std::string key = RecordKey(target.company, target.title);
+  const std::string key = RecordKeyPath(target.company, target.title);
 
   // 1. The screensaver file: while it stays, nothing else changes.
   std::vector<std::string> own_names;
@@ -204,7 +204,7 @@ bool Uninstall(const UninstallTarget& target, const MachineFacts& facts, Platfor
   }
 
   // 4. The registry.
-  const std::string company_key = std::string(kRecordKeyPrefix) + target.company;
+  const std::string company_key = CompanyKeyPath(target.company);
   for (const Record& r : records) DeleteRecord(p, r.root, key, company_key);
   DeleteEntry(p, target);
   prompter.Tell(Notice::kUninstalled, target.language);

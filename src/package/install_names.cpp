@@ -109,6 +109,23 @@ std::string LocalizedUninstallName(std::string_view title, int32_t language) {
 
 std::string_view LocalizedCaption(int32_t language) { return NamesOf(language).caption; }
 
+std::string CompanyKeyPath(std::string_view company) {
+  return "SOFTWARE\\" + std::string(company);
+}
+
+std::string RecordKeyPath(std::string_view company, std::string_view title) {
+  return CompanyKeyPath(company) + "\\" + std::string(title);
+}
+
+std::string UninstallEntryKeyName(std::string_view title) {
+  return std::string(title) + " Screensaver";
+}
+
+std::string UninstallEntryKeyPath(std::string_view title) {
+  return "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+         UninstallEntryKeyName(title);
+}
+
 std::optional<std::string> InstallPathsProblem(std::string_view company, std::string_view title,
                                                std::string_view scr_file_name, int32_t language) {
   struct Path {
@@ -124,10 +141,8 @@ std::optional<std::string> InstallPathsProblem(std::string_view company, std::st
        kMaxInstallPathChars},
       {"the screensaver", kAssumedSystemChars, "\\" + std::string(scr_file_name) + ".scr",
        kMaxInstallPathChars},
-      {"the record of installed files", 0, "SOFTWARE\\" + c + "\\" + t, kMaxInstallKeyChars},
-      {"the installed-programs entry", 0,
-       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + t + " Screensaver",
-       kMaxInstallKeyChars},
+      {"the record of installed files", 0, RecordKeyPath(c, t), kMaxInstallKeyChars},
+      {"the installed-programs entry", 0, UninstallEntryKeyPath(t), kMaxInstallKeyChars},
   };
   for (int32_t l = 1; l <= 8; ++l) {
     if (language >= 1 && language <= 8 && l != language) continue;

@@ -40,6 +40,18 @@ std::string LocalizedScreensaverName(std::string_view title, int32_t language);
 std::string LocalizedUninstallName(std::string_view title, int32_t language);
 std::string_view LocalizedCaption(int32_t language);
 
+// The registry keys an installation writes, relative to their hive:
+//   "SOFTWARE\<company>": the company's key, removed once emptied;
+//   "SOFTWARE\<company>\<title>": the installed-files record, in the
+//   user's hive (the machine's, for an installation for all users);
+//   "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<title> Screensaver":
+//   the installed-programs entry, in the machine's hive. Its key name is the
+//   same in every language, so deployment tools can look for it.
+std::string CompanyKeyPath(std::string_view company);
+std::string RecordKeyPath(std::string_view company, std::string_view title);
+std::string UninstallEntryKeyName(std::string_view title);
+std::string UninstallEntryKeyPath(std::string_view title);
+
 // The folders an installation writes into are not known before it runs;
 // these are their longest usual lengths, with room for a long profile
 // folder (a 20-character user name, a domain and a number: 40 characters).

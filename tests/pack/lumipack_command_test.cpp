@@ -587,6 +587,31 @@ TEST_F(LumipackCommand, InspectShowsEveryFieldInWords) {
   }
 }
 
+// What a deployment tool's detection rule looks for: the keys of either
+// scope, and the registry view a 32-bit installer writes the machine's in.
+TEST_F(LumipackCommand, InspectNamesTheKeysOfEitherScope) {
+  Write("stub64.exe", StubImage(true));
+  Write("scr64.scr", SixtyFourBitPe());
+  ASSERT_EQ(Lumipack("build m.toml -o x86.exe").code, 0);
+  ASSERT_EQ(Lumipack("build m.toml -o x64.exe --stub stub64.exe --screensaver scr64.scr").code, 0);
+  const std::string entry =
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+      "Starfield Screensaver";
+  for (const char* file : {"x86.exe", "x64.exe"}) {
+    SCOPED_TRACE(file);
+    const json keys = Inspect(file)["installation"];
+    EXPECT_EQ(keys["record_key"], "HKEY_CURRENT_USER\\SOFTWARE\\Lumiset Samples\\Starfield");
+    EXPECT_EQ(keys["every_user_record_key"],
+              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lumiset Samples\\Starfield");
+    EXPECT_EQ(keys["uninstall_key"], entry);
+    EXPECT_EQ(keys["registry_view"], std::string(file) == "x86.exe" ? "32-bit" : "64-bit");
+  }
+  const Outcome words = Lumipack("inspect x86.exe");
+  EXPECT_CONTAINS(words.out, "installs for   the running user; every user with /allusers");
+  EXPECT_CONTAINS(words.out, "installed-programs entry " + entry);
+  EXPECT_CONTAINS(words.out, "keys lie under SOFTWARE\\WOW6432Node");
+}
+
 TEST_F(LumipackCommand, ReadsAnInstallerWithACertificateTable) {
   lumiset::testing::TestPackage package;
   package.screensaver = lumiset::testing::MinimalPeImage(3000);

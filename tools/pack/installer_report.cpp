@@ -6,6 +6,7 @@
 #include "language.h"
 #include "manifest.h"
 #include "package/default_uninstaller.h"
+#include "package/install_names.h"
 #include "package/language_filter.h"
 #include "pe_image.h"
 
@@ -104,6 +105,23 @@ json SignatureJson(const SignatureCheck& check) {
           {"digest_algorithm", check.algorithm.empty() ? json(nullptr) : json(check.algorithm)}};
 }
 
+// Where an installation of this package writes its registry keys, in
+// either scope: what a deployment tool's detection rule looks for. A 32-bit
+// stub's machine keys lie in the registry's 32-bit view.
+struct InstallationKeys {
+  std::string user_record;
+  std::string machine_record;
+  std::string entry;
+  bool thirty_two_bit_view = false;
+};
+
+InstallationKeys KeysOf(const InstallerContents& c, const lumiset::SetupRecord& r) {
+  const std::string record = lumiset::RecordKeyPath(c.Utf8(r.company), c.Utf8(r.title));
+  const std::string entry = lumiset::UninstallEntryKeyPath(c.Utf8(r.title));
+  return {"HKEY_CURRENT_USER\\" + record, "HKEY_LOCAL_MACHINE\\" + record,
+          "HKEY_LOCAL_MACHINE\\" + entry, c.stub_pe && !c.stub_pe->is_64bit};
+}
+
 }  // namespace
 
 void PrintInspection(const InstallerContents& c, std::ostream& out) {
@@ -163,6 +181,16 @@ void PrintInspection(const InstallerContents& c, std::ostream& out) {
         << (c.BlockLengthMatches() ? " (matches the block)" : " (differs from the block)") << "\n";
     PrintText(out, "licence text", c.Utf8(r.licence_text, true));
     PrintText(out, "information text", c.Utf8(r.info_text, true));
+    const InstallationKeys keys = KeysOf(c, r);
+    out << "installs for   the running user; every user with /allusers or when run as the "
+           "system account\n";
+    out << "  record                   " << keys.user_record << "\n";
+    out << "  record for every user    " << keys.machine_record << "\n";
+    out << "  installed-programs entry " << keys.entry << "\n";
+    if (keys.thirty_two_bit_view) {
+      out << "  (a 32-bit installer: on 64-bit Windows the HKEY_LOCAL_MACHINE keys lie under "
+             "SOFTWARE\\WOW6432Node)\n";
+    }
   }
   out << "picture        " << SizesText(c.picture);
   if (c.picture.present && c.picture.ok()) {
@@ -273,8 +301,16 @@ std::string InspectionJson(const InstallerContents& c) {
     f["version"] = r.version.empty() ? json(nullptr) : json(text(r.version));
     f["url"] = r.about_url.empty() ? json(nullptr) : json(text(r.about_url));
     record["fields"] = f;
+    const InstallationKeys keys = KeysOf(c, r);
+    j["installation"] = {{"scope", "user"},
+                         {"every_user_when", {"/allusers", "system account"}},
+                         {"record_key", keys.user_record},
+                         {"every_user_record_key", keys.machine_record},
+                         {"uninstall_key", keys.entry},
+                         {"registry_view", keys.thirty_two_bit_view ? "32-bit" : "64-bit"}};
   } else {
     record["fields"] = nullptr;
+    j["installation"] = nullptr;
   }
   j["record"] = record;
 

@@ -120,7 +120,7 @@ Result<WingetPackage> ReadPackage(const std::filesystem::path& path, Console& co
   // As the installer names its entry: the key always in English, the
   // DisplayName in the installation's language.
   p.display_name = lumiset::LocalizedScreensaverName(p.title, r.language);
-  p.product_code = p.title + " Screensaver";
+  p.product_code = lumiset::UninstallEntryKeyName(p.title);
   p.language = r.language;
   p.arch = *arch;
   p.sha256 = std::move(*sha256);

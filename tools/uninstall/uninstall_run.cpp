@@ -32,7 +32,7 @@ std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\'
 std::string ScreensaverNameFromEntry(Platform& p, const MachineFacts& facts,
                                      const UninstallTarget& target) {
   const std::string key =
-      std::string(kUninstallEntryKeyPrefix) + UninstallEntryKeyName(target.title);
+      UninstallEntryKeyPath(target.title);
   const std::string icon =
       p.ReadRegistryString(RegistryRoot::kLocalMachine, key, kEntryDisplayIcon).value_or("");
   const std::string folder = ToNativeSystemPath(facts.system_dir, facts.wow64);
@@ -124,7 +124,7 @@ std::optional<UninstallTarget> ReadUninstallerSettings(Platform& p, const Machin
   target.language = LanguageOf(p.ReadIniString(settings, kUninstallSection, kLanguageKey));
   if (target.language == 0) {
     target.language = LanguageOf(p.ReadRegistryString(RegistryRoot::kCurrentUser,
-                                                      RecordKey(target.company, target.title),
+                                                      RecordKeyPath(target.company, target.title),
                                                       kRecordLanguageValue)
                                      .value_or(""));
   }
