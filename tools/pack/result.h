@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
@@ -40,24 +41,35 @@ class [[nodiscard]] Status {
   bool failed_ = false;
 };
 
-// A value, or the status that says why there is none.
+// A value, or the status that says why there is none. A success without a
+// value is a fault of the code, never of the input: it becomes a failure
+// that says so rather than an empty message; reaching for a value that is
+// not there stops the program rather than reading garbage.
 template <typename T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : value_(std::move(value)) {}             // NOLINT: implicit by design
-  Result(Status failure) : failure_(std::move(failure)) {}  // NOLINT: implicit by design
+  Result(T value) : value_(std::move(value)) {}  // NOLINT: implicit by design
+  Result(Status failure)                         // NOLINT: implicit by design
+      : failure_(failure.ok() ? Status::Failure("internal error: a step succeeded without a result")
+                              : std::move(failure)) {}
 
   bool ok() const { return value_.has_value(); }
   explicit operator bool() const { return ok(); }
   const std::string& message() const { return failure_.message(); }
   const Status& status() const { return failure_; }
 
-  T& operator*() { return *value_; }
-  const T& operator*() const { return *value_; }
-  T* operator->() { return &*value_; }
-  const T* operator->() const { return &*value_; }
+  T& operator*() { return Checked(value_); }
+  const T& operator*() const { return Checked(value_); }
+  T* operator->() { return &Checked(value_); }
+  const T* operator->() const { return &Checked(value_); }
 
  private:
+  template <typename Optional>
+  static auto& Checked(Optional& value) {
+    if (!value) std::abort();
+    return *value;
+  }
+
   std::optional<T> value_;
   Status failure_;
 };
