@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "base/byte_io.h"
+#include "base/language.h"
 
 namespace lumiset {
 namespace {
@@ -75,6 +76,11 @@ std::span<const uint8_t> ResourceBundle::Find(int id) const {
   if (at == entries_.end() || at->id != id) return {};
   const auto* body = reinterpret_cast<const uint8_t*>(body_.data());
   return {body + at->offset, at->size};
+}
+
+std::span<const uint8_t> ResourceBundle::FindLocalized(int base_id, int32_t language_index) const {
+  const std::span<const uint8_t> localized = Find(LocalizedId(base_id, language_index));
+  return localized.empty() ? Find(base_id) : localized;
 }
 
 }  // namespace lumiset

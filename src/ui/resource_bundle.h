@@ -31,6 +31,10 @@ class ResourceBundle {
 
   // The entry with this id; empty when there is none.
   std::span<const uint8_t> Find(int id) const;
+  // The entry `base_id` in this language (at LocalizedId), or the English
+  // base entry when the bundle has none for the language; empty when
+  // neither is there.
+  std::span<const uint8_t> FindLocalized(int base_id, int32_t language_index) const;
 
  private:
   struct Entry {

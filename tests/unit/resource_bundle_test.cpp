@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/byte_io.h"
+#include "base/language.h"
 
 namespace lumiset {
 namespace {
@@ -79,6 +80,34 @@ TEST(ResourceBundleTest, AnEmptyBundleFindsNothing) {
   const auto bundle = ResourceBundle::Inflate(Resource({}, 0));
   ASSERT_TRUE(bundle);
   EXPECT_TRUE(bundle->Find(7).empty());
+}
+
+TEST(ResourceBundleTest, FindsAnEntryInItsLanguageOrElseInEnglish) {
+  // English (7), French (107) and Spanish (307) copies of entry 7; no German.
+  const auto bundle =
+      ResourceBundle::Inflate(Resource(Body({{7, 36, 2}, {107, 40, 2}, {307, 44, 2}},
+                                            {'e', 'n', 0, 0, 'f', 'r', 0, 0, 'e', 's', 0, 0}),
+                                       3));
+  ASSERT_TRUE(bundle);
+  // Only French: no English copy to fall back to.
+  const auto french_only =
+      ResourceBundle::Inflate(Resource(Body({{107, 12, 2}}, {'f', 'r', 0, 0}), 1));
+  ASSERT_TRUE(french_only);
+
+  const struct {
+    const ResourceBundle& bundle;
+    int32_t language;
+    std::string found;
+  } cases[] = {
+      {*bundle, kEnglish, "en"},    {*bundle, kFrench, "fr"},      {*bundle, kSpanish, "es"},
+      {*bundle, kGerman, "en"},     {*bundle, kRussian, "en"},     {*bundle, 0, "en"},
+      {*bundle, 99, "en"},          {*french_only, kFrench, "fr"}, {*french_only, kGerman, ""},
+      {*french_only, kEnglish, ""},
+  };
+  for (const auto& c : cases) {
+    const auto entry = c.bundle.FindLocalized(7, c.language);
+    EXPECT_EQ(std::string(entry.begin(), entry.end()), c.found) << "language " << c.language;
+  }
 }
 
 TEST(ResourceBundleTest, RefusesWhatDoesNotHoldTogether) {
