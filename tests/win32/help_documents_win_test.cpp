@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "rich_edit_win.h"
 #include "base/language.h"
 #include "ui/help_window_win.h"
 #include "ui/page_look.h"
@@ -112,14 +113,6 @@ LONG LeftOf(HWND edit, LONG position) {
   return point.x;
 }
 
-PARAFORMAT ParagraphAt(HWND edit, LONG position) {
-  SendMessageW(edit, EM_SETSEL, position, position);
-  PARAFORMAT format{};
-  format.cbSize = sizeof format;
-  SendMessageW(edit, EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
-  return format;
-}
-
 struct HelpLanguage {
   const char* name;
   int32_t index;
@@ -172,18 +165,7 @@ bool InSet(wchar_t c, std::wstring_view set) {
   return false;
 }
 
-class HelpDocumentTest : public ::testing::TestWithParam<HelpLanguage> {
- protected:
-  void SetUp() override {
-    rich_edit_ = LoadLibraryA("riched32.dll");
-    ASSERT_NE(rich_edit_, nullptr);
-  }
-  void TearDown() override {
-    if (rich_edit_) FreeLibrary(rich_edit_);
-  }
-
-  HMODULE rich_edit_ = nullptr;
-};
+using HelpDocumentTest = testing::WithRichEdit<::testing::TestWithParam<HelpLanguage>>;
 
 TEST_P(HelpDocumentTest, ShowsItsOwnDocumentWithEveryLetter) {
   const HelpLanguage& language = GetParam();
@@ -260,12 +242,10 @@ TEST_P(HelpDocumentTest, KeepsTheTableAndTheExamplesLaidOutAsInEnglish) {
       SCOPED_TRACE(WideToUtf8(p.text));
       const LONG at = FindText(edit, std::wstring(p.text));
       ASSERT_GE(at, 0) << "not in the text";
-      const PARAFORMAT format = ParagraphAt(edit, at);
+      const PARAFORMAT format = testing::ParagraphAt(edit, at);
       EXPECT_EQ(format.dxStartIndent, p.start);
       EXPECT_EQ(format.dxOffset, p.offset);
-      std::vector<LONG> tabs;
-      for (int i = 0; i < format.cTabCount; ++i) tabs.push_back(format.rgxTabs[i] & 0xFFFFFF);
-      EXPECT_EQ(tabs, p.tabs);
+      EXPECT_EQ(testing::TabStops(format), p.tabs);
     }
   });
 }
@@ -277,9 +257,9 @@ std::string LanguageName(const ::testing::TestParamInfo<HelpLanguage>& language)
 INSTANTIATE_TEST_SUITE_P(EveryLanguage, HelpDocumentTest, ::testing::ValuesIn(kHelpLanguages),
                          LanguageName);
 
-TEST(HelpDocumentFallback, ALanguageWithoutItsDocumentShowsTheEnglishOne) {
-  HMODULE rich_edit = LoadLibraryA("riched32.dll");
-  ASSERT_NE(rich_edit, nullptr);
+using HelpDocumentFallback = testing::WithRichEdit<>;
+
+TEST_F(HelpDocumentFallback, ALanguageWithoutItsDocumentShowsTheEnglishOne) {
   const struct {
     int32_t language;
     std::wstring_view shown;
@@ -298,7 +278,6 @@ TEST(HelpDocumentFallback, ALanguageWithoutItsDocumentShowsTheEnglishOne) {
       EXPECT_EQ(lines, std::vector<std::wstring>{std::wstring(c.shown)});
     });
   }
-  FreeLibrary(rich_edit);
 }
 
 }  // namespace
