@@ -30,6 +30,10 @@
 #define IDD_HELP 112
 #define IDD_ABOUT 139
 
+// The command-line help's document (type RTF) in English; each other
+// language has its own at base + 100 * (language - 1).
+#define IDR_HELP_DOCUMENT 12001
+
 // Pictures of the pages: the error sign and the question sign (32 x 32,
 // 32 bits with opacity).
 #define IDB_ERROR 141

@@ -2,30 +2,20 @@
 
 #include <optional>
 
-#include "ui/dialog_bundle.h"
+#include "ui/resource_bundle_win.h"
 
 namespace lumiset {
 namespace {
 
-std::optional<DialogBundle> LoadBundle(HINSTANCE instance) {
-  HRSRC found = FindResourceW(instance, DialogBundle::kResourceName,
-                              MAKEINTRESOURCEW(DialogBundle::kResourceType));
-  if (!found) return std::nullopt;
-  HGLOBAL loaded = LoadResource(instance, found);
-  const auto* data = static_cast<const uint8_t*>(LockResource(loaded));
-  if (!data) return std::nullopt;
-  try {
-    return DialogBundle::Inflate({data, SizeofResource(instance, found)});
-  } catch (...) {  // no memory for the templates: no page can open
-    return std::nullopt;
-  }
-}
+// The bundle of every dialog template (resources/pack_resources.py).
+constexpr wchar_t kDialogBundleName[] = L"DIALOGS";
 
 }  // namespace
 
 std::span<const uint8_t> DialogTemplateBytes(HINSTANCE instance, int id) {
   // One program, one bundle: every caller passes the program's own module.
-  static const std::optional<DialogBundle> bundle = LoadBundle(instance);
+  static const std::optional<ResourceBundle> bundle =
+      LoadResourceBundle(instance, kDialogBundleName);
   return bundle ? bundle->Find(id) : std::span<const uint8_t>();
 }
 

@@ -8,7 +8,7 @@
 namespace lumiset {
 
 // The dialog template `id` from the program's bundle of templates (see
-// ui/dialog_bundle.h), in memory that lives as long as the process; null
+// ui/resource_bundle.h), in memory that lives as long as the process; null
 // when the program has no such template, or its bundle cannot be read.
 // The bundle is inflated at the first call, from the module `instance`.
 const DLGTEMPLATE* DialogTemplate(HINSTANCE instance, int id);

@@ -2,14 +2,17 @@
 
 #include <richedit.h>
 
-#include "resource.h"
 #include <algorithm>
+#include <optional>
+
+#include "resource.h"
+#include "ui/resource_bundle_win.h"
 
 namespace lumiset {
 namespace {
 
-constexpr wchar_t kHelpResourceType[] = L"RTF";
-constexpr wchar_t kHelpResourceName[] = L"HELP";
+// The bundle of every language's help document (resources/pack_resources.py).
+constexpr wchar_t kHelpBundleName[] = L"HELPDOCS";
 
 // What is left of the bytes being streamed.
 struct StreamState {
@@ -27,17 +30,6 @@ DWORD CALLBACK ReadStreamPiece(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LON
   return 0;
 }
 
-// The bytes of a resource of this program; empty when it is missing.
-std::span<const uint8_t> ResourceBytes(HINSTANCE instance, const wchar_t* type,
-                                       const wchar_t* name) {
-  HRSRC found = FindResourceW(instance, name, type);
-  if (!found) return {};
-  HGLOBAL loaded = LoadResource(instance, found);
-  const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
-  if (!bytes) return {};
-  return {bytes, SizeofResource(instance, found)};
-}
-
 }  // namespace
 
 bool StreamIntoRichEdit(HWND control, UINT format, std::span<const uint8_t> bytes) {
@@ -51,7 +43,11 @@ bool StreamIntoRichEdit(HWND control, UINT format, std::span<const uint8_t> byte
 }
 
 HelpWindow::HelpWindow(HINSTANCE instance, const PageLook& look, HWND parent)
-    : WizardPage(instance, IDD_HELP, look, parent) {}
+    : HelpWindow(instance, look, parent, IDR_HELP_DOCUMENT) {}
+
+HelpWindow::HelpWindow(HINSTANCE instance, const PageLook& look, HWND parent,
+                       int document_base_id)
+    : WizardPage(instance, IDD_HELP, look, parent), document_base_id_(document_base_id) {}
 
 bool HelpWindow::DoDataExchange(DataExchange direction) {
   WizardPage::DoDataExchange(direction);
@@ -69,8 +65,11 @@ bool HelpWindow::OnInitDialog() {
 }
 
 void HelpWindow::LoadHelpText() const {
+  // Inflated only while the window loads: the control keeps its own copy.
+  const std::optional<ResourceBundle> documents = LoadResourceBundle(instance(), kHelpBundleName);
+  if (!documents) return;
   const std::span<const uint8_t> document =
-      ResourceBytes(instance(), kHelpResourceType, kHelpResourceName);
+      documents->FindLocalized(document_base_id_, look().language);
   if (!document.empty()) StreamIntoRichEdit(Item(IDC_HELP_TEXT), SF_RTF, document);
 }
 

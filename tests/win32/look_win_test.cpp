@@ -14,6 +14,7 @@
 
 #include "resource.h"
 #include "dialog_driver_win.h"
+#include "rich_edit_win.h"
 #include "ui/copy_error_prompt_win.h"
 #include "win32/platform_win.h"
 #include "package/setup_record.h"
@@ -569,17 +570,8 @@ TEST(PagePictures, ThePicturesLieOverThePageInBothLooks) {
   }
 }
 
-class HelpWindowTest : public ::testing::Test {
+class HelpWindowTest : public testing::WithRichEdit<> {
  protected:
-  void SetUp() override {
-    rich_edit_ = LoadLibraryA("riched32.dll");
-    ASSERT_NE(rich_edit_, nullptr);
-  }
-  void TearDown() override {
-    if (rich_edit_) FreeLibrary(rich_edit_);
-  }
-
-  HMODULE rich_edit_ = nullptr;
   PageLook state_ = LookState(false);
 };
 
@@ -600,14 +592,6 @@ CHARFORMATA FormatAt(HWND edit, LONG position) {
   CHARFORMATA format{};
   format.cbSize = sizeof format;
   SendMessageA(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-  return format;
-}
-
-PARAFORMAT ParagraphAt(HWND edit, LONG position) {
-  SendMessageA(edit, EM_SETSEL, position, position);
-  PARAFORMAT format{};
-  format.cbSize = sizeof format;
-  SendMessageA(edit, EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
   return format;
 }
 
@@ -663,12 +647,10 @@ TEST_F(HelpWindowTest, TheDocumentShowsWithItsFontsIndentsAndTabStops) {
           SCOPED_TRACE(p.text);
           const LONG at = Find(edit, p.text);
           ASSERT_GE(at, 0);
-          const PARAFORMAT format = ParagraphAt(edit, at);
+          const PARAFORMAT format = testing::ParagraphAt(edit, at);
           EXPECT_EQ(format.dxStartIndent, p.start);
           EXPECT_EQ(format.dxOffset, p.offset);
-          std::vector<LONG> tabs;
-          for (int i = 0; i < format.cTabCount; ++i) tabs.push_back(format.rgxTabs[i] & 0xFFFFFF);
-          EXPECT_EQ(tabs, p.tabs);
+          EXPECT_EQ(testing::TabStops(format), p.tabs);
           if (p.start == 180) {
             EXPECT_EQ(format.dxRightIndent, p.offset == 270 ? 0 : 144);
           }

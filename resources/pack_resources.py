@@ -1,27 +1,31 @@
 #!/usr/bin/env python3
-"""Merges compiled resource files (.res) into one, with every dialog template
-moved into a single compressed resource.
+"""Merges compiled resource files (.res) into one, with the resources of each
+bundled kind moved into a single compressed resource of that kind.
 
 The page templates of eight languages are about 90 KB of UTF-16 text and
 control records that differ little from one language to the next; deflated
 together they take about 14 KB. The program inflates them once, at its first
-page, and creates its dialogs from memory (src/ui/dialog_bundle.h reads what
-this writes).
+page, and creates its dialogs from memory (src/ui/resource_bundle.h reads
+what this writes). The help documents of eight languages, about 57 KB of
+rich text, take about 10 KB the same way; the help window inflates them
+when it opens.
 
-    pack_dialogs.py OUT.res IN.res [IN.res ...]
+    pack_resources.py OUT.res IN.res [IN.res ...]
 
-The bundle is resource type RCDATA, name DIALOGS, language neutral:
+Bundled kinds (KINDS below): every dialog template goes into the bundle
+DIALOGS, every help document (type RTF) into HELPDOCS. Each bundle is
+resource type RCDATA, language neutral:
 
     "LDB1"  u32 count  u32 body_size  zlib stream of the body
     body:   count entries {u16 id, u16 zero, u32 offset, u32 size}, ids
-            ascending, then the templates, each at a multiple of 4 bytes
-            (offsets count from the start of the body)
+            ascending, then the resources' bytes, each at a multiple of 4
+            bytes (offsets count from the start of the body)
 
 Every other resource is written as it was read, except that string-table
 blocks of one number and language from several scripts are merged (each
 script compiles its own block of 16 strings; only one of them would be
-found). A dialog named by a string, not a number, two dialogs with one id,
-or two different strings with one id stop the build.
+found). A bundled resource named by a string, not a number, two of one kind
+with one id, or two different strings with one id stop the build.
 """
 
 import struct
@@ -31,8 +35,12 @@ import zlib
 RT_DIALOG = 5
 RT_STRING = 6
 RT_RCDATA = 10
-BUNDLE_NAME = "DIALOGS"
 MAGIC = b"LDB1"
+# Resource type -> (name of its bundle, what one is called in a message).
+KINDS = {
+    RT_DIALOG: ("DIALOGS", "dialog"),
+    "RTF": ("HELPDOCS", "help document"),
+}
 
 
 def read_id(data, pos):
@@ -104,14 +112,14 @@ def merge_string_blocks(path, block, old, new):
     return merged
 
 
-def bundle(dialogs):
-    ids = sorted(dialogs)
+def bundle(entries):
+    ids = sorted(entries)
     offset = 12 * len(ids)
     index, blobs = b"", b""
-    for dialog_id in ids:
-        template = dialogs[dialog_id]
-        index += struct.pack("<HHII", dialog_id, 0, offset + len(blobs), len(template))
-        blobs += template + b"\0" * (align4(len(template)) - len(template))
+    for entry_id in ids:
+        data = entries[entry_id]
+        index += struct.pack("<HHII", entry_id, 0, offset + len(blobs), len(data))
+        blobs += data + b"\0" * (align4(len(data)) - len(data))
     body = index + blobs
     return MAGIC + struct.pack("<II", len(ids), len(body)) + zlib.compress(body, 9)
 
@@ -120,7 +128,8 @@ def main(argv):
     if len(argv) < 3:
         sys.exit(__doc__)
     out_path, inputs = argv[1], argv[2:]
-    kept, dialogs = [], {}
+    kept = []
+    bundled = {rtype: {} for rtype in KINDS}
     string_blocks = {}  # (block, language) -> index in kept
     for path in inputs:
         for rtype, name, rest, body in read_res(path):
@@ -134,22 +143,24 @@ def main(argv):
                     kept[at] = (old[0], old[1], old[2], merge_string_blocks(path, name, old[3], body))
                     continue
                 string_blocks[key] = len(kept)
-            if rtype != RT_DIALOG:
+            if rtype not in KINDS:
                 kept.append((rtype, name, rest, body))
                 continue
+            what = KINDS[rtype][1]
             if not isinstance(name, int):
-                sys.exit(f"{path}: dialog {name!r} is named by a string; give it a number")
-            if name in dialogs:
-                sys.exit(f"{path}: two dialogs have the id {name}")
-            dialogs[name] = body
+                sys.exit(f"{path}: {what} {name!r} is named by a string; give it a number")
+            if name in bundled[rtype]:
+                sys.exit(f"{path}: two {what}s have the id {name}")
+            bundled[rtype][name] = body
     # Version 0, memory flags 0x0030 (moveable, pure), language neutral,
     # version and characteristics 0.
     rest = struct.pack("<IHHII", 0, 0x0030, 0, 0, 0)
     out = res_entry(0, 0, struct.pack("<IHHII", 0, 0, 0, 0, 0), b"")
     for entry in kept:
         out += res_entry(*entry)
-    if dialogs:
-        out += res_entry(RT_RCDATA, BUNDLE_NAME, rest, bundle(dialogs))
+    for rtype, (bundle_name, _) in KINDS.items():
+        if bundled[rtype]:
+            out += res_entry(RT_RCDATA, bundle_name, rest, bundle(bundled[rtype]))
     with open(out_path, "wb") as f:
         f.write(out)
 

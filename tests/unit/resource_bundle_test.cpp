@@ -1,4 +1,4 @@
-#include "ui/dialog_bundle.h"
+#include "ui/resource_bundle.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/byte_io.h"
+#include "base/language.h"
 
 namespace lumiset {
 namespace {
@@ -56,18 +57,18 @@ Bytes Resource(const Bytes& body, uint32_t count, int64_t claimed_size = -1) {
   return out;
 }
 
-// Two templates: id 7 of 6 bytes at 24 (padded to 8), id 300 of 4 bytes at 32.
+// Two entries: id 7 of 6 bytes at 24 (padded to 8), id 300 of 4 bytes at 32.
 const Bytes kPayload = {1, 2, 3, 4, 5, 6, 0, 0, 9, 8, 7, 6};
 const std::vector<Entry> kEntries = {{7, 24, 6}, {300, 32, 4}};
 
-TEST(DialogBundleTest, FindsEachTemplateWhole) {
-  const auto bundle = DialogBundle::Inflate(Resource(Body(kEntries, kPayload), 2));
+TEST(ResourceBundleTest, FindsEachEntryWhole) {
+  const auto bundle = ResourceBundle::Inflate(Resource(Body(kEntries, kPayload), 2));
   ASSERT_TRUE(bundle);
   const auto first = bundle->Find(7);
   EXPECT_EQ(Bytes(first.begin(), first.end()), (Bytes{1, 2, 3, 4, 5, 6}));
   const auto second = bundle->Find(300);
   EXPECT_EQ(Bytes(second.begin(), second.end()), (Bytes{9, 8, 7, 6}));
-  // The dialog manager reads templates as DWORDs.
+  // The dialog manager reads a template as DWORDs.
   EXPECT_EQ(reinterpret_cast<uintptr_t>(first.data()) % 4, 0u);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(second.data()) % 4, 0u);
   for (int absent : {0, 6, 8, 299, 301, 70000, -1}) {
@@ -75,13 +76,41 @@ TEST(DialogBundleTest, FindsEachTemplateWhole) {
   }
 }
 
-TEST(DialogBundleTest, AnEmptyBundleFindsNothing) {
-  const auto bundle = DialogBundle::Inflate(Resource({}, 0));
+TEST(ResourceBundleTest, AnEmptyBundleFindsNothing) {
+  const auto bundle = ResourceBundle::Inflate(Resource({}, 0));
   ASSERT_TRUE(bundle);
   EXPECT_TRUE(bundle->Find(7).empty());
 }
 
-TEST(DialogBundleTest, RefusesWhatDoesNotHoldTogether) {
+TEST(ResourceBundleTest, FindsAnEntryInItsLanguageOrElseInEnglish) {
+  // English (7), French (107) and Spanish (307) copies of entry 7; no German.
+  const auto bundle =
+      ResourceBundle::Inflate(Resource(Body({{7, 36, 2}, {107, 40, 2}, {307, 44, 2}},
+                                            {'e', 'n', 0, 0, 'f', 'r', 0, 0, 'e', 's', 0, 0}),
+                                       3));
+  ASSERT_TRUE(bundle);
+  // Only French: no English copy to fall back to.
+  const auto french_only =
+      ResourceBundle::Inflate(Resource(Body({{107, 12, 2}}, {'f', 'r', 0, 0}), 1));
+  ASSERT_TRUE(french_only);
+
+  const struct {
+    const ResourceBundle& bundle;
+    int32_t language;
+    std::string found;
+  } cases[] = {
+      {*bundle, kEnglish, "en"},    {*bundle, kFrench, "fr"},      {*bundle, kSpanish, "es"},
+      {*bundle, kGerman, "en"},     {*bundle, kRussian, "en"},     {*bundle, 0, "en"},
+      {*bundle, 99, "en"},          {*french_only, kFrench, "fr"}, {*french_only, kGerman, ""},
+      {*french_only, kEnglish, ""},
+  };
+  for (const auto& c : cases) {
+    const auto entry = c.bundle.FindLocalized(7, c.language);
+    EXPECT_EQ(std::string(entry.begin(), entry.end()), c.found) << "language " << c.language;
+  }
+}
+
+TEST(ResourceBundleTest, RefusesWhatDoesNotHoldTogether) {
   const Bytes good = Resource(Body(kEntries, kPayload), 2);
   Bytes bad_magic = good;
   bad_magic[3] = '2';
@@ -105,20 +134,20 @@ TEST(DialogBundleTest, RefusesWhatDoesNotHoldTogether) {
       {"body longer than claimed", Resource(longer_body, 2, static_cast<int64_t>(body.size()))},
       {"body shorter than claimed", Resource(body, 2, static_cast<int64_t>(body.size()) + 4)},
       {"body size not a multiple of 4", Resource(Bytes(body.begin(), body.end() - 2), 2)},
-      {"body over the limit", Resource(body, 2, int64_t{DialogBundle::kMaxBodySize} + 4)},
-      {"count over the limit", Resource(body, DialogBundle::kMaxCount + 1)},
+      {"body over the limit", Resource(body, 2, int64_t{ResourceBundle::kMaxBodySize} + 4)},
+      {"count over the limit", Resource(body, ResourceBundle::kMaxCount + 1)},
       {"index larger than the body", Resource(Body(kEntries, {}), 3)},
       {"ids out of order", Resource(Body({{300, 24, 6}, {7, 32, 4}}, kPayload), 2)},
       {"one id twice", Resource(Body({{7, 24, 6}, {7, 32, 4}}, kPayload), 2)},
       {"offset not aligned", Resource(Body({{7, 26, 4}, {300, 32, 4}}, kPayload), 2)},
       {"offset inside the index", Resource(Body({{7, 20, 4}, {300, 32, 4}}, kPayload), 2)},
-      {"template past the end", Resource(Body({{7, 24, 6}, {300, 32, 5}}, kPayload), 2)},
+      {"entry past the end", Resource(Body({{7, 24, 6}, {300, 32, 5}}, kPayload), 2)},
       {"offset past the end", Resource(Body({{7, 24, 6}, {300, 40, 0}}, kPayload), 2)},
       {"size that wraps", Resource(Body({{7, 24, 0xFFFFFFF0u}, {300, 32, 4}}, kPayload), 2)},
       {"reserved field set", Resource(Body({{7, 24, 6, 1}, {300, 32, 4}}, kPayload), 2)},
   };
   for (const auto& c : cases) {
-    EXPECT_FALSE(DialogBundle::Inflate(c.resource)) << c.what;
+    EXPECT_FALSE(ResourceBundle::Inflate(c.resource)) << c.what;
   }
 }
 

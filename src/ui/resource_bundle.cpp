@@ -1,4 +1,4 @@
-#include "ui/dialog_bundle.h"
+#include "ui/resource_bundle.h"
 
 #include <zlib.h>
 
@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "base/byte_io.h"
+#include "base/language.h"
 
 namespace lumiset {
 namespace {
@@ -34,7 +35,7 @@ bool InflateExactly(std::span<const uint8_t> in, std::span<uint8_t> out, size_t 
 
 }  // namespace
 
-std::optional<DialogBundle> DialogBundle::Inflate(std::span<const uint8_t> resource) {
+std::optional<ResourceBundle> ResourceBundle::Inflate(std::span<const uint8_t> resource) {
   if (resource.size() < kHeaderSize || std::memcmp(resource.data(), kMagic, 4) != 0) {
     return std::nullopt;
   }
@@ -45,7 +46,7 @@ std::optional<DialogBundle> DialogBundle::Inflate(std::span<const uint8_t> resou
     return std::nullopt;
   }
 
-  DialogBundle bundle;
+  ResourceBundle bundle;
   // One word more than the body, for InflateExactly's extra byte.
   bundle.body_.resize(body_size / 4 + 1);
   auto* storage = reinterpret_cast<uint8_t*>(bundle.body_.data());
@@ -69,12 +70,17 @@ std::optional<DialogBundle> DialogBundle::Inflate(std::span<const uint8_t> resou
   return bundle;
 }
 
-std::span<const uint8_t> DialogBundle::Find(int id) const {
+std::span<const uint8_t> ResourceBundle::Find(int id) const {
   const auto at = std::lower_bound(entries_.begin(), entries_.end(), id,
                                    [](const Entry& e, int wanted) { return e.id < wanted; });
   if (at == entries_.end() || at->id != id) return {};
   const auto* body = reinterpret_cast<const uint8_t*>(body_.data());
   return {body + at->offset, at->size};
+}
+
+std::span<const uint8_t> ResourceBundle::FindLocalized(int base_id, int32_t language_index) const {
+  const std::span<const uint8_t> localized = Find(LocalizedId(base_id, language_index));
+  return localized.empty() ? Find(base_id) : localized;
 }
 
 }  // namespace lumiset
