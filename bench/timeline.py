@@ -18,14 +18,19 @@ compare directly.
 import sys
 import time
 
-# (phase, the start of the log line that ends it)
+# (phase, the start of the log line that ends it). The work-file phases and
+# the one "finishing steps" line are those of earlier stubs, which copied the
+# block into a work file first: with STUB_ALT's log they still show.
 PHASES = [
-    ("start-up: Wine, the process, reading the package", "started: "),
-    ("to the work file (options, user-interface set-up)", "work file: "),
-    ("copy the screensaver block into the work file", "copy the screensaver block: ok"),
+    ("start-up: Wine, the process", "started: "),
+    ("reading the package, the options, the plan", "screensaver goes to: "),
+    ("to the work file (earlier stubs)", "work file: "),
+    ("copy the block into the work file (earlier stubs)", "copy the screensaver block: ok"),
     ("decode and write the screensaver", "install "),
-    ("finishing steps (uninstaller, links, record)", "finishing steps: done"),
-    ("to the last line (activation, clean-up)", "exit code "),
+    ("uninstaller and installed-programs entry", "write the installed-programs entry "),
+    ("links and the record", "write the record of installed files: "),
+    ("finishing steps (earlier stubs)", "finishing steps: done"),
+    ("to the last line (clean-up)", "exit code "),
 ]
 
 

@@ -82,10 +82,9 @@ TestImage MakeImage(bool pe32_plus, const std::vector<ResourceEntry>& resources)
 
 
 std::vector<uint8_t> StubImage(bool x64, std::string_view app_manifest) {
-  const std::u16string help_type = u"RTF";
   std::vector<ResourceEntry> resources{
       ResourceEntry{{10, {}}, {0, u"DIALOGS"}, 0, 0, std::vector<uint8_t>(64, 0x44)},
-      ResourceEntry{{0, help_type}, {0, u"HELP"}, 0x0409, 0, std::vector<uint8_t>(32, 0x48)}};
+      ResourceEntry{{10, {}}, {0, u"HELPDOCS"}, 0, 0, std::vector<uint8_t>(32, 0x48)}};
   if (!app_manifest.empty()) {
     constexpr uint16_t kManifestType = 24;
     resources.push_back(ResourceEntry{{kManifestType, {}}, {1, {}}, 0x0409, 0,

@@ -92,6 +92,12 @@ TEST_F(LumipackCommand, TakesOnlyTheInstallerStubAsTheStubAndOnlyAProgramAsTheSc
       EXPECT_FALSE(fs::exists(Path("out.exe")));
     }
   }
+  // A stub from before the help was translated carries one RTF "HELP".
+  Write("earlier.exe", MakeImage(false, {ResourceEntry{{10, {}}, {0, u"DIALOGS"}, 0, 0, {1}},
+                                         ResourceEntry{{0, u"RTF"}, {0, u"HELP"}, 0x0409, 0, {2}}})
+                           .bytes);
+  const Outcome earlier = Lumipack("build m.toml -o out.exe --stub earlier.exe");
+  EXPECT_EQ(earlier.code, 0) << earlier.err;
 }
 
 TEST_F(LumipackCommand, RefusesNamesWhosePathsTheInstallerCannotCreate) {

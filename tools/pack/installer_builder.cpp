@@ -123,7 +123,9 @@ constexpr const char* kStubAdvice =
 
 // Whether a program carries what only the installer stub carries among its
 // resources: its dialog pages (RCDATA "DIALOGS") and its command-line help
-// (RTF "HELP"). Screensavers, uninstallers and other programs do not.
+// (RCDATA "HELPDOCS", one document a language; stubs before the translated
+// help carried one RTF "HELP"). Screensavers, uninstallers and other
+// programs do not.
 bool HasStubResources(std::span<const uint8_t> program) {
   constexpr uint16_t kRcData = 10;
   Result<std::vector<ResourceEntry>> entries = ReadResources(program);
@@ -132,7 +134,8 @@ bool HasStubResources(std::span<const uint8_t> program) {
   bool help = false;
   for (const ResourceEntry& e : *entries) {
     pages = pages || (e.type.name.empty() && e.type.id == kRcData && e.name.name == u"DIALOGS");
-    help = help || (e.type.name == u"RTF" && e.name.name == u"HELP");
+    help = help || (e.type.name.empty() && e.type.id == kRcData && e.name.name == u"HELPDOCS") ||
+           (e.type.name == u"RTF" && e.name.name == u"HELP");
   }
   return pages && help;
 }
