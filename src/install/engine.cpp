@@ -496,14 +496,14 @@ class Installation {
     return true;
   }
 
-  // The files an earlier installation recorded under this run's record.
+  // The files an earlier installation recorded under this run's record,
+  // every slot past a gap too, as the uninstallation reads them.
   std::vector<std::string> RecordedFiles() {
     std::vector<std::string> files;
     for (size_t i = 0; i < kInstalledFileSlots; ++i) {
       std::optional<std::string> file =
           p_.ReadRegistryString(plan_.record_root, plan_.record_key, InstalledFileValueName(i));
-      if (!file || file->empty()) break;
-      files.push_back(std::move(*file));
+      if (file && !file->empty()) files.push_back(std::move(*file));
     }
     return files;
   }

@@ -27,9 +27,14 @@ const char* RootName(RegistryRoot root) {
 }
 
 // One installed-files record as found.
+struct RecordedFile {
+  size_t slot;  // File0000 is 0
+  std::string path;
+};
+
 struct Record {
   RegistryRoot root;
-  std::vector<std::string> files;
+  std::vector<RecordedFile> files;
   std::optional<ScreensaverSetting> previous;
 };
 
@@ -41,11 +46,11 @@ std::vector<Record> ReadRecords(Platform& p, const std::string& key) {
                          p.ReadRegistryString(root, key, kRecordPreviousPathPresentValue);
     if (!present) continue;
     Record record{root, {}, KeptPreviousSetting(p, root, key)};
-    // The list ends at its first missing entry.
+    // Every slot is read, past a gap too: whatever stands in the record is
+    // judged (and a refusal logged), though an installation writes no gaps.
     for (size_t i = 0; i < kInstalledFileSlots; ++i) {
       std::optional<std::string> file = p.ReadRegistryString(root, key, InstalledFileValueName(i));
-      if (!file || file->empty()) break;
-      record.files.push_back(std::move(*file));
+      if (file && !file->empty()) record.files.push_back({i, std::move(*file)});
     }
     records.push_back(std::move(record));
   }
@@ -161,12 +166,12 @@ bool Uninstall(const UninstallTarget& target, const MachineFacts& facts, Platfor
     }
   };
   for (const Record& r : records) {
-    for (size_t i = 0; i < r.files.size(); ++i) {
+    for (const RecordedFile& file : r.files) {
       std::string refusal;
-      if (std::optional<FootprintFile> match = footprint.Match(p, r.files[i], &refusal)) {
+      if (std::optional<FootprintFile> match = footprint.Match(p, file.path, &refusal)) {
         add(*match);
       } else {
-        Log().Line("refused to delete " + r.files[i] + " (" + InstalledFileValueName(i) +
+        Log().Line("refused to delete " + file.path + " (" + InstalledFileValueName(file.slot) +
                    " of the record in " + RootName(r.root) + "): " + refusal +
                    "; the entry leaves the record");
       }

@@ -120,6 +120,10 @@ TEST_F(Uninstall, ARecordEntryOutsideTheInstallationsFootprintIsRefused) {
   for (size_t i = 0; i < recorded.size(); ++i) {
     fs_.SetRegistry(kUser, kRecordKey, InstalledFileValueName(i), recorded[i]);
   }
+  // An entry past a gap in the list is judged too.
+  const std::string past_gap = "C:\\Users\\me\\Music\\song.mp3";
+  fs_.AddFile(past_gap, "keep");
+  fs_.SetRegistry(kUser, kRecordKey, InstalledFileValueName(12), past_gap);
   fs_.SetRegistry(kUser, kRecordKey, kRecordScreensaverValue, other_scr);
   ASSERT_TRUE(fs_.MakeFolder("C:\\logs"));
   ASSERT_TRUE(Log().Open(faulty_, "C:\\logs\\u.log"));
@@ -127,7 +131,7 @@ TEST_F(Uninstall, ARecordEntryOutsideTheInstallationsFootprintIsRefused) {
   Log().Close();
 
   for (const std::string& f : {documents, system_file, other_scr, junction_link, through_junction,
-                               std::string("C:\\Windows\\win.ini")}) {
+                               past_gap, std::string("C:\\Windows\\win.ini")}) {
     EXPECT_TRUE(fs_.HasFile(f)) << f;
   }
   EXPECT_TRUE(fs_.HasFolder("C:\\Users\\me\\Documents\\Taxes\\2025"));
@@ -146,6 +150,7 @@ TEST_F(Uninstall, ARecordEntryOutsideTheInstallationsFootprintIsRefused) {
                      "link lies on its way"),
             std::string::npos)
       << log;
+  EXPECT_NE(log.find("refused to delete " + past_gap + " (File0012 of"), std::string::npos) << log;
 }
 
 // What the installation wrote goes; what another program keeps under the
