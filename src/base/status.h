@@ -101,6 +101,16 @@ class [[nodiscard]] StatusOr {
     CheckHasValue();
     return std::move(value_);
   }
+  T* operator->() {
+    CheckHasValue();
+    return &value_;
+  }
+  const T* operator->() const {
+    CheckHasValue();
+    return &value_;
+  }
+  T& operator*() & { return value(); }
+  const T& operator*() const& { return value(); }
 
  private:
   void CheckHasValue() const {

@@ -8,6 +8,9 @@
 namespace lumiset {
 namespace {
 
+// A picture the installer cannot show, and why.
+Status Refused(std::string_view reason) { return Status::Corrupt(reason); }
+
 // Field offsets inside a BITMAPINFOHEADER.
 constexpr size_t kWidthAt = 4;
 constexpr size_t kHeightAt = 8;
@@ -137,15 +140,15 @@ uint32_t DibPixelColor(std::span<const uint8_t> dib, int32_t x, int32_t y) {
   return red | green << 8 | blue << 16;
 }
 
-std::optional<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
+StatusOr<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
   const uint64_t file_size = file.Size();
   uint8_t file_header[kBmpFileHeaderSize];
-  if (!file.ReadAt(0, file_header, sizeof file_header)) return std::nullopt;
-  if (file_header[0] != 'B' || file_header[1] != 'M') return std::nullopt;
+  if (!file.ReadAt(0, file_header, sizeof file_header)) return Refused("its file header is cut short");
+  if (file_header[0] != 'B' || file_header[1] != 'M') return Refused("it does not start with \"BM\"");
   const uint32_t pixel_offset = LoadU32(&file_header[10]);
 
   uint8_t size_field[4];
-  if (!file.ReadAt(kBmpFileHeaderSize, size_field, 4)) return std::nullopt;
+  if (!file.ReadAt(kBmpFileHeaderSize, size_field, 4)) return Refused("its bitmap header is cut short");
   const uint32_t header_size = LoadU32(size_field);
 
   // Build the 40-byte header the block carries, whatever the file's kind.
@@ -154,7 +157,7 @@ std::optional<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
   uint64_t table_at = 0;
   if (header_size == kCoreHeaderSize) {
     uint8_t c[kCoreHeaderSize];
-    if (!file.ReadAt(kBmpFileHeaderSize, c, sizeof c)) return std::nullopt;
+    if (!file.ReadAt(kBmpFileHeaderSize, c, sizeof c)) return Refused("its bitmap header is cut short");
     StoreU32(&header[kWidthAt], LoadU16(&c[4]));
     StoreU32(&header[kHeightAt], LoadU16(&c[6]));
     StoreU16(&header[kPlanesAt], LoadU16(&c[8]));
@@ -165,7 +168,9 @@ std::optional<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
     std::vector<uint8_t> full(std::max<size_t>(header_size, kHeaderWithMasks), 0);
     const size_t wanted = std::min<size_t>(header_size + kMaskBytes, full.size());
     // The masks after a plain 40-byte header may be absent; read what there is.
-    if (!file.ReadAt(kBmpFileHeaderSize, full.data(), header_size)) return std::nullopt;
+    if (!file.ReadAt(kBmpFileHeaderSize, full.data(), header_size)) {
+      return Refused("its bitmap header is cut short");
+    }
     if (wanted > header_size) {
       // A short read leaves zeros or the bytes that were there: no masks.
       file.ReadAt(kBmpFileHeaderSize + header_size, full.data() + header_size, wanted - header_size)
@@ -179,12 +184,12 @@ std::optional<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
       const bool bgr32 = LoadU16(&header[kBitCountAt]) == 32 &&
                          LoadU32(&full[40]) == 0x00FF0000 && LoadU32(&full[44]) == 0x0000FF00 &&
                          LoadU32(&full[48]) == 0x000000FF;
-      if (!bgr32) return std::nullopt;
+      if (!bgr32) return Refused("its colour masks are not plain 32-bit BGR");
       StoreU32(&header[kCompressionAt], kBiRgb);
       if (header_size == kInfoHeaderSize) table_at += kMaskBytes;
     }
   } else {
-    return std::nullopt;
+    return Refused("its bitmap header has an unknown size");
   }
   StoreU32(&header[0], kInfoHeaderSize);
 
@@ -192,13 +197,16 @@ std::optional<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
   const int32_t height = static_cast<int32_t>(LoadU32(&header[kHeightAt]));
   const uint32_t bits = LoadU16(&header[kBitCountAt]);
   const uint32_t compression = LoadU32(&header[kCompressionAt]);
-  if (width <= 0 || height <= 0 || width > kMaxDibSide || height > kMaxDibSide) return std::nullopt;
-  if (!IsSupportedBitCount(bits)) return std::nullopt;
-  if (compression != kBiRgb && !(compression == kBiRle8 && bits == 8)) return std::nullopt;
+  if (width <= 0 || height <= 0) return Refused("its width or height is not positive (rows top-down?)");
+  if (width > kMaxDibSide || height > kMaxDibSide) return Refused("it is wider or taller than the limit");
+  if (!IsSupportedBitCount(bits)) return Refused("its bit count is not 1, 4, 8, 16, 24 or 32");
+  if (compression != kBiRgb && !(compression == kBiRle8 && bits == 8)) {
+    return Refused("its compression is neither none nor RLE8 on 8 bits");
+  }
 
   uint32_t colors = LoadU32(&header[kUsedColorsAt]);
   if (colors == 0 && bits < 15) colors = CountForBits(bits);
-  if (colors > kMaxColors) return std::nullopt;
+  if (colors > kMaxColors) return Refused("its colour table is too long");
   StoreU32(&header[kUsedColorsAt], colors);
   StoreU32(&header[kImportantColorsAt], colors);
   if (core) {
@@ -208,12 +216,14 @@ std::optional<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
 
   const uint64_t stride = DibStride(static_cast<uint32_t>(width), bits);
   const uint64_t pixel_bytes = stride * static_cast<uint64_t>(height);
-  if (pixel_bytes > kMaxDibPixelBytes) return std::nullopt;
+  if (pixel_bytes > kMaxDibPixelBytes) return Refused("its pixels are over the size limit");
 
   std::vector<uint8_t> dib(kInfoHeaderSize + size_t{colors} * 4 + pixel_bytes, 0);
   const size_t entry_size = core ? 3 : 4;
   std::vector<uint8_t> table(size_t{colors} * entry_size);
-  if (!table.empty() && !file.ReadAt(table_at, table.data(), table.size())) return std::nullopt;
+  if (!table.empty() && !file.ReadAt(table_at, table.data(), table.size())) {
+    return Refused("its colour table is cut short");
+  }
   for (size_t i = 0; i < colors; ++i) {
     std::memcpy(&dib[kInfoHeaderSize + i * 4], &table[i * entry_size], 3);
   }
@@ -222,23 +232,25 @@ std::optional<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
 
   if (compression == kBiRle8) {
     uint64_t packed = LoadU32(&header[kImageSizeAt]);
-    if (pixels_at > file_size) return std::nullopt;
+    if (pixels_at > file_size) return Refused("its pixels start past the end of the file");
     if (packed == 0 || packed > file_size - pixels_at) packed = file_size - pixels_at;
     std::vector<uint8_t> rle(static_cast<size_t>(packed));
-    if (!rle.empty() && !file.ReadAt(pixels_at, rle.data(), rle.size())) return std::nullopt;
+    if (!rle.empty() && !file.ReadAt(pixels_at, rle.data(), rle.size())) {
+      return Refused("its pixels cannot be read");
+    }
     ExpandRle8(rle, rows, static_cast<uint32_t>(width), static_cast<uint32_t>(height), stride);
     StoreU32(&header[kCompressionAt], kBiRgb);
   } else if (!file.ReadAt(pixels_at, rows, static_cast<size_t>(pixel_bytes))) {
-    return std::nullopt;
+    return Refused("its pixels are cut short");
   }
   StoreU32(&header[kImageSizeAt], static_cast<uint32_t>(pixel_bytes));
   std::memcpy(dib.data(), header.data(), kInfoHeaderSize);
   return dib;
 }
 
-std::optional<std::vector<uint8_t>> ReadDibFile(Platform& platform, const std::string& path) {
+StatusOr<std::vector<uint8_t>> ReadDibFile(Platform& platform, const std::string& path) {
   StatusOr<std::unique_ptr<ReadableFile>> file = platform.OpenForRead(path, /*share_write=*/false);
-  if (!file) return std::nullopt;
+  if (!file) return file.status();
   return ReadDib(*file.value());
 }
 

@@ -6,7 +6,6 @@
 // also accept the older 12-byte core header with 3-byte colour entries.
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -38,9 +37,10 @@ uint64_t DibStride(uint32_t width, uint32_t bit_count);
 uint32_t DibPixelColor(std::span<const uint8_t> dib, int32_t x, int32_t y);
 
 // Reads a BMP file into a packed bitmap with a 40-byte header, expanding
-// RLE8. nullopt for anything else: not "BM", RLE4, top-down rows, bit fields
-// other than plain 32-bit BGR, a picture over the limits, or a short file.
-std::optional<std::vector<uint8_t>> ReadDib(ReadableFile& file);
-std::optional<std::vector<uint8_t>> ReadDibFile(Platform& platform, const std::string& path);
+// RLE8. A kCorrupt failure that says why for anything else: not "BM", RLE4,
+// top-down rows, bit fields other than plain 32-bit BGR, a picture over the
+// limits, or a short file.
+StatusOr<std::vector<uint8_t>> ReadDib(ReadableFile& file);
+StatusOr<std::vector<uint8_t>> ReadDibFile(Platform& platform, const std::string& path);
 
 }  // namespace lumiset

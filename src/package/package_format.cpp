@@ -19,11 +19,23 @@ constexpr uint16_t kMaxSections = 96;
 
 constexpr size_t kInflateChunk = 64u << 10;
 
-bool ReadU32At(ReadableFile& file, uint64_t offset, uint32_t* value) {
+// Damage found while reading: `reason` says what is wrong with the file; a
+// read that failed keeps the system's error code.
+Status Damaged(std::string_view reason, const Status& read = Status::Ok()) {
+  return Status::Failure(StatusCode::kCorrupt, reason, "", read.system_code());
+}
+
+// Reads n bytes at offset; a failure is damage described by `reason`.
+Status ReadOr(ReadableFile& file, uint64_t offset, void* dst, size_t n, std::string_view reason) {
+  Status read = file.ReadAt(offset, dst, n);
+  return read ? read : Damaged(reason, read);
+}
+
+Status ReadU32At(ReadableFile& file, uint64_t offset, uint32_t* value, std::string_view reason) {
   uint8_t raw[4];
-  if (!file.ReadAt(offset, raw, sizeof raw)) return false;
-  *value = LoadU32(raw);
-  return true;
+  Status read = ReadOr(file, offset, raw, sizeof raw, reason);
+  if (read) *value = LoadU32(raw);
+  return read;
 }
 
 bool MagicMatches(std::span<const uint8_t> bytes) {
@@ -35,39 +47,63 @@ bool MagicMatches(std::span<const uint8_t> bytes) {
   return true;
 }
 
-// Reads one length-prefixed item whose bytes must lie before `end`.
-bool ReadItem(ReadableFile& file, uint64_t* pos, uint64_t end, uint32_t limit,
-              std::vector<uint8_t>* out) {
+// Reads one length-prefixed item whose bytes must lie before `end`; `name`
+// says which item in a failure.
+Status ReadItem(ReadableFile& file, uint64_t* pos, uint64_t end, uint32_t limit,
+                std::string_view name, std::vector<uint8_t>* out) {
+  const std::string item(name);
   uint32_t length = 0;
-  if (*pos > end || end - *pos < 4 || !ReadU32At(file, *pos, &length)) return false;
+  if (*pos > end || end - *pos < 4) return Damaged("the " + item + " item's length lies past the package");
+  if (Status read = ReadU32At(file, *pos, &length, "the " + item + " item's length cannot be read");
+      !read) {
+    return read;
+  }
   *pos += 4;
-  if (length > limit || length > end - *pos) return false;
+  if (length > limit) return Damaged("the " + item + " item is larger than any package holds");
+  if (length > end - *pos) return Damaged("the " + item + " item runs past the package");
   out->resize(length);
-  if (length != 0 && !file.ReadAt(*pos, out->data(), length)) return false;
+  if (length != 0) {
+    if (Status read = ReadOr(file, *pos, out->data(), length, "the " + item + " item cannot be read");
+        !read) {
+      return read;
+    }
+  }
   *pos += length;
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace
 
-std::optional<PeFacts> ReadPeFacts(ReadableFile& file) {
+StatusOr<PeFacts> ReadPeFacts(ReadableFile& file) {
   const uint64_t size = file.Size();
   uint8_t mz[2];
-  if (!file.ReadAt(0, mz, 2) || mz[0] != 'M' || mz[1] != 'Z') return std::nullopt;
+  if (!file.ReadAt(0, mz, 2) || mz[0] != 'M' || mz[1] != 'Z') {
+    return Damaged("the file does not start with an MZ header");
+  }
   uint32_t lfanew = 0;
-  if (!ReadU32At(file, pe::kDosLfanew, &lfanew) || lfanew > kMaxLfanew) return std::nullopt;
+  if (Status read = ReadU32At(file, pe::kDosLfanew, &lfanew, "the file ends inside its DOS header");
+      !read) {
+    return read;
+  }
+  if (lfanew > kMaxLfanew) return Damaged("the PE header lies too far into the file");
 
   std::array<uint8_t, pe::kSignatureSize + pe::kCoffHeaderSize> coff{};
-  if (!file.ReadAt(lfanew, coff.data(), coff.size())) return std::nullopt;
-  if (std::memcmp(coff.data(), "PE\0\0", 4) != 0) return std::nullopt;
+  if (Status read = ReadOr(file, lfanew, coff.data(), coff.size(), "the file ends inside its PE header");
+      !read) {
+    return read;
+  }
+  if (std::memcmp(coff.data(), "PE\0\0", 4) != 0) return Damaged("the PE signature is missing");
   const uint16_t sections = LoadU16(&coff[pe::kSignatureSize + pe::kCoffNumberOfSections]);
   const uint16_t optional_size = LoadU16(&coff[pe::kSignatureSize + pe::kCoffSizeOfOptionalHeader]);
-  if (sections > kMaxSections) return std::nullopt;
+  if (sections > kMaxSections) return Damaged("the PE header declares too many sections");
 
   const uint64_t optional_at = uint64_t{lfanew} + coff.size();
   std::vector<uint8_t> optional(optional_size);
-  if (optional_size < 2 || !file.ReadAt(optional_at, optional.data(), optional.size())) {
-    return std::nullopt;
+  if (optional_size < 2) return Damaged("the PE optional header is missing");
+  if (Status read = ReadOr(file, optional_at, optional.data(), optional.size(),
+                           "the file ends inside its PE optional header");
+      !read) {
+    return read;
   }
   PeFacts facts;
   facts.machine = LoadU16(&coff[pe::kSignatureSize + pe::kCoffMachine]);
@@ -79,10 +115,10 @@ std::optional<PeFacts> ReadPeFacts(ReadableFile& file) {
     directory_start = pe::kPe32PlusDirectoryStart;
     facts.is_64bit = true;
   } else {
-    return std::nullopt;
+    return Damaged("the PE optional header is neither PE32 nor PE32+");
   }
   // NumberOfRvaAndSizes sits just before the directory.
-  if (optional_size < directory_start) return std::nullopt;
+  if (optional_size < directory_start) return Damaged("the PE optional header is cut short");
   const uint32_t directory_count = LoadU32(&optional[directory_start - 4]);
   const uint64_t header_end = LoadU32(&optional[pe::kOptSizeOfHeaders]);
   const uint32_t entry = directory_start + pe::kCertificateDirectory * pe::kDirectoryEntrySize;
@@ -95,8 +131,12 @@ std::optional<PeFacts> ReadPeFacts(ReadableFile& file) {
 
   uint64_t image_end = std::max<uint64_t>(header_end, optional_at + optional_size);
   std::vector<uint8_t> table(size_t{sections} * pe::kSectionHeaderSize);
-  if (!table.empty() && !file.ReadAt(optional_at + optional_size, table.data(), table.size())) {
-    return std::nullopt;
+  if (!table.empty()) {
+    if (Status read = ReadOr(file, optional_at + optional_size, table.data(), table.size(),
+                             "the file ends inside its section table");
+        !read) {
+      return read;
+    }
   }
   image_end = std::max<uint64_t>(image_end, optional_at + optional_size + table.size());
   for (uint16_t i = 0; i < sections; ++i) {
@@ -105,41 +145,56 @@ std::optional<PeFacts> ReadPeFacts(ReadableFile& file) {
     const uint64_t raw_pointer = LoadU32(s + pe::kSectionPointerToRawData);
     if (raw_size != 0) image_end = std::max(image_end, raw_pointer + raw_size);
   }
-  if (image_end > size) return std::nullopt;
+  if (image_end > size) return Damaged("the program's sections run past the end of the file");
   facts.image_end = image_end;
   return facts;
 }
 
-std::optional<PackageLocation> LocatePackage(ReadableFile& file) {
-  std::optional<PeFacts> pe = ReadPeFacts(file);
-  if (!pe) return std::nullopt;
+StatusOr<PackageLocation> LocatePackage(ReadableFile& file) {
+  StatusOr<PeFacts> pe = ReadPeFacts(file);
+  if (!pe) return pe.status();
   const uint64_t size = file.Size();
   // Without a signature the trailer ends the file; with one it ends just
   // before the certificate table.
-  const uint64_t trailer_end = pe->cert_offset != 0 ? pe->cert_offset : size;
-  if (trailer_end > size || trailer_end < pe->image_end + kTrailerSize) return std::nullopt;
+  const uint64_t trailer_end = pe.value().cert_offset != 0 ? pe.value().cert_offset : size;
+  if (trailer_end > size) return Damaged("the signature's table lies past the end of the file");
+  if (trailer_end < pe.value().image_end + kTrailerSize) {
+    return Damaged("no package follows the program");
+  }
   PackageLocation where;
-  where.pe = *pe;
+  where.pe = pe.value();
   where.trailer_offset = trailer_end - kTrailerSize;
   uint32_t p = 0;
-  if (!ReadU32At(file, where.trailer_offset, &p)) return std::nullopt;
+  if (Status read = ReadU32At(file, where.trailer_offset, &p, "the package's trailer cannot be read");
+      !read) {
+    return read;
+  }
   where.package_offset = p;
-  if (where.package_offset < pe->image_end ||
+  if (where.package_offset < where.pe.image_end ||
       where.package_offset + kPackageLengthFields * 4 > where.trailer_offset) {
-    return std::nullopt;
+    return Damaged("the trailer points outside the package");
   }
   return where;
 }
 
-std::optional<PackageItems> ReadPackageItems(ReadableFile& file, const PackageLocation& where) {
+StatusOr<PackageItems> ReadPackageItems(ReadableFile& file, const PackageLocation& where) {
   PackageItems items;
   uint64_t pos = where.package_offset;
   const uint64_t end = where.trailer_offset;
-  if (!ReadItem(file, &pos, end, kMaxRecordItem, &items.record_item) ||
-      !ReadItem(file, &pos, end, kMaxPictureItem, &items.picture_item) ||
-      !ReadItem(file, &pos, end, kMaxUninstallerItem, &items.uninstaller_item) ||
-      !ReadItem(file, &pos, end, kMaxCompanionItem, &items.companion_item)) {
-    return std::nullopt;
+  const struct {
+    std::string_view name;
+    uint32_t limit;
+    std::vector<uint8_t>* out;
+  } fields[] = {
+      {"setup record", kMaxRecordItem, &items.record_item},
+      {"picture", kMaxPictureItem, &items.picture_item},
+      {"uninstaller", kMaxUninstallerItem, &items.uninstaller_item},
+      {"companion program", kMaxCompanionItem, &items.companion_item},
+  };
+  for (const auto& field : fields) {
+    if (Status read = ReadItem(file, &pos, end, field.limit, field.name, field.out); !read) {
+      return read;
+    }
   }
   items.data_offset = pos;
   items.data_end = end;
@@ -241,13 +296,15 @@ Status WriteBlockToFile(Platform& platform, std::span<const uint8_t> block,
   return written ? closed : written;
 }
 
-std::optional<std::vector<uint8_t>> DecodeRecord(std::span<const uint8_t> item) {
-  if (item.size() < kRecordHeaderSize) return std::nullopt;
+StatusOr<std::vector<uint8_t>> DecodeRecord(std::span<const uint8_t> item) {
+  if (item.size() < kRecordHeaderSize) return Damaged("the setup record is cut short");
   const uint32_t capacity = LoadU32(item.data());
-  if (capacity > kMaxRecordDecoded) return std::nullopt;
+  if (capacity > kMaxRecordDecoded) return Damaged("the setup record is larger than any package holds");
   SpanSource source(item.subspan(kRecordHeaderSize));
   VectorSink sink;
-  if (InflateStream(source, sink, capacity) != DecodeStatus::kOk) return std::nullopt;
+  if (InflateStream(source, sink, capacity) != DecodeStatus::kOk) {
+    return Damaged("the setup record does not decode");
+  }
   return std::move(sink.bytes());
 }
 

@@ -69,8 +69,9 @@ struct PeFacts {
 inline constexpr uint16_t kMachineX86 = 0x014C;
 inline constexpr uint16_t kMachineX64 = 0x8664;
 
-// Reads the PE headers; nullopt when the file is not a PE image.
-std::optional<PeFacts> ReadPeFacts(ReadableFile& file);
+// Reads the PE headers; a kCorrupt failure saying what is wrong when the
+// file is not a PE image.
+StatusOr<PeFacts> ReadPeFacts(ReadableFile& file);
 
 // Where the package lies in an installer file.
 struct PackageLocation {
@@ -82,7 +83,7 @@ struct PackageLocation {
 // Finds the package through the trailer, signed or not. Fails when the file
 // is not a PE image, the certificate table or the trailer points outside the
 // file, or the package would start inside the image or after the trailer.
-std::optional<PackageLocation> LocatePackage(ReadableFile& file);
+StatusOr<PackageLocation> LocatePackage(ReadableFile& file);
 
 // The four header items as read, and where the screensaver block lies.
 struct PackageItems {
@@ -96,8 +97,8 @@ struct PackageItems {
 
 // Reads the four length-prefixed items. Each length is checked against the
 // bytes left before the trailer and against its limit before any memory is
-// taken for it.
-std::optional<PackageItems> ReadPackageItems(ReadableFile& file, const PackageLocation& where);
+// taken for it; a failure names the item.
+StatusOr<PackageItems> ReadPackageItems(ReadableFile& file, const PackageLocation& where);
 
 // ---- compressed blocks -----------------------------------------------------
 
@@ -215,9 +216,9 @@ DecodeStatus DecodeBlock(std::span<const uint8_t> block, ByteSink& sink, uint32_
 Status WriteBlockToFile(Platform& platform, std::span<const uint8_t> block, const std::string& path,
                       uint32_t max_capacity);
 
-// Decodes the record item (u32 capacity + zlib stream); nullopt on any
-// failure or when the capacity is over kMaxRecordDecoded.
-std::optional<std::vector<uint8_t>> DecodeRecord(std::span<const uint8_t> item);
+// Decodes the record item (u32 capacity + zlib stream); a kCorrupt failure
+// when it does not decode or its capacity is over kMaxRecordDecoded.
+StatusOr<std::vector<uint8_t>> DecodeRecord(std::span<const uint8_t> item);
 
 // ---- writing ---------------------------------------------------------------
 

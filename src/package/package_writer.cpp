@@ -43,7 +43,7 @@ std::vector<uint8_t> EncodeRecordItem(std::span<const uint8_t> record, int level
 bool AppendPackage(std::vector<uint8_t>& image, const PackageContents& contents) {
   {
     MemoryFile file(image);
-    std::optional<PeFacts> pe = ReadPeFacts(file);
+    StatusOr<PeFacts> pe = ReadPeFacts(file);
     if (pe && pe->cert_offset != 0) return false;
   }
   const uint64_t package_offset = image.size();

@@ -46,7 +46,7 @@ void ReadExtras(ByteReader& r, SetupRecord& rec) {
 
 }  // namespace
 
-std::optional<SetupRecord> ParseSetupRecord(std::span<const uint8_t> bytes) {
+StatusOr<SetupRecord> ParseSetupRecord(std::span<const uint8_t> bytes) {
   ByteReader r(bytes);
   SetupRecord rec;
   r.U32();  // the rest's length: redundant with the decoded length
@@ -78,7 +78,7 @@ std::optional<SetupRecord> ParseSetupRecord(std::span<const uint8_t> bytes) {
   rec.show_info_page = r.U16();
   rec.screensaver_block_length = r.U32();
   ReadString(r, &rec.info_text);
-  if (!r.ok()) return std::nullopt;
+  if (!r.ok()) return Status::Corrupt("a field of the setup record runs past its end");
   ReadExtras(r, rec);
   return rec;
 }

@@ -37,6 +37,8 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
+
 namespace lumiset {
 
 inline constexpr uint32_t kNoExtension = 0xFFFFFFFFu;
@@ -92,10 +94,10 @@ struct SetupRecord {
   }
 };
 
-// Parses a decoded record. nullopt when a length or a string runs past the
-// record's end. Bytes after the last field are ignored unless they are the
-// extras.
-std::optional<SetupRecord> ParseSetupRecord(std::span<const uint8_t> record);
+// Parses a decoded record; a kCorrupt failure when a length or a string
+// runs past the record's end. Bytes after the last field are ignored unless
+// they are the extras.
+StatusOr<SetupRecord> ParseSetupRecord(std::span<const uint8_t> record);
 
 // Encodes a record, with the reserved extension when HasExtension() and the
 // extras when a text of theirs is set.

@@ -23,7 +23,18 @@ std::vector<uint8_t> DecodePicture(std::span<const uint8_t> item, uint16_t forma
   VectorSink sink;
   if (DecodeBlock(item, sink, kMaxPictureDecoded) != DecodeStatus::kOk) return {};
   MemoryFile file(sink.bytes());
-  return ReadDib(file).value_or(std::vector<uint8_t>{});
+  StatusOr<std::vector<uint8_t>> dib = ReadDib(file);
+  return dib ? std::move(dib).value() : std::vector<uint8_t>{};
+}
+
+// A package that cannot be used: the stage that failed, the reader's reason
+// and the installer's path, as the log shows them: "read the package's items
+// (the picture item runs past the package) in C:\...\Setup.exe". A read that
+// failed keeps the system's error code.
+Status Damaged(std::string_view stage, const Status& reason, const std::string& path) {
+  std::string what(stage);
+  if (!reason.what().empty()) what += " (" + std::string(reason.what()) + ")";
+  return Status::Failure(StatusCode::kCorrupt, what + " in", path, reason.system_code());
 }
 
 }  // namespace
@@ -35,14 +46,16 @@ StatusOr<PackageInfo> LoadPackage(Platform& p, const MachineFacts& facts) {
   if (!opened) return opened.status();
   std::shared_ptr<ReadableFile> installer = std::move(opened).value();
 
-  std::optional<PackageLocation> where = LocatePackage(*installer);
-  if (!where) return Status::Corrupt("find the package in", facts.module_path);
-  std::optional<PackageItems> items = ReadPackageItems(*installer, *where);
-  if (!items) return Status::Corrupt("read the package's items in", facts.module_path);
-  std::optional<std::vector<uint8_t>> decoded = DecodeRecord(items->record_item);
-  if (!decoded) return Status::Corrupt("decode the setup record of", facts.module_path);
-  std::optional<SetupRecord> record = ParseSetupRecord(*decoded);
-  if (!record) return Status::Corrupt("read the setup record of", facts.module_path);
+  StatusOr<PackageLocation> where = LocatePackage(*installer);
+  if (!where) return Damaged("find the package", where.status(), facts.module_path);
+  StatusOr<PackageItems> items_read = ReadPackageItems(*installer, where.value());
+  if (!items_read) return Damaged("read the package's items", items_read.status(), facts.module_path);
+  PackageItems* items = &items_read.value();
+  StatusOr<std::vector<uint8_t>> decoded = DecodeRecord(items->record_item);
+  if (!decoded) return Damaged("decode the setup record", decoded.status(), facts.module_path);
+  StatusOr<SetupRecord> record_read = ParseSetupRecord(decoded.value());
+  if (!record_read) return Damaged("read the setup record", record_read.status(), facts.module_path);
+  SetupRecord* record = &record_read.value();
 
   // The package's texts are in the ANSI code page; from here on everything
   // is UTF-8.

@@ -9,7 +9,7 @@ using namespace lumiset;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemoryFile file({data, size});
-  std::optional<std::vector<uint8_t>> dib = ReadDib(file);
+  StatusOr<std::vector<uint8_t>> dib = ReadDib(file);
   if (!dib) return 0;
   DibPixelColor(*dib, 0, 0);
   DibPixelColor(*dib, 1, 1);

@@ -11,12 +11,12 @@ using namespace lumiset;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemoryFile file({data, size});
-  std::optional<PackageLocation> where = LocatePackage(file);
+  StatusOr<PackageLocation> where = LocatePackage(file);
   if (!where) return 0;
-  std::optional<PackageItems> items = ReadPackageItems(file, *where);
+  StatusOr<PackageItems> items = ReadPackageItems(file, *where);
   if (!items) return 0;
-  if (std::optional<std::vector<uint8_t>> record = DecodeRecord(items->record_item)) {
-    ParseSetupRecord(*record);
+  if (StatusOr<std::vector<uint8_t>> record = DecodeRecord(items->record_item)) {
+    ParseSetupRecord(*record).status().IgnoreError();
   }
   CountingSink sink;
   DecodeBlock(items->picture_item, sink, kMaxPictureDecoded);

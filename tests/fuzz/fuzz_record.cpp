@@ -12,7 +12,7 @@
 using namespace lumiset;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::optional<SetupRecord> record = ParseSetupRecord({data, size});
+  StatusOr<SetupRecord> record = ParseSetupRecord({data, size});
   if (!record) return 0;
   PackageNamesProblem(record->company, record->title, record->scr_file_name, record->language);
   PlaceholderValues values;

@@ -654,7 +654,7 @@ TEST_F(LumipackCommand, DamagedInstallersAreReportedNotTrusted) {
        "no package found"},
       {"item length runs past the end",
        [&](std::vector<uint8_t>& b) { lumiset::StoreU32(&b[where.package_offset], 0x00FFFFFF); },
-       "run past its end"},
+       "the setup record item is larger than any package holds"},
       {"screensaver stream damaged",
        [&](std::vector<uint8_t>& b) {
          const uint64_t middle = (items.data_offset + 12 + items.data_end) / 2;

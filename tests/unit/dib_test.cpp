@@ -11,7 +11,7 @@ namespace {
 
 using testing::MakeBmp;
 
-std::optional<std::vector<uint8_t>> Read(const std::vector<uint8_t>& file_bytes) {
+StatusOr<std::vector<uint8_t>> Read(const std::vector<uint8_t>& file_bytes) {
   MemoryFile file(file_bytes);
   return ReadDib(file);
 }
@@ -19,7 +19,7 @@ std::optional<std::vector<uint8_t>> Read(const std::vector<uint8_t>& file_bytes)
 TEST(Dib, TwentyFourBitTopLeftPixel) {
   // 2x2, rows bottom-up, each row 6 bytes padded to 8. Top row is stored last.
   const std::vector<uint8_t> rows = {1, 2, 3, 4, 5, 6, 0, 0, 0x10, 0x20, 0x30, 7, 8, 9, 0, 0};
-  std::optional<std::vector<uint8_t>> dib = Read(MakeBmp(2, 2, 24, 0, {}, rows));
+  StatusOr<std::vector<uint8_t>> dib = Read(MakeBmp(2, 2, 24, 0, {}, rows));
   ASSERT_TRUE(dib);
   EXPECT_EQ(DibPixelColor(*dib, 0, 0), 0x102030u);
   EXPECT_EQ(DibPixelColor(*dib, 1, 1), 0x040506u);
@@ -31,7 +31,7 @@ TEST(Dib, TwentyFourBitTopLeftPixel) {
 TEST(Dib, IndexedPicturesSampleThroughTheirColourTable) {
   const std::vector<uint32_t> palette2 = {0x00112233, 0x00445566};
   // 1-bit, 3x1: bits 0 1 0 -> 0x40.
-  std::optional<std::vector<uint8_t>> one = Read(MakeBmp(3, 1, 1, 0, palette2, {0x40, 0, 0, 0}));
+  StatusOr<std::vector<uint8_t>> one = Read(MakeBmp(3, 1, 1, 0, palette2, {0x40, 0, 0, 0}));
   ASSERT_TRUE(one);
   EXPECT_EQ(DibPixelColor(*one, 0, 0), 0x332211u);
   EXPECT_EQ(DibPixelColor(*one, 1, 0), 0x665544u);
@@ -39,7 +39,7 @@ TEST(Dib, IndexedPicturesSampleThroughTheirColourTable) {
   std::vector<uint32_t> palette16(16, 0);
   palette16[0xA] = 0x00ABCDEF;
   palette16[0x3] = 0x00010203;
-  std::optional<std::vector<uint8_t>> four = Read(MakeBmp(2, 1, 4, 0, palette16, {0xA3, 0, 0, 0}));
+  StatusOr<std::vector<uint8_t>> four = Read(MakeBmp(2, 1, 4, 0, palette16, {0xA3, 0, 0, 0}));
   ASSERT_TRUE(four);
   EXPECT_EQ(DibPixelColor(*four, 0, 0), 0xEFCDABu);
   EXPECT_EQ(DibPixelColor(*four, 1, 0), 0x030201u);
@@ -52,14 +52,14 @@ TEST(Dib, IndexedPicturesSampleThroughTheirColourTable) {
   }
   with_table.insert(with_table.end(), {7, 0, 0, 0});
   StoreU32(&with_table[10], 54 + 1024);
-  std::optional<std::vector<uint8_t>> eight = Read(with_table);
+  StatusOr<std::vector<uint8_t>> eight = Read(with_table);
   ASSERT_TRUE(eight);
   EXPECT_EQ(DibColorCount(*eight), 256u);
   EXPECT_EQ(DibPixelColor(*eight, 0, 0), 0x070000u) << "blue 7";
 }
 
 TEST(Dib, SixteenBitReadsAsFiveSixFive) {
-  std::optional<std::vector<uint8_t>> dib = Read(MakeBmp(1, 1, 16, 0, {}, {0xFF, 0xFF, 0, 0}));
+  StatusOr<std::vector<uint8_t>> dib = Read(MakeBmp(1, 1, 16, 0, {}, {0xFF, 0xFF, 0, 0}));
   ASSERT_TRUE(dib);
   EXPECT_EQ(DibPixelColor(*dib, 0, 0), 248u | 252u << 8 | 248u << 16);
 }
@@ -78,7 +78,7 @@ TEST(Dib, CoreHeaderIsWidenedToAnInfoHeader) {
   w.U16(1);
   w.Bytes(std::vector<uint8_t>{0x01, 0x02, 0x03, 0x0A, 0x0B, 0x0C});
   w.Bytes(std::vector<uint8_t>{0x40, 0, 0, 0});
-  std::optional<std::vector<uint8_t>> dib = Read(w.Take());
+  StatusOr<std::vector<uint8_t>> dib = Read(w.Take());
   ASSERT_TRUE(dib);
   EXPECT_EQ(LoadU32(dib->data()), 40u);
   EXPECT_EQ(DibColorCount(*dib), 2u);
@@ -103,7 +103,7 @@ TEST(Dib, Rle8IsExpanded) {
   palette[3] = 0x00FF0000;  // red
   // 4x2: bottom row "1 1 1 2" as a run and a literal; top row a delta then 3.
   const std::vector<uint8_t> rle = {3, 1, 0, 3, 2, 2, 2, 0, 0, 0, 0, 2, 3, 0, 1, 3, 0, 1};
-  std::optional<std::vector<uint8_t>> dib = Read(MakeBmp(4, 2, 8, 1, palette, rle));
+  StatusOr<std::vector<uint8_t>> dib = Read(MakeBmp(4, 2, 8, 1, palette, rle));
   ASSERT_TRUE(dib);
   EXPECT_EQ(LoadU32(&(*dib)[16]), 0u) << "no longer compressed";
   EXPECT_EQ(DibPixelColor(*dib, 0, 1), 0xFF0000u);
@@ -115,15 +115,17 @@ TEST(Dib, Rle8IsExpanded) {
 TEST(Dib, Rle8RunsThatLeaveThePictureAreCutOff) {
   std::vector<uint32_t> palette(2, 0x00FFFFFF);
   const std::vector<uint8_t> rle = {255, 1, 0, 2, 200, 200, 255, 1, 0, 250};
-  std::optional<std::vector<uint8_t>> dib = Read(MakeBmp(3, 2, 8, 1, palette, rle));
+  StatusOr<std::vector<uint8_t>> dib = Read(MakeBmp(3, 2, 8, 1, palette, rle));
   ASSERT_TRUE(dib);
   EXPECT_EQ(dib->size(), 40u + 8 + 8);
 }
 
 TEST(Dib, RefusedPictures) {
+  // Each refusal says why: lumipack passes the reason on to the author.
   struct Case {
     const char* name;
     std::vector<uint8_t> file;
+    const char* reason;
   };
   std::vector<uint8_t> not_bm = MakeBmp(1, 1, 24, 0, {}, {1, 2, 3, 0});
   not_bm[0] = 'X';
@@ -135,19 +137,27 @@ TEST(Dib, RefusedPictures) {
   std::vector<uint8_t> odd_header = MakeBmp(1, 1, 24, 0, {}, {1, 2, 3, 0});
   StoreU32(&odd_header[14], 20);
   const Case cases[] = {
-      {"not BM", not_bm},
-      {"RLE4", MakeBmp(2, 1, 4, 2, std::vector<uint32_t>(16), {0, 1, 0, 0})},
-      {"top-down", top_down},
-      {"short pixel data", MakeBmp(4, 4, 24, 0, {}, {1, 2, 3})},
-      {"over the size limit", huge},
-      {"bit count 7", MakeBmp(1, 1, 7, 0, {}, {0, 0, 0, 0})},
-      {"too many colours", too_many_colors},
-      {"unknown header size", odd_header},
-      {"16-bit bit fields", MakeBmp(1, 1, 16, 3, {0xF800, 0x07E0, 0x001F}, {0, 0, 0, 0})},
-      {"empty", {}},
-      {"file header only", std::vector<uint8_t>{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {"not BM", not_bm, "does not start with \"BM\""},
+      {"RLE4", MakeBmp(2, 1, 4, 2, std::vector<uint32_t>(16), {0, 1, 0, 0}),
+       "compression is neither none nor RLE8"},
+      {"top-down", top_down, "height is not positive"},
+      {"short pixel data", MakeBmp(4, 4, 24, 0, {}, {1, 2, 3}), "pixels are cut short"},
+      {"over the size limit", huge, "pixels are over the size limit"},
+      {"bit count 7", MakeBmp(1, 1, 7, 0, {}, {0, 0, 0, 0}), "bit count"},
+      {"too many colours", too_many_colors, "colour table is too long"},
+      {"unknown header size", odd_header, "unknown size"},
+      {"16-bit bit fields", MakeBmp(1, 1, 16, 3, {0xF800, 0x07E0, 0x001F}, {0, 0, 0, 0}),
+       "colour masks"},
+      {"empty", {}, "file header is cut short"},
+      {"file header only", std::vector<uint8_t>{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       "bitmap header is cut short"},
   };
-  for (const Case& c : cases) EXPECT_FALSE(Read(c.file)) << c.name;
+  for (const Case& c : cases) {
+    StatusOr<std::vector<uint8_t>> dib = Read(c.file);
+    ASSERT_FALSE(dib) << c.name;
+    EXPECT_NE(dib.status().what().find(c.reason), std::string_view::npos)
+        << c.name << ": " << dib.status().ToString();
+  }
 }
 
 TEST(Dib, ThirtyTwoBitBgrBitFieldsReadAsPlainPixels) {
@@ -156,7 +166,7 @@ TEST(Dib, ThirtyTwoBitBgrBitFieldsReadAsPlainPixels) {
   std::vector<uint8_t> file =
       MakeBmp(1, 1, 32, 3, {0x00FF0000, 0x0000FF00, 0x000000FF}, {0x10, 0x20, 0x30, 0xFF});
   StoreU32(&file[46], 0);  // used colours: the masks are no colour table
-  std::optional<std::vector<uint8_t>> dib = Read(file);
+  StatusOr<std::vector<uint8_t>> dib = Read(file);
   ASSERT_TRUE(dib);
   EXPECT_EQ(LoadU32(&(*dib)[16]), 0u);
   EXPECT_EQ(DibPixelColor(*dib, 0, 0), 0x102030u);

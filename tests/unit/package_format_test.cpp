@@ -24,10 +24,10 @@ std::vector<uint8_t> DecodeAll(std::span<const uint8_t> block, DecodeStatus* sta
   return std::move(sink.bytes());
 }
 
-std::optional<PackageItems> ReadItems(const std::vector<uint8_t>& file_bytes) {
+StatusOr<PackageItems> ReadItems(const std::vector<uint8_t>& file_bytes) {
   MemoryFile file(file_bytes);
-  std::optional<PackageLocation> where = LocatePackage(file);
-  if (!where) return std::nullopt;
+  StatusOr<PackageLocation> where = LocatePackage(file);
+  if (!where) return where.status();
   return ReadPackageItems(file, *where);
 }
 
@@ -40,7 +40,7 @@ TEST(PackageLayout, RoundTripsEveryItemAndPadsToEightBytes) {
   const std::vector<uint8_t> installer = BuildInstaller(pkg);
   EXPECT_EQ(installer.size() % 8, 0u);
 
-  std::optional<PackageItems> items = ReadItems(installer);
+  StatusOr<PackageItems> items = ReadItems(installer);
   ASSERT_TRUE(items);
   EXPECT_EQ(items->companion_item, pkg.companion);
   DecodeStatus status;
@@ -55,9 +55,9 @@ TEST(PackageLayout, RoundTripsEveryItemAndPadsToEightBytes) {
 TEST(PackageLayout, EmptyOptionalItemsPutTheDataRightAfterTheRecord) {
   const std::vector<uint8_t> installer = BuildInstaller(TestPackage{});
   MemoryFile file(installer);
-  std::optional<PackageLocation> where = LocatePackage(file);
+  StatusOr<PackageLocation> where = LocatePackage(file);
   ASSERT_TRUE(where);
-  std::optional<PackageItems> items = ReadPackageItems(file, *where);
+  StatusOr<PackageItems> items = ReadPackageItems(file, *where);
   ASSERT_TRUE(items);
   EXPECT_TRUE(items->picture_item.empty());
   EXPECT_TRUE(items->uninstaller_item.empty());
@@ -72,10 +72,10 @@ TEST(PackageLayout, SignedInstallerFindsItsTrailerBeforeTheCertificateTable) {
   const size_t unsigned_size = installer.size();
   AttachFakeSignature(installer);
   MemoryFile file(installer);
-  std::optional<PackageLocation> where = LocatePackage(file);
+  StatusOr<PackageLocation> where = LocatePackage(file);
   ASSERT_TRUE(where);
   EXPECT_EQ(where->trailer_offset, unsigned_size - 4);
-  std::optional<PackageItems> items = ReadPackageItems(file, *where);
+  StatusOr<PackageItems> items = ReadPackageItems(file, *where);
   ASSERT_TRUE(items);
   DecodeStatus status;
   const std::span<const uint8_t> block(installer.data() + items->data_offset,
@@ -92,7 +92,7 @@ TEST(PackageLayout, RefusesToAppendToASignedImage) {
 TEST(PackageLayout, PeFactsOfTheMinimalImage) {
   const std::vector<uint8_t> image = testing::MinimalPeImage(1000);
   MemoryFile file(image);
-  std::optional<PeFacts> pe = ReadPeFacts(file);
+  StatusOr<PeFacts> pe = ReadPeFacts(file);
   ASSERT_TRUE(pe);
   EXPECT_EQ(pe->image_end, 0x200u + 1000);
   EXPECT_EQ(pe->cert_entry_offset, testing::kMinimalPeCertEntry);
@@ -100,10 +100,12 @@ TEST(PackageLayout, PeFactsOfTheMinimalImage) {
 }
 
 // Corruption fixtures: every way a hostile or damaged file can lie about its
-// layout must fail to locate or read the package, never read out of bounds.
+// layout must fail to locate or read the package, never read out of bounds,
+// and say what is wrong (the log of a damaged installer shows it).
 struct Corruption {
   const char* name;
   void (*mutate)(std::vector<uint8_t>&);
+  const char* reason;
 };
 
 void SetTrailer(std::vector<uint8_t>& f, uint32_t p) { StoreU32(&f[f.size() - 4], p); }
@@ -116,29 +118,41 @@ uint32_t LengthField(const std::vector<uint8_t>& f, int index) {
 }
 
 const Corruption kCorruptions[] = {
-    {"trailer past the end", [](auto& f) { SetTrailer(f, static_cast<uint32_t>(f.size()) + 10); }},
-    {"trailer at the end", [](auto& f) { SetTrailer(f, static_cast<uint32_t>(f.size()) - 4); }},
-    {"trailer into the stub", [](auto& f) { SetTrailer(f, 0x100); }},
-    {"trailer zero", [](auto& f) { SetTrailer(f, 0); }},
-    {"record length all ones", [](auto& f) { StoreU32(&f[LengthField(f, 0)], 0xFFFFFFFF); }},
-    {"picture length all ones", [](auto& f) { StoreU32(&f[LengthField(f, 1)], 0xFFFFFFFF); }},
+    {"trailer past the end", [](auto& f) { SetTrailer(f, static_cast<uint32_t>(f.size()) + 10); },
+     "the trailer points outside the package"},
+    {"trailer at the end", [](auto& f) { SetTrailer(f, static_cast<uint32_t>(f.size()) - 4); },
+     "the trailer points outside the package"},
+    {"trailer into the stub", [](auto& f) { SetTrailer(f, 0x100); },
+     "the trailer points outside the package"},
+    {"trailer zero", [](auto& f) { SetTrailer(f, 0); }, "the trailer points outside the package"},
+    {"record length all ones", [](auto& f) { StoreU32(&f[LengthField(f, 0)], 0xFFFFFFFF); },
+     "the setup record item is larger than any package holds"},
+    {"picture length all ones", [](auto& f) { StoreU32(&f[LengthField(f, 1)], 0xFFFFFFFF); },
+     "the picture item is larger than any package holds"},
     {"uninstaller length all ones",
-     [](auto& f) { StoreU32(&f[LengthField(f, 2)], 0xFFFFFFFF); }},
+     [](auto& f) { StoreU32(&f[LengthField(f, 2)], 0xFFFFFFFF); },
+     "the uninstaller item is larger than any package holds"},
     {"companion length past the trailer",
-     [](auto& f) { StoreU32(&f[LengthField(f, 3)], static_cast<uint32_t>(f.size())); }},
+     [](auto& f) { StoreU32(&f[LengthField(f, 3)], static_cast<uint32_t>(f.size())); },
+     "the companion program item runs past the package"},
     {"companion ends exactly at the trailer",
      [](auto& f) {
        const uint32_t at = LengthField(f, 3);
        StoreU32(&f[at], static_cast<uint32_t>(f.size() - 4 - at - 4 + 1));
-     }},
-    {"not a PE image", [](auto& f) { f[0] = 'X'; }},
+     },
+     "the companion program item runs past the package"},
+    {"not a PE image", [](auto& f) { f[0] = 'X'; }, "does not start with an MZ header"},
     {"certificate table past the end",
-     [](auto& f) { StoreU32(&f[testing::kMinimalPeCertEntry], static_cast<uint32_t>(f.size() + 8)); }},
+     [](auto& f) { StoreU32(&f[testing::kMinimalPeCertEntry], static_cast<uint32_t>(f.size() + 8)); },
+     "the signature's table lies past the end of the file"},
     {"certificate table inside the image",
-     [](auto& f) { StoreU32(&f[testing::kMinimalPeCertEntry], 0x100); }},
-    {"e_lfanew past the end", [](auto& f) { StoreU32(&f[0x3C], 0x7FFFFFF0); }},
+     [](auto& f) { StoreU32(&f[testing::kMinimalPeCertEntry], 0x100); },
+     "no package follows the program"},
+    {"e_lfanew past the end", [](auto& f) { StoreU32(&f[0x3C], 0x7FFFFFF0); },
+     "the PE header lies too far into the file"},
     {"section past the end",
-     [](auto& f) { StoreU32(&f[0x80 + 24 + 224 + 16], static_cast<uint32_t>(f.size())); }},
+     [](auto& f) { StoreU32(&f[0x80 + 24 + 224 + 16], static_cast<uint32_t>(f.size())); },
+     "sections run past the end of the file"},
 };
 
 TEST(PackageLayout, CorruptLayoutsFailCleanly) {
@@ -148,7 +162,11 @@ TEST(PackageLayout, CorruptLayoutsFailCleanly) {
   for (const Corruption& c : kCorruptions) {
     std::vector<uint8_t> installer = BuildInstaller(pkg);
     c.mutate(installer);
-    EXPECT_FALSE(ReadItems(installer)) << c.name;
+    StatusOr<PackageItems> items = ReadItems(installer);
+    ASSERT_FALSE(items) << c.name;
+    EXPECT_EQ(items.status().code(), StatusCode::kCorrupt) << c.name;
+    EXPECT_NE(items.status().what().find(c.reason), std::string_view::npos)
+        << c.name << ": " << items.status().ToString();
   }
 }
 
@@ -159,7 +177,7 @@ TEST(PackageLayout, EveryTruncationFailsToLoad) {
   const std::vector<uint8_t> installer = BuildInstaller(pkg);
   for (size_t len = 0; len < installer.size(); ++len) {
     const std::vector<uint8_t> cut(installer.begin(), installer.begin() + static_cast<long>(len));
-    std::optional<PackageItems> items = ReadItems(cut);
+    StatusOr<PackageItems> items = ReadItems(cut);
     if (items) {
       // A cut that happens to leave a plausible trailer must still fail on
       // the record, which the loader decodes next.
@@ -264,7 +282,9 @@ TEST(Blocks, StreamingDecodeMatchesForLargeInputsReadInPieces) {
 
 TEST(Records, DecodeRecordChecksItsCapacity) {
   const std::vector<uint8_t> record = Bytes("record bytes");
-  EXPECT_EQ(DecodeRecord(EncodeRecordItem(record, 9)), record);
+  StatusOr<std::vector<uint8_t>> decoded = DecodeRecord(EncodeRecordItem(record, 9));
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(*decoded, record);
   std::vector<uint8_t> item = EncodeRecordItem(record, 9);
   StoreU32(item.data(), kMaxRecordDecoded + 1);
   EXPECT_FALSE(DecodeRecord(item));

@@ -35,7 +35,7 @@ TEST(SetupRecord, RoundTripsWithoutTheReservedExtension) {
   SetupRecord r = testing::SampleRecord();
   r.reserved_low = kNoExtension;
   r.reserved_high = 7;
-  std::optional<SetupRecord> back = ParseSetupRecord(EncodeSetupRecord(r));
+  StatusOr<SetupRecord> back = ParseSetupRecord(EncodeSetupRecord(r));
   ASSERT_TRUE(back);
   EXPECT_FALSE(back->HasExtension());
   ExpectSameRecord(*back, r);
@@ -48,7 +48,7 @@ TEST(SetupRecord, SkipsTheReservedExtensionWhenNeitherHalfIsAllOnes) {
   r.extension.texts = {"one", "two", "", "four"};
   r.extension.c = 0xFFFF;
   const std::vector<uint8_t> bytes = EncodeSetupRecord(r);
-  std::optional<SetupRecord> back = ParseSetupRecord(bytes);
+  StatusOr<SetupRecord> back = ParseSetupRecord(bytes);
   ASSERT_TRUE(back);
   EXPECT_TRUE(back->HasExtension());
   EXPECT_EQ(back->extension.texts[3], "four");
@@ -62,7 +62,7 @@ TEST(SetupRecord, TextsEndAtTheirFirstZeroOrTheirStoredLength) {
   r.title = std::string("Star\0field", 10);
   r.company = "";
   std::vector<uint8_t> bytes = EncodeSetupRecord(r);
-  std::optional<SetupRecord> back = ParseSetupRecord(bytes);
+  StatusOr<SetupRecord> back = ParseSetupRecord(bytes);
   ASSERT_TRUE(back);
   EXPECT_EQ(back->title, "Star");
   EXPECT_EQ(back->company, "");
@@ -103,7 +103,7 @@ TEST(SetupRecord, ExtrasRoundTripAfterTheLastField) {
   // Every field sits where a reader without extras looks for it.
   ASSERT_GT(bytes.size(), plain.size());
   EXPECT_TRUE(std::equal(plain.begin() + 4, plain.end(), bytes.begin() + 4));
-  std::optional<SetupRecord> back = ParseSetupRecord(bytes);
+  StatusOr<SetupRecord> back = ParseSetupRecord(bytes);
   ASSERT_TRUE(back);
   ExpectSameRecord(*back, r);
   EXPECT_EQ(back->version, "2.1.0");
@@ -155,7 +155,7 @@ TEST(SetupRecord, ExtrasThatDoNotParseAreDropped) {
     SCOPED_TRACE(c.name);
     std::vector<uint8_t> bytes = plain;
     bytes.insert(bytes.end(), c.tail.begin(), c.tail.end());
-    std::optional<SetupRecord> back = ParseSetupRecord(bytes);
+    StatusOr<SetupRecord> back = ParseSetupRecord(bytes);
     ASSERT_TRUE(back);
     ExpectSameRecord(*back, testing::SampleRecord());
     EXPECT_EQ(back->version, c.version);

@@ -54,11 +54,11 @@ TEST(SignedInstaller, RealSignatureKeepsThePackageReachable) {
 
   ASSERT_GT(signed_bytes.size(), installer.size());
   MemoryFile file(signed_bytes);
-  std::optional<PackageLocation> where = LocatePackage(file);
+  StatusOr<PackageLocation> where = LocatePackage(file);
   ASSERT_TRUE(where);
   EXPECT_NE(where->pe.cert_offset, 0u);
   EXPECT_EQ(where->trailer_offset + 4, where->pe.cert_offset);
-  std::optional<PackageItems> items = ReadPackageItems(file, *where);
+  StatusOr<PackageItems> items = ReadPackageItems(file, *where);
   ASSERT_TRUE(items);
   EXPECT_EQ(items->companion_item, pkg.companion);
   VectorSink sink;

@@ -200,8 +200,8 @@ Result<Stub> ReadStub(const BuildRequest& request, const lumiset::PeFacts& scr,
                            place);
   }
   lumiset::MemoryFile file(*bytes);
-  if (std::optional<lumiset::PackageLocation> where = lumiset::LocatePackage(file)) {
-    std::optional<lumiset::PackageItems> items = lumiset::ReadPackageItems(file, *where);
+  if (lumiset::StatusOr<lumiset::PackageLocation> where = lumiset::LocatePackage(file)) {
+    lumiset::StatusOr<lumiset::PackageItems> items = lumiset::ReadPackageItems(file, *where);
     if (items && lumiset::DecodeRecord(items->record_item)) {
       return Status::Failure(name + ": the stub already carries a package; is it an installer?",
                              place);
@@ -592,9 +592,10 @@ Result<ScreensaverFile> OpenScreensaver(const Manifest& m) {
                                        " bytes, more than the " +
                                        std::to_string(kMaxScreensaverBytes) + " bytes allowed"));
   }
-  const std::optional<lumiset::PeFacts> pe = lumiset::ReadPeFacts(**file);
+  const lumiset::StatusOr<lumiset::PeFacts> pe = lumiset::ReadPeFacts(**file);
   if (!pe) {
-    return Status::Failure(name + ": not a PE image; a screensaver is a Windows program (.scr)",
+    return Status::Failure(name + ": not a PE image (" + std::string(pe.status().what()) +
+                               "); a screensaver is a Windows program (.scr)",
                            m.PlaceOf(keys::kScreensaver));
   }
   if (IsLibrary(**file)) {

@@ -120,7 +120,7 @@ ItemCheck DecodeScreensaver(lumiset::ReadableFile& file, const lumiset::PackageI
   check.decoded_size = sink.total();
   if (check.status == DecodeStatus::kOk) {
     PrefixFile program(sink.prefix(), sink.total());
-    *pe = lumiset::ReadPeFacts(program);
+    *pe = PeFactsOf(program);
     if (*pe) *signature = sink.Signature();
   }
   return check;
@@ -210,19 +210,18 @@ Result<InstallerContents> ReadInstaller(const std::filesystem::path& path) {
   InstallerContents c;
   c.name = Utf8FromPath(path);
   c.file_size = file.Size();
-  c.stub_pe = lumiset::ReadPeFacts(file);
+  c.stub_pe = PeFactsOf(file);
   if (!c.stub_pe) return Status::Failure(c.name + ": not a PE image, so not an installer");
-  std::optional<lumiset::PackageLocation> where = lumiset::LocatePackage(file);
+  lumiset::StatusOr<lumiset::PackageLocation> where = lumiset::LocatePackage(file);
   if (!where) {
-    return Status::Failure(c.name +
-                           ": no package found (not an installer, or cut short or damaged)");
+    return Status::Failure(c.name + ": no package found (not an installer, or cut short or " +
+                           "damaged: " + std::string(where.status().what()) + ")");
   }
   c.where = *where;
-  std::optional<lumiset::PackageItems> items = lumiset::ReadPackageItems(file, *where);
+  lumiset::StatusOr<lumiset::PackageItems> items = lumiset::ReadPackageItems(file, *where);
   if (!items) {
-    return Status::Failure(c.name +
-                           ": the package's items run past its end or over their limits "
-                           "(cut short or damaged)");
+    return Status::Failure(c.name + ": " + std::string(items.status().what()) +
+                           " (cut short or damaged)");
   }
   c.items = std::move(*items);
   c.signature = CheckSignature(file);
@@ -230,7 +229,11 @@ Result<InstallerContents> ReadInstaller(const std::filesystem::path& path) {
   uint64_t offset = c.where.package_offset + 4;
   std::vector<uint8_t> record_bytes;
   c.record_item = DecodeRecordItem(c.items.record_item, offset, &record_bytes);
-  if (c.record_item.ok()) c.record = lumiset::ParseSetupRecord(record_bytes);
+  if (c.record_item.ok()) {
+    if (lumiset::StatusOr<lumiset::SetupRecord> record = lumiset::ParseSetupRecord(record_bytes)) {
+      c.record = std::move(*record);
+    }
+  }
   offset += c.items.record_item.size() + 4;
 
   c.picture =

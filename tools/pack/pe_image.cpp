@@ -7,9 +7,15 @@
 
 namespace lumipack {
 
+std::optional<lumiset::PeFacts> PeFactsOf(lumiset::ReadableFile& file) {
+  lumiset::StatusOr<lumiset::PeFacts> pe = lumiset::ReadPeFacts(file);
+  if (!pe) return std::nullopt;
+  return *pe;
+}
+
 std::optional<lumiset::PeFacts> ReadPeOf(std::span<const uint8_t> bytes) {
   lumiset::MemoryFile file(bytes);
-  return lumiset::ReadPeFacts(file);
+  return PeFactsOf(file);
 }
 
 bool IsLibrary(lumiset::ReadableFile& file) {

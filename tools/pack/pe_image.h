@@ -13,6 +13,8 @@ namespace lumipack {
 // What the PE headers of a file held in memory say; nullopt when the bytes
 // are not a PE image.
 std::optional<lumiset::PeFacts> ReadPeOf(std::span<const uint8_t> bytes);
+// The same for an open file; nullopt when it is not a PE image.
+std::optional<lumiset::PeFacts> PeFactsOf(lumiset::ReadableFile& file);
 
 // Whether a PE image is a library (a DLL) rather than a program: the COFF
 // header's IMAGE_FILE_DLL flag. False when the headers cannot be read.

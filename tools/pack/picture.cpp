@@ -155,10 +155,8 @@ std::optional<std::string> PictureProblem(std::span<const uint8_t> bytes, const 
   }
   if (std::optional<std::string> problem = BmpHeaderProblem(bytes)) return problem;
   lumiset::MemoryFile file(bytes);
-  if (!lumiset::ReadDib(file)) {
-    return std::string(
-        "the installer's BMP reader refuses it (its colour table or pixels are "
-        "cut short or damaged)");
+  if (lumiset::StatusOr<std::vector<uint8_t>> dib = lumiset::ReadDib(file); !dib) {
+    return "the installer's BMP reader refuses it: " + std::string(dib.status().what());
   }
   return std::nullopt;
 }

@@ -8,6 +8,7 @@
 #include "file_io.h"
 #include "host.h"
 #include "package/package_format.h"
+#include "pe_image.h"
 
 namespace lumipack {
 namespace {
@@ -23,7 +24,7 @@ Status CheckReadable(const std::filesystem::path& path, const char* what) {
 Status CheckSigned(const std::filesystem::path& path) {
   Result<std::unique_ptr<FileReader>> file = FileReader::Open(path);
   if (!file) return file.status();
-  std::optional<lumiset::PackageLocation> where = lumiset::LocatePackage(**file);
+  lumiset::StatusOr<lumiset::PackageLocation> where = lumiset::LocatePackage(**file);
   if (!where || !lumiset::ReadPackageItems(**file, *where)) {
     return Status::Failure(std::string(kSigningProgram) +
                            " wrote an installer whose package cannot be found any more");
@@ -120,7 +121,7 @@ Status SignWithCommand(const std::filesystem::path& input, const std::filesystem
   } else {
     Result<std::unique_ptr<FileReader>> signed_file = FileReader::Open(output);
     std::optional<lumiset::PeFacts> pe;
-    if (signed_file) pe = lumiset::ReadPeFacts(**signed_file);
+    if (signed_file) pe = PeFactsOf(**signed_file);
     if (!pe || pe->cert_offset == 0) {
       status = Status::Failure("cannot sign " + Utf8FromPath(input.filename()) +
                                ": the signing command succeeded but left no signature in it" +
