@@ -2,6 +2,7 @@
 an installation killed at any moment, a finishing step that fails, a
 damaged block; and installers that work from any path, in any script."""
 
+import contextlib
 import os
 import random
 import shutil
@@ -53,6 +54,55 @@ def test_a_killed_installation_leaves_the_earlier_copy_whole(big):
         assert wine.run(installer, "/q", timeout=120) == 0
         assert installed.scr.read_bytes() == expected
         assert staged_files(wine) == []
+
+
+@contextlib.contextmanager
+def full_system_folder(system32, free_bytes):
+    """Puts the system folder on a small drive with `free_bytes` left: a
+    tmpfs mounted in its place, holding links to what was there. Needs the
+    right to mount (root, as in CI)."""
+    real = system32.with_name("system32.real")
+    system32.rename(real)
+    system32.mkdir()
+    try:
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=32m", "tmpfs", str(system32)],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        if mounted.returncode != 0:
+            pytest.skip(f"cannot mount a small drive here: {mounted.stderr.strip()}")
+        try:
+            for entry in real.iterdir():
+                (system32 / entry.name).symlink_to(entry)
+            stat = os.statvfs(system32)
+            filler = stat.f_bavail * stat.f_frsize - free_bytes
+            (system32 / "filler.bin").write_bytes(bytes(filler))
+            yield
+        finally:
+            subprocess.run(["umount", str(system32)], check=True)
+    finally:
+        system32.rmdir()
+        real.rename(system32)
+
+
+def test_a_full_disk_keeps_the_earlier_copy_and_says_so(lumipack, stub, screensaver, tmp_path):
+    bigger = tmp_path / "starfield.scr"
+    bigger.write_bytes(screensaver.read_bytes() + random.Random(5).randbytes(4 << 20))
+    installer = build_installer(lumipack, stub, bigger, tmp_path / "out")
+    with fresh_wine() as wine:
+        installed = Installation(wine)
+        log = wine.drive_c / "setup.log"
+        with full_system_folder(wine.drive_c / "windows" / "system32", free_bytes=1 << 20):
+            installed.scr.write_bytes(b"the working copy")
+            # /n: no one to ask, so the retries run out and the run fails.
+            assert wine.run(installer, "/q", "/n", f"/log={wine.windows_path(log)}",
+                            timeout=300) == 1
+            assert installed.scr.read_bytes() == b"the working copy"
+            assert staged_files(wine) == []
+        text = log.read_text(encoding="utf-8-sig")
+        assert "error 112" in text, text
+        assert f'installation: failed at "install {installed.scr_windows_path}"' in text, text
+        # With room again, the same installer installs.
+        assert wine.run(installer, "/q", "/n", timeout=120) == 0
+        assert installed.scr.read_bytes() == bigger.read_bytes()
 
 
 def test_a_failed_finishing_step_is_a_failure_named_in_the_log(wine, installer):
