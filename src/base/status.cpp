@@ -63,6 +63,11 @@ Status Status::Failure(StatusCode code, std::string_view what, std::string_view 
   return status;
 }
 
+Status Status::FailureOf(Status status) {
+  if (status.ok()) return Failure(StatusCode::kInvalidArgument, "a result without a value", "");
+  return status;
+}
+
 StatusCode Status::code() const { return state_ ? state_->code : StatusCode::kOk; }
 
 std::string_view Status::what() const { return state_ ? std::string_view(state_->what) : ""; }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -64,6 +65,11 @@ class [[nodiscard]] Status {
   // Marks a best-effort call: clean-up that goes on whatever happens.
   void IgnoreError() const {}
 
+  // `status` when it is a failure; for success, the failure of a result
+  // that has no value. Out of line, so that each `return failure;` into a
+  // StatusOr costs one call.
+  static Status FailureOf(Status status);
+
  private:
   struct State;
   struct Deleter {
@@ -73,15 +79,14 @@ class [[nodiscard]] Status {
 };
 
 // A value, or the Status that says why there is none. Built from a Status,
-// it holds a failure: an ok Status without a value becomes one.
+// it holds a failure: an ok Status without a value becomes one. A failure
+// constructs no T.
 template <typename T>
 class [[nodiscard]] StatusOr {
  public:
   StatusOr(T value) : value_(std::move(value)) {}  // NOLINT: implicit by design
   StatusOr(Status failure)                          // NOLINT: implicit by design
-      : status_(failure.ok() ? Status::Failure(StatusCode::kInvalidArgument,
-                                               "a result without a value", "")
-                             : std::move(failure)) {}
+      : status_(Status::FailureOf(std::move(failure))) {}
 
   bool ok() const { return status_.ok(); }
   explicit operator bool() const { return ok(); }
@@ -91,23 +96,23 @@ class [[nodiscard]] StatusOr {
   // process ends rather than go on with a value that is not there.
   T& value() & {
     CheckHasValue();
-    return value_;
+    return *value_;
   }
   const T& value() const& {
     CheckHasValue();
-    return value_;
+    return *value_;
   }
   T&& value() && {
     CheckHasValue();
-    return std::move(value_);
+    return std::move(*value_);
   }
   T* operator->() {
     CheckHasValue();
-    return &value_;
+    return &*value_;
   }
   const T* operator->() const {
     CheckHasValue();
-    return &value_;
+    return &*value_;
   }
   T& operator*() & { return value(); }
   const T& operator*() const& { return value(); }
@@ -117,7 +122,7 @@ class [[nodiscard]] StatusOr {
     if (!ok()) std::abort();
   }
 
-  T value_{};
+  std::optional<T> value_;
   Status status_;
 };
 

@@ -140,7 +140,10 @@ uint32_t DibPixelColor(std::span<const uint8_t> dib, int32_t x, int32_t y) {
   return red | green << 8 | blue << 16;
 }
 
-StatusOr<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
+namespace {
+
+// ReadDib's work; each refusal is one Status return.
+Status ReadDibInto(ReadableFile& file, std::vector<uint8_t>& dib) {
   const uint64_t file_size = file.Size();
   uint8_t file_header[kBmpFileHeaderSize];
   if (!file.ReadAt(0, file_header, sizeof file_header)) return Refused("its file header is cut short");
@@ -218,7 +221,7 @@ StatusOr<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
   const uint64_t pixel_bytes = stride * static_cast<uint64_t>(height);
   if (pixel_bytes > kMaxDibPixelBytes) return Refused("its pixels are over the size limit");
 
-  std::vector<uint8_t> dib(kInfoHeaderSize + size_t{colors} * 4 + pixel_bytes, 0);
+  dib.assign(kInfoHeaderSize + size_t{colors} * 4 + pixel_bytes, 0);
   const size_t entry_size = core ? 3 : 4;
   std::vector<uint8_t> table(size_t{colors} * entry_size);
   if (!table.empty() && !file.ReadAt(table_at, table.data(), table.size())) {
@@ -245,6 +248,14 @@ StatusOr<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
   }
   StoreU32(&header[kImageSizeAt], static_cast<uint32_t>(pixel_bytes));
   std::memcpy(dib.data(), header.data(), kInfoHeaderSize);
+  return Status::Ok();
+}
+
+}  // namespace
+
+StatusOr<std::vector<uint8_t>> ReadDib(ReadableFile& file) {
+  std::vector<uint8_t> dib;
+  if (Status read = ReadDibInto(file, dib); !read) return read;
   return dib;
 }
 

@@ -21,9 +21,10 @@ constexpr size_t kInflateChunk = 64u << 10;
 
 // Damage found while reading: `reason` says what is wrong with the file; a
 // read that failed keeps the system's error code.
-Status Damaged(std::string_view reason, const Status& read = Status::Ok()) {
+Status Damaged(std::string_view reason, const Status& read) {
   return Status::Failure(StatusCode::kCorrupt, reason, "", read.system_code());
 }
+Status Damaged(std::string_view reason) { return Status::Corrupt(reason); }
 
 // Reads n bytes at offset; a failure is damage described by `reason`.
 Status ReadOr(ReadableFile& file, uint64_t offset, void* dst, size_t n, std::string_view reason) {
@@ -47,34 +48,42 @@ bool MagicMatches(std::span<const uint8_t> bytes) {
   return true;
 }
 
+// Damage of one item, worded in one place: "the <item> item<problem>".
+Status ItemDamaged(std::string_view item, std::string_view problem, const Status& read) {
+  std::string reason = "the ";
+  reason += item;
+  reason += " item";
+  reason += problem;
+  return Damaged(reason, read);
+}
+
 // Reads one length-prefixed item whose bytes must lie before `end`; `name`
 // says which item in a failure.
 Status ReadItem(ReadableFile& file, uint64_t* pos, uint64_t end, uint32_t limit,
                 std::string_view name, std::vector<uint8_t>* out) {
-  const std::string item(name);
-  uint32_t length = 0;
-  if (*pos > end || end - *pos < 4) return Damaged("the " + item + " item's length lies past the package");
-  if (Status read = ReadU32At(file, *pos, &length, "the " + item + " item's length cannot be read");
-      !read) {
-    return read;
+  const Status ok;
+  uint8_t raw[4];
+  if (*pos > end || end - *pos < 4) return ItemDamaged(name, "'s length lies past the package", ok);
+  if (Status read = file.ReadAt(*pos, raw, sizeof raw); !read) {
+    return ItemDamaged(name, "'s length cannot be read", read);
   }
+  const uint32_t length = LoadU32(raw);
   *pos += 4;
-  if (length > limit) return Damaged("the " + item + " item is larger than any package holds");
-  if (length > end - *pos) return Damaged("the " + item + " item runs past the package");
+  if (length > limit) return ItemDamaged(name, " is larger than any package holds", ok);
+  if (length > end - *pos) return ItemDamaged(name, " runs past the package", ok);
   out->resize(length);
   if (length != 0) {
-    if (Status read = ReadOr(file, *pos, out->data(), length, "the " + item + " item cannot be read");
-        !read) {
-      return read;
+    if (Status read = file.ReadAt(*pos, out->data(), length); !read) {
+      return ItemDamaged(name, " cannot be read", read);
     }
   }
   *pos += length;
   return Status::Ok();
 }
 
-}  // namespace
-
-StatusOr<PeFacts> ReadPeFacts(ReadableFile& file) {
+// The PE reader's work; every failure is one Status return, so that the
+// many checks cost a call each.
+Status ReadPeFactsInto(ReadableFile& file, PeFacts& facts) {
   const uint64_t size = file.Size();
   uint8_t mz[2];
   if (!file.ReadAt(0, mz, 2) || mz[0] != 'M' || mz[1] != 'Z') {
@@ -105,7 +114,6 @@ StatusOr<PeFacts> ReadPeFacts(ReadableFile& file) {
       !read) {
     return read;
   }
-  PeFacts facts;
   facts.machine = LoadU16(&coff[pe::kSignatureSize + pe::kCoffMachine]);
   const uint16_t magic = LoadU16(&optional[pe::kOptMagic]);
   uint32_t directory_start = 0;
@@ -147,22 +155,20 @@ StatusOr<PeFacts> ReadPeFacts(ReadableFile& file) {
   }
   if (image_end > size) return Damaged("the program's sections run past the end of the file");
   facts.image_end = image_end;
-  return facts;
+  return Status::Ok();
 }
 
-StatusOr<PackageLocation> LocatePackage(ReadableFile& file) {
-  StatusOr<PeFacts> pe = ReadPeFacts(file);
-  if (!pe) return pe.status();
+Status LocatePackageInto(ReadableFile& file, PackageLocation& where) {
+  if (Status read = ReadPeFactsInto(file, where.pe); !read) return read;
+  const PeFacts* pe = &where.pe;
   const uint64_t size = file.Size();
   // Without a signature the trailer ends the file; with one it ends just
   // before the certificate table.
-  const uint64_t trailer_end = pe.value().cert_offset != 0 ? pe.value().cert_offset : size;
+  const uint64_t trailer_end = pe->cert_offset != 0 ? pe->cert_offset : size;
   if (trailer_end > size) return Damaged("the signature's table lies past the end of the file");
-  if (trailer_end < pe.value().image_end + kTrailerSize) {
+  if (trailer_end < pe->image_end + kTrailerSize) {
     return Damaged("no package follows the program");
   }
-  PackageLocation where;
-  where.pe = pe.value();
   where.trailer_offset = trailer_end - kTrailerSize;
   uint32_t p = 0;
   if (Status read = ReadU32At(file, where.trailer_offset, &p, "the package's trailer cannot be read");
@@ -174,6 +180,20 @@ StatusOr<PackageLocation> LocatePackage(ReadableFile& file) {
       where.package_offset + kPackageLengthFields * 4 > where.trailer_offset) {
     return Damaged("the trailer points outside the package");
   }
+  return Status::Ok();
+}
+
+}  // namespace
+
+StatusOr<PeFacts> ReadPeFacts(ReadableFile& file) {
+  PeFacts facts;
+  if (Status read = ReadPeFactsInto(file, facts); !read) return read;
+  return facts;
+}
+
+StatusOr<PackageLocation> LocatePackage(ReadableFile& file) {
+  PackageLocation where;
+  if (Status read = LocatePackageInto(file, where); !read) return read;
   return where;
 }
 

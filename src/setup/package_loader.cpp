@@ -33,8 +33,10 @@ std::vector<uint8_t> DecodePicture(std::span<const uint8_t> item, uint16_t forma
 // failed keeps the system's error code.
 Status Damaged(std::string_view stage, const Status& reason, const std::string& path) {
   std::string what(stage);
-  if (!reason.what().empty()) what += " (" + std::string(reason.what()) + ")";
-  return Status::Failure(StatusCode::kCorrupt, what + " in", path, reason.system_code());
+  what += " (";
+  what += reason.what();
+  what += ") in";
+  return Status::Failure(StatusCode::kCorrupt, what, path, reason.system_code());
 }
 
 }  // namespace
