@@ -58,8 +58,11 @@ void RunWithoutWindow(WorkerHost& host, WorkerHost::Job job,
   bool quit = false;
   WPARAM quit_code = 0;
   WorkerLink& link = host.link();
+  // The thread's end wakes the wait at once: a quiet run ends as soon as its
+  // work does. Prompts are looked at every kPollMs.
+  const HANDLE thread = host.thread();
   while (!link.finished()) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
+    MsgWaitForMultipleObjects(1, &thread, FALSE, kPollMs, QS_ALLINPUT);
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {

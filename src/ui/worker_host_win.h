@@ -27,6 +27,9 @@ class WorkerHost {
   // finished at once and the job never runs.
   bool Start(Job job, HWND notify = nullptr, UINT message = 0);
   WorkerLink& link() { return link_; }
+  // The worker's thread, signalled when the job has ended; null before
+  // Start and after Join.
+  HANDLE thread() const { return thread_.get(); }
   // Waits for the job to end. One still running is asked to stop, and any
   // prompt it raises meanwhile is answered with Abort Setup.
   void Join();
