@@ -152,10 +152,11 @@ class Installation {
     link_.ReportProgress(kProgressDone);
     if (plan_.activate) Activate();
 
-    const std::vector<std::string> earlier_files = RecordedFiles();
+    const std::vector<RecordedFile> earlier_files =
+        ReadRecordedFiles(p_, plan_.record_root, plan_.record_key);
     if (!plan_.uninstall_folder.empty()) WriteUninstaller();
     CreateLinks();
-    WriteRecord();
+    WriteRecord(earlier_files);
     RemoveFilesNoLongerInstalled(earlier_files);
     if (!result_.failed_step.empty()) result_.outcome = InstallOutcome::Failed;
     return result_;
@@ -496,19 +497,8 @@ class Installation {
     return true;
   }
 
-  // The files an earlier installation recorded under this run's record,
-  // every slot past a gap too, as the uninstallation reads them.
-  std::vector<std::string> RecordedFiles() {
-    std::vector<std::string> files;
-    for (size_t i = 0; i < kInstalledFileSlots; ++i) {
-      std::optional<std::string> file =
-          p_.ReadRegistryString(plan_.record_root, plan_.record_key, InstalledFileValueName(i));
-      if (file && !file->empty()) files.push_back(std::move(*file));
-    }
-    return files;
-  }
-
-  void WriteRecord() {
+  // `earlier`: what the record listed before this run.
+  void WriteRecord(const std::vector<RecordedFile>& earlier) {
     const RegistryRoot root = plan_.record_root;
     const std::string& key = plan_.record_key;
     std::vector<Status> writes;
@@ -519,9 +509,9 @@ class Installation {
                                               result_.created_files[i]));
     }
     // An earlier installation's longer list must not live on after ours.
-    for (size_t i = count; i < kInstalledFileSlots; ++i) {
-      if (p_.ReadRegistryString(root, key, InstalledFileValueName(i))) {
-        p_.DeleteRegistryValue(root, key, InstalledFileValueName(i)).IgnoreError();
+    for (const RecordedFile& file : earlier) {
+      if (file.slot >= count) {
+        p_.DeleteRegistryValue(root, key, InstalledFileValueName(file.slot)).IgnoreError();
       }
     }
     writes.push_back(
@@ -535,10 +525,11 @@ class Installation {
   // Files an earlier installation of this screensaver made that this one
   // did not (links in another language, say), within what an installation
   // of it can have written.
-  void RemoveFilesNoLongerInstalled(const std::vector<std::string>& earlier) {
+  void RemoveFilesNoLongerInstalled(const std::vector<RecordedFile>& earlier) {
     const InstallFootprint footprint(package_.company, package_.title, package_.scr_file_name,
                                      facts_);
-    for (const std::string& file : earlier) {
+    for (const RecordedFile& recorded : earlier) {
+      const std::string& file = recorded.path;
       const bool kept = std::any_of(result_.created_files.begin(), result_.created_files.end(),
                                     [&](const std::string& f) {
                                       return FoldPathCase(f) == FoldPathCase(file);

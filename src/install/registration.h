@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "base/platform.h"
 
 #include "package/install_names.h"
 
@@ -18,6 +21,15 @@ namespace lumiset {
 inline constexpr size_t kInstalledFileSlots = 20;
 // "File0000", "File0001", ...: the files the installation created, in order.
 std::string InstalledFileValueName(size_t index);
+// One file of a record as found: its slot (File0000 is 0) and its path.
+struct RecordedFile {
+  size_t slot;
+  std::string path;
+};
+// Every file a record lists, past a gap too: an installation writes none,
+// but whatever stands in a record is judged (and a refusal logged).
+std::vector<RecordedFile> ReadRecordedFiles(Platform& p, RegistryRoot root,
+                                            const std::string& key);
 inline constexpr char kRecordScreensaverValue[] = "ScreensaverFile";
 inline constexpr char kRecordLanguageValue[] = "AppLanguage";
 // The screensaver setting the activation replaced, so that the

@@ -27,11 +27,6 @@ const char* RootName(RegistryRoot root) {
 }
 
 // One installed-files record as found.
-struct RecordedFile {
-  size_t slot;  // File0000 is 0
-  std::string path;
-};
-
 struct Record {
   RegistryRoot root;
   std::vector<RecordedFile> files;
@@ -45,14 +40,7 @@ std::vector<Record> ReadRecords(Platform& p, const std::string& key) {
                          p.ReadRegistryString(root, key, InstalledFileValueName(0)) ||
                          p.ReadRegistryString(root, key, kRecordPreviousPathPresentValue);
     if (!present) continue;
-    Record record{root, {}, KeptPreviousSetting(p, root, key)};
-    // Every slot is read, past a gap too: whatever stands in the record is
-    // judged (and a refusal logged), though an installation writes no gaps.
-    for (size_t i = 0; i < kInstalledFileSlots; ++i) {
-      std::optional<std::string> file = p.ReadRegistryString(root, key, InstalledFileValueName(i));
-      if (file && !file->empty()) record.files.push_back({i, std::move(*file)});
-    }
-    records.push_back(std::move(record));
+    records.push_back({root, ReadRecordedFiles(p, root, key), KeptPreviousSetting(p, root, key)});
   }
   return records;
 }
